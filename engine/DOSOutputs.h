@@ -1,0 +1,67 @@
+#pragma once
+// Captured console runner: starts one encoder with stdout and stderr on one
+// pipe, hands every chunk it writes to ReceiveOutputs while pumping the
+// message loop, and raises CommandOver once the run is over.
+
+#include <functional>
+#include <string>
+
+#include "engine/MessageBoxes.h"
+#include "engine/MessagePump.h"
+
+namespace tessaro {
+
+// Image name of the encoder about to run ("conv", "coder", "coder2" here).
+// Set by the batch before every run; the runner ends a run only when the pipe
+// is empty and no process of this name is running.
+extern std::string strEncoderExe;
+
+// How the last run of a DOSOutputs ended.
+struct RunStatus {
+    bool started = false;  // a child was created
+    bool exited = false;   // it ended through exit(); false when killed
+    int exitCode = -1;     // valid when exited
+    int signal = 0;        // terminating signal when killed, else 0
+    bool succeeded() const { return started && exited && exitCode == 0; }
+};
+
+class DOSOutputs {
+public:
+    DOSOutputs(MessagePump& pump, MessageBoxes& messages);
+    ~DOSOutputs();
+    DOSOutputs(const DOSOutputs&) = delete;
+    DOSOutputs& operator=(const DOSOutputs&) = delete;
+
+    // The command line of the next run; kept after the run.
+    void setCommandLine(const std::string& DOSCommand);
+    const std::string& CommandLine() const;
+
+    // Everything read during the current or last run (the last 1 MiB of it).
+    const std::string& Outputs() const;
+
+    // Runs the command line (replaced first by a non-empty argument) to its
+    // end and returns the collected output; empty text, no events and a
+    // message box when nothing could be started.
+    std::string ExecuteCommand(const std::string& CommandLine = {});
+
+    // One chunk of at most 1024 bytes, exactly the bytes read, in order.
+    std::function<void(const std::string& CommandOutputs)> ReceiveOutputs;
+    // Raised once per started run, after the child has ended and been read dry.
+    std::function<void()> CommandOver;
+
+    // Exit status of the last run.
+    const RunStatus& lastStatus() const;
+
+private:
+    // True when a live (non-zombie) process of the current user has this image
+    // name, compared without regard to case.
+    bool IsProcessRunning(const std::string& imageName) const;
+
+    MessagePump& m_pump;
+    MessageBoxes& m_messages;
+    std::string m_commandLine;
+    std::string m_outputs;
+    RunStatus m_status;
+};
+
+}  // namespace tessaro

@@ -1,0 +1,58 @@
+#pragma once
+// Platform values in one place. Each Windows value stands next to its Linux
+// value; a Windows build compiles the other branch and Platform_win.cpp.
+
+#include <string>
+#include <vector>
+
+namespace tessaro::platform {
+
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+inline constexpr const char* kDataFolder = "\\data\\";
+inline constexpr const char* kConvExe = "conv.exe";
+inline constexpr const char* kCoderExe = "coder.exe";
+inline constexpr const char* kCoder2Exe = "coder2.exe";
+inline constexpr const char* kDefaultOutputSuffix = "\\output";
+inline constexpr const char* kHelpFile = "help.chm";
+#else
+inline constexpr char kSeparator = '/';
+inline constexpr const char* kDataFolder = "/data/";
+inline constexpr const char* kConvExe = "conv";
+inline constexpr const char* kCoderExe = "coder";
+inline constexpr const char* kCoder2Exe = "coder2";
+inline constexpr const char* kDefaultOutputSuffix = "/output";
+inline constexpr const char* kHelpFile = "help.html";
+#endif
+
+inline constexpr const char* kIntermediateName = "tmp.mp4";
+inline constexpr const char* kLeftoverWav = "tmpfile.wav";
+inline constexpr const char* kLeftoverMp3 = "tmpfile1.mp3";
+inline constexpr const char* kSoundFile = "sound.wav";
+inline constexpr const char* kSetupFile = "setup.ini";
+inline constexpr const char* kOptionsFile = "options.ini";
+
+// Folder of the running executable, without a trailing separator.
+// Tests and the window may override it with setApplicationFolder().
+std::string applicationFolder();
+void setApplicationFolder(const std::string& folder);
+
+// The temporary folder ("c:\tmp" on Windows; /tmp/tessaro-UID here).
+// Tests may point it elsewhere with setTemporaryFolder().
+std::string temporaryFolder();
+void setTemporaryFolder(const std::string& folder);
+
+// Creates the temporary folder (mode 0700) when missing. Refuses, with a
+// reason in *why, a folder that is a symbolic link or owned by another user.
+bool prepareTemporaryFolder(std::string* why = nullptr);
+
+// temporaryFolder() + separator + name.
+std::string temporaryFile(const char* name);
+
+// applicationFolder() + separator + name.
+std::string applicationFile(const char* name);
+
+// The default output folder: the application folder followed by "/output".
+std::string defaultOutputFolder();
+
+}  // namespace tessaro::platform

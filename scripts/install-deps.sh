@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tessaro needs to build, run and test, when any
+# is missing. Idempotent; uses sudo when not root.
+set -euo pipefail
+packages=(cmake g++ make libgtest-dev libgmock-dev qt6-base-dev qt6-multimedia-dev libgl-dev
+          ffmpeg fonts-noto-cjk xvfb xauth xdotool imagemagick python3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update
+$sudo apt-get install -y --no-install-recommends "${missing[@]}"

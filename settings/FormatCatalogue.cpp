@@ -1,0 +1,115 @@
+#include "settings/FormatCatalogue.h"
+
+#include "engine/Platform.h"
+
+namespace tessaro {
+namespace {
+
+constexpr std::array<OutputFormat, kFormatCount> kFormats = {{
+    {"RMVB(RealPlayerRMVB)", ".rmvb", Encoder::Conv, Encoder::Coder},
+    {"RM(RealPlayerRM)", ".rm", Encoder::Conv, Encoder::Coder},
+    {"MPG(MPEG2)", ".mpg", Encoder::Conv, Encoder::None},
+    {"AVI(Windows Media Player格式)", ".avi", Encoder::Conv, Encoder::None},
+    {"MP4(高清MPEG4格式)", ".mp4", Encoder::Conv, Encoder::None},
+    {"MOV(QuickTime格式)", ".mov", Encoder::Conv, Encoder::Coder},
+    {"MP4(手机MP4格式)", ".mp4", Encoder::Conv, Encoder::Coder2},
+    {"3GP(手机3GP格式)", ".3gp", Encoder::Conv, Encoder::Coder2},
+    {"MP3(纯音频格式)", ".mp3", Encoder::Coder, Encoder::None},
+}};
+
+constexpr std::array<FormatDefaults, kFormatCount> kDefaults = {{
+    {"1200", "29", "原始大小", "44100", "320", 1},
+    {"1200", "29", "原始大小", "44100", "320", 1},
+    {"600", "24", "原始大小", "28000", "64", 1},
+    {"600", "24", "原始大小", "28000", "64", 1},
+    {"1200", "29", "原始大小", "48000", "320", 1},
+    {"256", "29", "原始大小", "48000", "64", 1},
+    {"128", "29", "320x240", "8000", "12.2", 0},
+    {"128", "29", "320x240", "8000", "12.2", 0},
+    {nullptr, nullptr, nullptr, "48000", "320", 1},
+}};
+
+}  // namespace
+
+const OutputFormat* outputFormat(int index) {
+    return index >= 0 && index < kFormatCount ? &kFormats[index] : nullptr;
+}
+
+const FormatDefaults* formatDefaults(int index) {
+    return index >= 0 && index < kFormatCount ? &kDefaults[index] : nullptr;
+}
+
+bool isTwoStage(int index) {
+    const OutputFormat* format = outputFormat(index);
+    return format && format->stageTwo != Encoder::None;
+}
+
+const char* encoderImageName(Encoder encoder) {
+    switch (encoder) {
+        case Encoder::Conv: return platform::kConvExe;
+        case Encoder::Coder: return platform::kCoderExe;
+        case Encoder::Coder2: return platform::kCoder2Exe;
+        case Encoder::None: break;
+    }
+    return "";
+}
+
+const std::vector<std::string>& formatList() {
+    static const std::vector<std::string> list = [] {
+        std::vector<std::string> texts;
+        for (const auto& format : kFormats) texts.emplace_back(format.listText);
+        return texts;
+    }();
+    return list;
+}
+
+const std::vector<std::string>& videoBitrateList() {
+    static const std::vector<std::string> list = {"40",  "80",  "120", "128", "256",
+                                                  "384", "512", "600", "640", "768",
+                                                  "800", "900", "1000", "1500"};
+    return list;
+}
+
+const std::vector<std::string>& frameRateList() {
+    static const std::vector<std::string> list = {"15", "23", "29"};
+    return list;
+}
+
+const std::vector<std::string>& videoSizeList() {
+    static const std::vector<std::string> list = {
+        "原始大小", "128x96",  "160x120", "176x144", "320x180", "320x240", "352x288",
+        "640x272",  "480x480", "640x360", "640x480", "720x306", "720x320"};
+    return list;
+}
+
+const std::vector<std::string>& sampleRateList() {
+    static const std::vector<std::string> list = {"48000", "44100", "32000", "24000",
+                                                  "22050", "16000", "12050", "8000"};
+    return list;
+}
+
+const std::vector<std::string>& audioBitrateList() {
+    static const std::vector<std::string> list = {"10.2", "12.2", "32",  "48",  "56",
+                                                  "64",   "80",   "96",  "112", "128",
+                                                  "192",  "224",  "256", "320"};
+    return list;
+}
+
+const std::vector<std::string>& channelList() {
+    static const std::vector<std::string> list = {"单声道", "双声道"};
+    return list;
+}
+
+ParameterTexts withFormatDefaults(int index, ParameterTexts current) {
+    const FormatDefaults* d = formatDefaults(index);
+    if (!d) return current;
+    if (d->videoBitrate) current.videoBitrate = d->videoBitrate;
+    if (d->frameRate) current.frameRate = d->frameRate;
+    if (d->videoSize) current.videoSize = d->videoSize;
+    current.sampleRate = d->sampleRate;
+    current.audioBitrate = d->audioBitrate;
+    current.channelPosition = d->channelPosition;
+    return current;
+}
+
+}  // namespace tessaro

@@ -1,0 +1,48 @@
+#include "settings/FormatCatalogue.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessaro;
+
+TEST(FormatCatalogueTest, ListsAndExtensions) {
+    ASSERT_EQ(formatList().size(), 9u);
+    EXPECT_EQ(formatList()[0], "RMVB(RealPlayerRMVB)");
+    EXPECT_EQ(formatList()[8], "MP3(纯音频格式)");
+    EXPECT_EQ(outputFormat(kMp4Hd)->extension, ".mp4");
+    EXPECT_EQ(outputFormat(kMp4Phone)->extension, ".mp4");
+    EXPECT_EQ(outputFormat(k3gp)->extension, ".3gp");
+    EXPECT_EQ(outputFormat(9), nullptr);
+    EXPECT_EQ(outputFormat(-1), nullptr);
+    EXPECT_EQ(sampleRateList()[6], "12050");
+    EXPECT_EQ(audioBitrateList()[7], "96");
+    EXPECT_EQ(sampleRateList()[1], "44100");
+}
+
+TEST(FormatCatalogueTest, WhichFormatsRunTwoStages) {
+    for (int i : {0, 1, 5, 6, 7}) EXPECT_TRUE(isTwoStage(i)) << i;
+    for (int i : {2, 3, 4, 8, -1, 9}) EXPECT_FALSE(isTwoStage(i)) << i;
+    EXPECT_EQ(outputFormat(kMp3)->stageOne, Encoder::Coder);
+    EXPECT_EQ(outputFormat(k3gp)->stageTwo, Encoder::Coder2);
+}
+
+TEST(FormatCatalogueTest, Mp3AfterPhoneMp4KeepsTheVideoFields) {
+    ParameterTexts p = withFormatDefaults(kMp4Phone, {});
+    p = withFormatDefaults(kMp3, p);
+    EXPECT_EQ(p.videoBitrate, "128");
+    EXPECT_EQ(p.frameRate, "29");
+    EXPECT_EQ(p.videoSize, "320x240");
+    EXPECT_EQ(p.sampleRate, "48000");
+    EXPECT_EQ(p.audioBitrate, "320");
+    EXPECT_EQ(p.channelPosition, 1);
+}
+
+TEST(FormatCatalogueTest, NoSelectionChangesNothing) {
+    ParameterTexts typed{"7", "8", "9x9", "10", "11", -1};
+    ParameterTexts p = withFormatDefaults(-1, typed);
+    EXPECT_EQ(p.videoBitrate, "7");
+    EXPECT_EQ(p.channelPosition, -1);
+    p = withFormatDefaults(kMpg, typed);
+    EXPECT_EQ(p.sampleRate, "28000");
+    EXPECT_EQ(p.frameRate, "24");
+    EXPECT_EQ(p.videoSize, "原始大小");
+}
