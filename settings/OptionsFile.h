@@ -1,0 +1,56 @@
+#pragma once
+// options.ini: four bare decimal numbers, one a line, CR LF; and the rules of
+// the options dialog's confirm, as functions the dialog calls.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tessaro {
+
+struct Options {
+    int16_t intSoundReminder = 0;  // 0 = play the completion sound ("ON")
+    int16_t intMusicCutter = 0;    // 0 or 1
+    int32_t lngCutFrom = 0;        // seconds
+    int32_t lngCutTo = 0;          // seconds
+};
+
+// Reads the file into `options` by the reader rules: fields end at a comma or
+// a line end, leading blanks skipped, longest numeric prefix, nearest integer
+// with halves to even, out-of-range values not stored. A missing file sets
+// sound on and cutter off and leaves the times. Never throws, never hangs.
+void readOptionsFile(const std::string& path, Options& options);
+
+// Writes the four lines atomically (temporary file + rename). False when the
+// file could not be written; the old file is then left as it was.
+bool writeOptionsFile(const std::string& path, const Options& options);
+
+// The value of a time field: its longest numeric prefix (0 when none).
+double fieldValue(const std::string& text);
+
+// The six time fields of the dialog, as text.
+struct CutterFields {
+    std::string fromH = "0", fromM = "0", fromS = "0";
+    std::string toH = "0", toM = "0", toS = "0";
+};
+
+enum class CutterField { None, FromH, FromM, FromS, ToH, ToM, ToS };
+
+// The first failing confirm check: the field to focus, the warning text and
+// its title ("分钟必须小于60" / "分钟", "秒必须小于60" / "秒").
+struct ConfirmProblem {
+    CutterField field = CutterField::None;
+    std::string text;
+    std::string title;
+};
+std::optional<ConfirmProblem> checkCutterFields(const CutterFields& fields);
+
+// The options a passing confirm stores: the sound position, the check box
+// (unchecked when all six values are 0), and the two times in seconds.
+Options confirmedOptions(int soundPosition, bool cutterChecked, const CutterFields& fields);
+
+// The fields shown back when the dialog opens with the cutter on: 3723 gives
+// "1", "2", "3".
+void fillBack(int32_t seconds, std::string& hours, std::string& minutes, std::string& secs);
+
+}  // namespace tessaro
