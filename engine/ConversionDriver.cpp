@@ -88,8 +88,9 @@ void ConversionDriver::ConvertQueue() {
             finishFile(false, "没有选择输出格式");
         } else {
             // Never convert from the previous file's intermediate.
+            // A refused temporary folder is left alone.
             std::error_code ec;
-            fs::remove(intermediate, ec);
+            if (temporaryReady) fs::remove(intermediate, ec);
             if (isTwoStage(m_format) && (!temporaryReady || fs::exists(intermediate))) {
                 finishFile(false, temporaryReady ? "无法删除中间文件 " + intermediate
                                                  : "临时文件夹不可用：" + temporaryProblem);

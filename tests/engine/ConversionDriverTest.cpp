@@ -246,6 +246,22 @@ TEST_F(ConversionDriverTest, StaleIntermediateIsNeverConverted) {
     EXPECT_FALSE(driver.results()[0].converted);
 }
 
+TEST_F(ConversionDriverTest, RefusedTemporaryFolderFailsOnlyTwoStageFormats) {
+    fs::create_directories(root / "elsewhere");
+    fs::create_directory_symlink(root / "elsewhere", root / "tmp");
+    host.queue = {input("a.flv")};
+    runBatch();
+    ASSERT_EQ(driver.results().size(), 1u);
+    EXPECT_FALSE(driver.results()[0].converted);
+    EXPECT_NE(driver.results()[0].reason.find("临时文件夹不可用"), std::string::npos);
+    EXPECT_TRUE(logLines().empty());
+
+    host.format = kAvi;
+    host.queue = {input("b.flv")};
+    runBatch();
+    EXPECT_TRUE(driver.results()[0].converted);
+}
+
 TEST_F(ConversionDriverTest, StageThatCannotStartDoesNotLoop) {
     fs::remove(root / "app/data/coder");
     host.queue = {input("a.flv"), input("b.flv")};  // RMVB: stage two missing
