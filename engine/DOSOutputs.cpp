@@ -5,6 +5,9 @@
 #include "engine/ProcessList.h"
 #include "engine/clsWaitableTimer.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace tessaro {
 
 std::string strEncoderExe;
@@ -13,6 +16,7 @@ namespace {
 
 constexpr const char* kTitle = "Tessaro";
 constexpr std::size_t kChunkSize = 1024;
+constexpr std::size_t kReadBlock = 64 * 1024;
 // Chunks read in one pass while data waits, before the pass checks the child.
 constexpr int kChunksPerPass = 256;
 constexpr std::int32_t kPassWaitMs = 50;
@@ -71,29 +75,39 @@ std::string DOSOutputs::ExecuteCommand(const std::string& CommandLine) {
     m_status = RunStatus{};
     m_status.started = true;
 
-    char buffer[kChunkSize];
+    // The pipe is read in large blocks and handed on in chunks of at most
+    // kChunkSize bytes: one system call per 1024 bytes would cap the drain
+    // rate well below what an encoder writes.
+    std::vector<char> buffer(kReadBlock);
+    std::size_t begin = 0;
+    std::size_t end = 0;
     bool endOfFile = false;
     bool readFailed = false;
-    // Reads one chunk and hands it on; false when nothing was read.
+    // Hands on one chunk; false when nothing waits.
     auto readChunk = [&]() {
-        std::size_t count = 0;
-        switch (child.read(buffer, sizeof buffer, &count)) {
-        case ChildProcess::ReadResult::Data: {
-            const std::string chunk(buffer, count);
-            appendOutput(chunk);
-            if (ReceiveOutputs) ReceiveOutputs(chunk);
-            return true;
+        if (begin == end) {
+            std::size_t count = 0;
+            switch (child.read(buffer.data(), buffer.size(), &count)) {
+            case ChildProcess::ReadResult::Data:
+                begin = 0;
+                end = count;
+                break;
+            case ChildProcess::ReadResult::Empty:
+                return false;
+            case ChildProcess::ReadResult::EndOfFile:
+                endOfFile = true;
+                return false;
+            case ChildProcess::ReadResult::Failed:
+                readFailed = true;
+                return false;
+            }
         }
-        case ChildProcess::ReadResult::Empty:
-            return false;
-        case ChildProcess::ReadResult::EndOfFile:
-            endOfFile = true;
-            return false;
-        case ChildProcess::ReadResult::Failed:
-            readFailed = true;
-            return false;
-        }
-        return false;
+        const std::size_t n = std::min(kChunkSize, end - begin);
+        const std::string chunk(buffer.data() + begin, n);
+        begin += n;
+        appendOutput(chunk);
+        if (ReceiveOutputs) ReceiveOutputs(chunk);
+        return true;
     };
 
     clsWaitableTimer timer(m_pump);
@@ -111,7 +125,9 @@ std::string DOSOutputs::ExecuteCommand(const std::string& CommandLine) {
             if (child.reap(m_status) && !IsProcessRunning(strEncoderExe)) keepGoing = false;
         }
         m_pump.processEvents();
-        if (keepGoing) timer.Wait(kPassWaitMs, {endOfFile ? -1 : child.outputFd(), child.exitFd()});
+        // No wait while read bytes are still to be handed on.
+        if (keepGoing && begin == end)
+            timer.Wait(kPassWaitMs, {endOfFile ? -1 : child.outputFd(), child.exitFd()});
     }
 
     // Whatever was written between the last empty pipe and the process check.

@@ -25,7 +25,7 @@ void clsWaitableTimer::Wait(std::int32_t MilliSeconds, std::initializer_list<int
 
     for (;;) {
         const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return;
         const int slice = static_cast<int>(std::min<long long>(left, kSliceMs));
         const int r = ::poll(fds.data(), fds.size(), slice);
