@@ -1,12 +1,13 @@
-#include "settings/AtomicFile.h"
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "settings/AtomicFile.h"
 
 namespace tessaro {
 namespace {
@@ -35,7 +36,7 @@ std::string folderOf(const std::string& path) {
 bool writeFileAtomically(const std::string& path, std::string_view bytes) {
     if (path.empty()) return false;
     std::string target = path;
-    struct stat old{};
+    struct stat old {};
     if (::lstat(path.c_str(), &old) == 0 && S_ISLNK(old.st_mode)) {
         char resolved[PATH_MAX];
         if (!::realpath(path.c_str(), resolved)) return false;

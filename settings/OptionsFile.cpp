@@ -25,8 +25,7 @@ void store(const std::vector<std::string>& fields, std::size_t index, T& option)
     if (const auto value = fittingValue<T>(fieldValue(fields[index]))) option = *value;
 }
 
-std::optional<int32_t> secondsOf(const std::string& h, const std::string& m,
-                                 const std::string& s) {
+std::optional<int32_t> secondsOf(const std::string& h, const std::string& m, const std::string& s) {
     return fittingValue<int32_t>(fieldValue(h) * 3600 + fieldValue(m) * 60 + fieldValue(s));
 }
 
@@ -55,10 +54,9 @@ void readOptionsFile(const std::string& path, Options& options) {
 
 std::string optionsFileText(const Options& options) {
     std::string text;
-    for (const long value : {static_cast<long>(options.intSoundReminder),
-                             static_cast<long>(options.intMusicCutter),
-                             static_cast<long>(options.lngCutFrom),
-                             static_cast<long>(options.lngCutTo)}) {
+    for (const long value :
+         {static_cast<long>(options.intSoundReminder), static_cast<long>(options.intMusicCutter),
+          static_cast<long>(options.lngCutFrom), static_cast<long>(options.lngCutTo)}) {
         text += std::to_string(value);
         text += "\r\n";
     }
@@ -88,13 +86,14 @@ std::optional<ConfirmProblem> checkCutterFields(const CutterFields& fields) {
         {fields.toS, CutterField::ToS, kSecondsText, kSecondsTitle},
     };
     for (const auto& check : checks)
-        if (fieldValue(check.text) > 59) return ConfirmProblem{check.field, check.message, check.title};
+        if (fieldValue(check.text) > 59)
+            return ConfirmProblem{check.field, check.message, check.title};
     return std::nullopt;
 }
 
 bool allCutterFieldsZero(const CutterFields& fields) {
-    for (const std::string* text : {&fields.fromH, &fields.fromM, &fields.fromS, &fields.toH,
-                                    &fields.toM, &fields.toS})
+    for (const std::string* text :
+         {&fields.fromH, &fields.fromM, &fields.fromS, &fields.toH, &fields.toM, &fields.toS})
         if (fieldValue(*text) != 0) return false;
     return true;
 }

@@ -16,8 +16,10 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Index just past the line end that starts at `i` (CR LF counts as one).
 std::size_t skipLineEnd(std::string_view data, std::size_t i) {
-    if (i < data.size() && data[i] == '\r') ++i;
-    else if (i < data.size() && data[i] == '\n') return i + 1;
+    if (i < data.size() && data[i] == '\r')
+        ++i;
+    else if (i < data.size() && data[i] == '\n')
+        return i + 1;
     if (i < data.size() && data[i] == '\n') ++i;
     return i;
 }
@@ -40,7 +42,8 @@ bool isHuge(std::string_view number) {
     const std::size_t point = mantissa.find('.');
     const std::size_t first = mantissa.find_first_of("123456789");
     if (first == std::string_view::npos) return false;
-    const long long intPart = static_cast<long long>(point == std::string_view::npos ? mantissa.size() : point);
+    const long long intPart =
+        static_cast<long long>(point == std::string_view::npos ? mantissa.size() : point);
     const long long position = static_cast<long long>(first) < intPart
                                    ? intPart - static_cast<long long>(first) - 1
                                    : intPart - static_cast<long long>(first);
@@ -81,8 +84,7 @@ std::vector<std::string> splitFields(std::string_view data, std::size_t maxField
             const std::size_t end = lineEnd(data, i);
             const std::size_t close = data.substr(0, end).rfind('"');
             // An unclosed quote runs to the line end.
-            field = close > i ? data.substr(i + 1, close - i - 1)
-                              : data.substr(i + 1, end - i - 1);
+            field = close > i ? data.substr(i + 1, close - i - 1) : data.substr(i + 1, end - i - 1);
             i = skipLineEnd(data, end);
         } else {
             std::size_t end = i;
