@@ -1,6 +1,7 @@
 // tessaro-cli with the real encoders of the application folder: three
 // generated FLV clips into each of the nine formats, checked with ffprobe.
 
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -23,7 +24,7 @@ protected:
     // The clips are made once and shared by both suites.
     static void SetUpTestSuite() {
         if (!s_inputs.empty()) return;
-        s_root = fs::path(testing::TempDir()) / "tessaro-e2e";
+        s_root = fs::path(testing::TempDir()) / ("tessaro-e2e-" + std::to_string(::getpid()));
         fs::remove_all(s_root);
         fs::create_directories(s_root / "in");
         if (!haveTools()) return;
@@ -94,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(EveryFormat, EndToEndTest, testing::Range(0, 9));
 // Removes the shared clips once every suite has run.
 class ClipCleanup : public testing::Environment {
 public:
-    void TearDown() override { fs::remove_all(fs::path(testing::TempDir()) / "tessaro-e2e"); }
+    void TearDown() override { fs::remove_all(fs::path(testing::TempDir()) / ("tessaro-e2e-" + std::to_string(::getpid()))); }
 };
 const auto* const kCleanup = testing::AddGlobalTestEnvironment(new ClipCleanup);
 
