@@ -27,6 +27,9 @@ struct RunStatus {
 
 class DOSOutputs {
 public:
+    // The collected output keeps at most this many of the last bytes read.
+    static constexpr std::size_t kOutputLimit = 1024 * 1024;
+
     DOSOutputs(MessagePump& pump, MessageBoxes& messages);
     ~DOSOutputs();
     DOSOutputs(const DOSOutputs&) = delete;
@@ -56,11 +59,16 @@ private:
     // True when a live (non-zombie) process of the current user has this image
     // name, compared without regard to case.
     bool IsProcessRunning(const std::string& imageName) const;
+    // Appends a chunk to the collected output, dropping its oldest bytes.
+    void appendOutput(const std::string& chunk);
+    // Cuts the collected output to its last kOutputLimit bytes.
+    void trimOutput() const;
 
     MessagePump& m_pump;
     MessageBoxes& m_messages;
     std::string m_commandLine;
-    std::string m_outputs;
+    // Trimmed lazily, so that the cost of dropping old bytes stays small.
+    mutable std::string m_outputs;
     RunStatus m_status;
 };
 

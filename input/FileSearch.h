@@ -1,6 +1,7 @@
 #pragma once
 // Recursive search for Flash video files (names ending in ".flv", any case).
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,19 @@ namespace tessaro {
 // any letter case: depth first, all files of a folder before those of its
 // subfolders, in listing order. Every subfolder is searched (hidden and
 // read-only ones too); links to folders are not followed; a folder that
-// cannot be read adds nothing. Pumps messages between entries.
+// cannot be read adds nothing. Found paths carry one separator after the
+// folder, also when `folder` ends in one ("/" gives "/a.flv"). Pumps messages
+// between entries, at most once per kSearchPumpInterval.
 void SearchFolder(const std::string& folder, std::vector<std::string>& found,
                   MessagePump& pump);
+
+// How often the search lets the window process its events: often enough to
+// keep it responsive, rarely enough that a large tree is not slowed down.
+inline constexpr std::chrono::nanoseconds kSearchPumpInterval = std::chrono::milliseconds(5);
+
+// The same with another pump interval; zero pumps after every entry.
+void SearchFolder(const std::string& folder, std::vector<std::string>& found,
+                  MessagePump& pump, std::chrono::nanoseconds pumpInterval);
 
 // The text cut after its last character that is neither NUL nor a blank.
 std::string TrimNameBuffer(const std::string& text);

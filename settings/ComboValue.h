@@ -16,11 +16,17 @@ public:
     int position() const;  // -1: typed, written or nothing picked
 
     // Picking entry i sets text and position; a position outside the list
-    // (other than -1, which clears the selection) changes nothing and
-    // returns false.
+    // (other than -1) changes nothing and returns false. -1 clears the
+    // selection and keeps the text as it stands (a drop-down list then shows
+    // no selection; an editable combo keeps showing its text).
     bool setPosition(int position);
-    // Typing or writing a text: the text shows, the position becomes -1.
+    // The program writing a text, as a combo's text property does: the text
+    // shows, and the position is that of the first list entry spelled exactly
+    // so, or -1 when the text is no entry ("1200", "28000").
     void setText(const std::string& text);
+    // The user typing into the edit part: the text shows, the position becomes
+    // -1 even when the text happens to spell an entry.
+    void typeText(const std::string& text);
 
 private:
     std::vector<std::string> m_list;

@@ -46,11 +46,22 @@ struct ConfirmProblem {
 std::optional<ConfirmProblem> checkCutterFields(const CutterFields& fields);
 
 // The options a passing confirm stores: the sound position, the check box
-// (unchecked when all six values are 0), and the two times in seconds.
-Options confirmedOptions(int soundPosition, bool cutterChecked, const CutterFields& fields);
+// (unchecked when all six values are 0), and the two times in seconds,
+// hours x 3600 + minutes x 60 + seconds with fractions, to the nearest
+// integer (halves to even). A value that does not fit its type keeps the one
+// in `current`.
+Options confirmedOptions(int soundPosition, bool cutterChecked, const CutterFields& fields,
+                         const Options& current = {});
 
-// The fields shown back when the dialog opens with the cutter on: 3723 gives
-// "1", "2", "3".
+// True when all six time fields have the value 0 (the cutter is unchecked).
+bool allCutterFieldsZero(const CutterFields& fields);
+
+// The four lines of options.ini as written: "N\r\n" each.
+std::string optionsFileText(const Options& options);
+
+// The fields shown back when the dialog opens with the cutter on: hours are
+// the floor of seconds / 3600, minutes the floor of the rest / 60, seconds
+// what is left; 3723 gives "1", "2", "3".
 void fillBack(int32_t seconds, std::string& hours, std::string& minutes, std::string& secs);
 
 }  // namespace tessaro

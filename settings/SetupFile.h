@@ -1,7 +1,9 @@
 #pragma once
 // setup.ini: five double-quoted values, one a line, CR LF, in the system code
-// page (UTF-8 here): the list positions of cmbBR, cmbR and cmbChannel, the
-// output folder text, and the output format index.
+// page (UTF-8 here; a Windows build writes the ANSI code page, where a
+// character the code page cannot encode becomes '?'): the list positions of
+// cmbBR, cmbR and cmbChannel, the output folder text, and the output format
+// index.
 
 #include <optional>
 #include <string>
@@ -28,10 +30,18 @@ struct SetupFields {
 
 // Reads at most five fields; a quoted field runs to its closing quote (a
 // comma inside survives), another field ends at a comma or the line end.
-// std::nullopt when the file does not exist. Never throws, never hangs.
+// Numbers are converted to the nearest whole number (halves to even).
+// std::nullopt when the file does not exist; a file that cannot be read gives
+// all fields empty. Never throws, never hangs: only the first MiB is read.
 std::optional<SetupFields> readSetupFile(const std::string& path);
 
-// Writes the five lines atomically (temporary file + rename).
+// The five lines as written: each value in double quotes, then CR LF. A
+// folder holding a line break cannot be stored in one line and is written as
+// "" (the next start falls back to the default output folder).
+std::string setupFileText(const SetupValues& values);
+
+// Writes the five lines atomically (temporary file + rename). False when the
+// file could not be written; the old file is then left as it was.
 bool writeSetupFile(const std::string& path, const SetupValues& values);
 
 class ComboValue;
@@ -48,8 +58,13 @@ struct SettingsPanel {
     std::string* txtPath;
 };
 
+// The values the exit command saves from the panel.
+SetupValues setupValues(const SettingsPanel& panel);
+
 // Applying the format defaults to the panel for the list position of cmbOF
-// (index 8 leaves the three video fields; no selection does nothing).
+// (index 8 leaves the three video fields; no selection does nothing). The
+// texts are written as a combo's text property is, so a default that spells a
+// list entry selects it and one that does not ("1200") leaves position -1.
 void applyFormatDefaults(SettingsPanel& panel);
 
 // Restores the fields in file order onto the panel: positions outside a list

@@ -1,0 +1,82 @@
+#include "cli/ConsoleHost.h"
+
+#include "engine/Commands.h"
+
+namespace tessaro {
+
+ConsoleHost::ConsoleHost(std::FILE* out, bool interactive) : m_out(out), m_interactive(interactive) {}
+
+void ConsoleHost::enqueue(const std::string& path) {
+    m_queue.push_back(path);
+    ++m_total;
+}
+
+void ConsoleHost::setFormatIndex(int index) { m_format = index; }
+void ConsoleHost::setParameters(const ParameterTexts& parameters) { m_parameters = parameters; }
+bool ConsoleHost::timer1Enabled() const { return m_timer1; }
+int ConsoleHost::total() const { return m_total; }
+
+int ConsoleHost::queueCount() const { return static_cast<int>(m_queue.size()); }
+std::string ConsoleHost::queueHead() const { return m_queue.empty() ? std::string() : m_queue.front(); }
+
+void ConsoleHost::removeQueueHead() {
+    if (m_queue.empty()) return;
+    m_queue.pop_front();
+    ++m_done;
+}
+
+int ConsoleHost::formatIndex() const { return m_format; }
+ParameterTexts ConsoleHost::parameters() const { return m_parameters; }
+std::string ConsoleHost::outputFolderText() const { return m_folder; }
+void ConsoleHost::setOutputFolderText(const std::string& text) { m_folder = text; }
+void ConsoleHost::setControlsEnabled(bool) {}
+void ConsoleHost::setTimer1Enabled(bool enabled) { m_timer1 = enabled; }
+void ConsoleHost::setProgressBarWidth(double) {}
+void ConsoleHost::setProgressValue(double) {}
+
+std::string ConsoleHost::lineHead() const {
+    return "[" + std::to_string(m_done + 1) + "/" + std::to_string(m_total) + "] " +
+           GetFileName(m_current);
+}
+
+void ConsoleHost::setProgressCaption(const std::string& caption) {
+    if (caption == m_caption) return;
+    m_caption = caption;
+    if (!m_interactive || m_current.empty()) return;
+    std::string line = lineHead() + "  " + caption;
+    const size_t width = line.size();
+    if (width < m_lineWidth) line.append(m_lineWidth - width, ' ');
+    m_lineWidth = width;
+    std::fprintf(m_out, "\r%s", line.c_str());
+    std::fflush(m_out);
+}
+
+void ConsoleHost::showCurrentFile(const std::string& path) {
+    m_current = path;
+    m_caption.clear();
+}
+
+void ConsoleHost::printResult(const std::string& input, bool converted, const std::string& detail) {
+    // The result replaces the line drawn in place; the head has already left
+    // the queue, so the counter of done files names this one.
+    std::string line = "[" + std::to_string(m_done) + "/" + std::to_string(m_total) + "] " +
+                       GetFileName(input) + "  " + (converted ? "OK -> " : "FAILED: ") + detail;
+    if (m_interactive && line.size() < m_lineWidth) line.append(m_lineWidth - line.size(), ' ');
+    std::fprintf(m_out, "%s%s\n", m_interactive ? "\r" : "", line.c_str());
+    std::fflush(m_out);
+    m_lineWidth = 0;
+}
+
+void ConsoleHost::openFolder(const std::string&) {}
+void ConsoleHost::playSound(const std::string&) {}
+
+void ConsoleHost::showMessage(const std::string& text, MessageIcon, const std::string& title) {
+    if (m_interactive && m_lineWidth > 0) std::fprintf(m_out, "\n");
+    m_lineWidth = 0;
+    std::fflush(m_out);
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+}
+
+void ConsoleHost::processEvents() {}
+
+}  // namespace tessaro

@@ -1,0 +1,64 @@
+#pragma once
+// The batch host of tessaro-cli: a queue of paths, fixed fields, a progress
+// line on the terminal, message boxes printed to standard error. No sound and
+// no folder opening.
+
+#include <cstdio>
+#include <deque>
+#include <string>
+
+#include "engine/BatchHost.h"
+
+namespace tessaro {
+
+class ConsoleHost : public BatchHost {
+public:
+    // `interactive`: redraw the progress line in place (a terminal).
+    ConsoleHost(std::FILE* out, bool interactive);
+
+    void enqueue(const std::string& path);
+    void setFormatIndex(int index);
+    void setParameters(const ParameterTexts& parameters);
+    bool timer1Enabled() const;
+    int total() const;  // files queued since start
+
+    // A finished file: its final progress line.
+    void printResult(const std::string& input, bool converted, const std::string& detail);
+
+    int queueCount() const override;
+    std::string queueHead() const override;
+    void removeQueueHead() override;
+    int formatIndex() const override;
+    ParameterTexts parameters() const override;
+    std::string outputFolderText() const override;
+    void setOutputFolderText(const std::string& text) override;
+    void setControlsEnabled(bool enabled) override;
+    void setTimer1Enabled(bool enabled) override;
+    void setProgressBarWidth(double twips) override;
+    void setProgressValue(double value) override;
+    void setProgressCaption(const std::string& caption) override;
+    void showCurrentFile(const std::string& path) override;
+    void openFolder(const std::string& folder) override;
+    void playSound(const std::string& wavFile) override;
+    void showMessage(const std::string& text, MessageIcon icon,
+                     const std::string& title) override;
+    void processEvents() override;
+
+private:
+    std::string lineHead() const;
+
+    std::FILE* m_out;
+    bool m_interactive;
+    std::deque<std::string> m_queue;
+    int m_total = 0;
+    int m_done = 0;
+    int m_format = 0;
+    ParameterTexts m_parameters;
+    std::string m_folder;
+    bool m_timer1 = false;
+    std::string m_current;
+    std::string m_caption;
+    size_t m_lineWidth = 0;  // bytes of the line drawn in place
+};
+
+}  // namespace tessaro

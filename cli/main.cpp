@@ -1,0 +1,137 @@
+// tessaro-cli: converts the files named on the command line with the same
+// batch as the window, printing one progress line per file and a summary.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/ConsoleHost.h"
+#include "engine/ConversionDriver.h"
+
+using namespace tessaro;
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: tessaro-cli [-f INDEX] [-o FOLDER] [--vb TEXT] [--fps TEXT] [--size TEXT]\n"
+    "                   [--rate TEXT] [--abr TEXT] [--channels mono|stereo] FILE...\n"
+    "\n"
+    "Converts each FILE into the output format INDEX (default 0):\n"
+    "  0 RMVB  1 RM  2 MPG  3 AVI  4 MP4 HD  5 MOV  6 MP4 phone  7 3GP  8 MP3\n"
+    "\n"
+    "  -f INDEX           output format, 0 to 8\n"
+    "  -o FOLDER          output folder (default: the current folder)\n"
+    "  --vb TEXT          video bitrate, kbit/s\n"
+    "  --fps TEXT         frame rate\n"
+    "  --size TEXT        video size, such as 320x240, or 原始大小 for the source size\n"
+    "  --rate TEXT        audio sample rate, Hz\n"
+    "  --abr TEXT         audio bitrate, kbit/s\n"
+    "  --channels WHICH   mono or stereo\n"
+    "  -h, --help         show this text\n"
+    "\n"
+    "Options not given take the defaults of the chosen format. Exit status: 0 when\n"
+    "every file converted, 1 when any failed, 2 for a usage error.\n";
+
+int usageError(const std::string& why) {
+    std::fprintf(stderr, "tessaro-cli: %s\n\n%s", why.c_str(), kUsage);
+    return 2;
+}
+
+std::string absolute(const std::string& path) {
+    std::error_code ec;
+    const auto full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int format = 0;
+    std::string folder;
+    std::vector<std::string> files;
+    struct Override {
+        const char* name;
+        std::string ParameterTexts::*field;
+        std::optional<std::string> value;
+    };
+    Override overrides[] = {
+        {"--vb", &ParameterTexts::videoBitrate, {}},  {"--fps", &ParameterTexts::frameRate, {}},
+        {"--size", &ParameterTexts::videoSize, {}},   {"--rate", &ParameterTexts::sampleRate, {}},
+        {"--abr", &ParameterTexts::audioBitrate, {}},
+    };
+    std::optional<int> channels;
+    bool optionsEnded = false;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (i + 1 >= argc) return usageError(arg + " needs a value");
+        const std::string value = argv[++i];
+        if (arg == "-f") {
+            char* end = nullptr;
+            const long n = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || n < 0 || n >= kFormatCount)
+                return usageError("-f takes a format index from 0 to 8, not '" + value + "'");
+            format = static_cast<int>(n);
+        } else if (arg == "-o") {
+            folder = value;
+        } else if (arg == "--channels") {
+            if (value == "mono") channels = 0;
+            else if (value == "stereo") channels = 1;
+            else return usageError("--channels takes mono or stereo, not '" + value + "'");
+        } else {
+            bool known = false;
+            for (Override& o : overrides)
+                if (arg == o.name) o.value = value, known = true;
+            if (!known) return usageError("unknown option " + arg);
+        }
+    }
+    if (files.empty()) return usageError("no input file");
+
+    // The window starts on format 0 and then picks the chosen one.
+    ParameterTexts parameters = withFormatDefaults(format, withFormatDefaults(0, {}));
+    for (const Override& o : overrides)
+        if (o.value) parameters.*(o.field) = *o.value;
+    if (channels) parameters.channelPosition = *channels;
+
+    ConsoleHost host(stdout, ::isatty(STDOUT_FILENO) == 1);
+    host.setFormatIndex(format);
+    host.setParameters(parameters);
+    host.setOutputFolderText(absolute(folder.empty() ? "." : folder));
+    for (const std::string& file : files) host.enqueue(absolute(file));
+
+    ConversionDriver driver(host);
+    driver.setSoundReminder(1);
+    driver.setFailureMessageShown(false);
+    driver.fileFinished = [&host](const FileResult& r) {
+        host.printResult(r.input, r.converted, r.converted ? r.output : r.reason);
+    };
+    driver.Start();
+    if (host.timer1Enabled()) driver.Timer1_Timer();
+
+    int converted = 0;
+    std::string failed;
+    for (const FileResult& r : driver.results()) {
+        if (r.converted) ++converted;
+        else failed += "  " + r.input + ": " + r.reason + "\n";
+    }
+    std::printf("Converted %d of %d file(s).\n", converted, host.total());
+    if (!failed.empty()) std::printf("Failed:\n%s", failed.c_str());
+    return failed.empty() ? 0 : 1;
+}

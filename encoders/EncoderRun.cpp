@@ -1,0 +1,118 @@
+#include "encoders/EncoderRun.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "encoders/EncoderProgress.h"
+#include "encoders/FfmpegProcess.h"
+
+namespace tessaro {
+namespace {
+
+void say(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+// A reason is printed on one line, whatever the paths in it hold.
+std::string oneLine(std::string s) {
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    return s;
+}
+
+int fail(const std::string& program, const std::string& reason) {
+    say("\n" + program + ": error: " + oneLine(reason) + "\n");
+    return 1;
+}
+
+}  // namespace
+
+bool ffmpegHasEncoder(const std::string& ffmpeg, const std::string& encoder) {
+    bool found = false;
+    runChild(
+        ffmpeg, {"-hide_banner", "-nostdin", "-encoders"},
+        [&](const std::string& line) {
+            // " A..... libopencore_amrnb    OpenCORE AMR-NB ..."
+            if (line.size() > 8 && line.compare(8, encoder.size() + 1, encoder + " ") == 0)
+                found = true;
+        },
+        nullptr);
+    return found;
+}
+
+int runEncoder(const std::string& program, const FfmpegJob& job, ProgressForm form) {
+    if (!job.error.empty()) return fail(program, job.error);
+    const std::string ffmpeg = findOnPath("ffmpeg");
+    if (ffmpeg.empty())
+        return fail(program, "ffmpeg was not found on PATH (install the ffmpeg package)");
+
+    double duration = -1;
+    bool durationSeen = false, outputSeen = false;
+    std::string lastError;
+    int lastPercent = -1;
+    long frames = 0;
+
+    auto onLog = [&](const std::string& line) {
+        // "[info]   Duration: 00:00:10.03, start: ..." of the input; later ones
+        // (of the output) are not the input's length.
+        if (line.find("Output #") != std::string::npos) outputSeen = true;
+        if (!durationSeen && !outputSeen) {
+            const std::string clock = durationClock(line);
+            if (!clock.empty()) {
+                durationSeen = true;
+                duration = clockSeconds(clock);
+                if (form == ProgressForm::DurationTime) say(durationText(clock));
+            }
+        }
+        if (line.rfind("[error]", 0) == 0 || line.rfind("[fatal]", 0) == 0 ||
+            line.rfind("[panic]", 0) == 0) {
+            auto text = line.substr(line.find(']') + 1);
+            const auto first = text.find_first_not_of(' ');
+            lastError = first == std::string::npos ? std::string() : text.substr(first);
+        }
+    };
+    auto onProgress = [&](const std::string& line) {
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) return;
+        const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (key == "frame") {
+            frames = std::atol(value.c_str());
+        } else if (key == "out_time_us") {
+            if (value.empty() || value[0] < '0' || value[0] > '9') return;  // "N/A"
+            const double pos = std::atof(value.c_str()) / 1e6;
+            if (form == ProgressForm::DurationTime) {
+                say(timeText(pos));
+            } else if (duration > 0) {
+                // Every percent shows; 100 waits for the finished file.
+                const int p = std::min(99, static_cast<int>(std::floor(pos / duration * 100)));
+                while (lastPercent < p) say(convProgressText(++lastPercent, pos, frames));
+            }
+        }
+    };
+
+    const ChildStatus st = runChild(ffmpeg, ffmpegArguments(job), onProgress, onLog);
+    if (!st.started) return fail(program, "cannot start ffmpeg: " + st.startError);
+    if (!st.exited)
+        return fail(program, "ffmpeg was stopped by signal " + std::to_string(st.signal));
+    if (st.exitCode != 0)
+        return fail(program, lastError.empty()
+                                 ? "ffmpeg failed with exit status " + std::to_string(st.exitCode)
+                                 : lastError);
+    struct stat sb {};
+    if (::stat(job.output.c_str(), &sb) != 0 || sb.st_size == 0)
+        return fail(program, "no output was written: " + job.output);
+    if (form == ProgressForm::Percent) {
+        while (lastPercent < 99) say(convProgressText(++lastPercent, duration, frames));
+        say(convProgressText(100, duration > 0 ? duration : 0, frames) + "\n");
+    } else {
+        say("\n");
+    }
+    return 0;
+}
+
+}  // namespace tessaro

@@ -1,0 +1,31 @@
+#pragma once
+// Runs ffmpeg as a child of the encoder (never through a shell) and hands
+// its two output streams to the caller line by line until it has ended.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tessaro {
+
+struct ChildStatus {
+    bool started = false;
+    bool exited = false;  // ended through exit(); false when killed
+    int exitCode = -1;
+    int signal = 0;
+    std::string startError;  // why it could not be started
+};
+
+// Full path of an executable file of this name in a folder of PATH; "" when none.
+std::string findOnPath(const std::string& name);
+
+// Runs program with args (args[0] is not the program name: it is added) with
+// stdin from /dev/null; each line of the child's stdout and stderr goes to the
+// matching callback (without its line end). Returns once the child has ended
+// and both streams are drained. SIGINT, SIGTERM and SIGHUP received meanwhile
+// are passed on to the child.
+ChildStatus runChild(const std::string& program, const std::vector<std::string>& args,
+                     const std::function<void(const std::string&)>& onStdoutLine,
+                     const std::function<void(const std::string&)>& onStderrLine);
+
+}  // namespace tessaro

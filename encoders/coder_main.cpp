@@ -1,0 +1,18 @@
+// coder and coder2: front ends in the old FFmpeg option syntax over the
+// system's ffmpeg. The same source builds both; TESSARO_ENCODER_NAME names it.
+#include <string>
+#include <vector>
+
+#include "encoders/EncoderRun.h"
+#include "encoders/FfmpegJob.h"
+#include "encoders/FfmpegProcess.h"
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const auto hasEncoder = [](const std::string& name) {
+        const std::string ffmpeg = tessaro::findOnPath("ffmpeg");
+        return !ffmpeg.empty() && tessaro::ffmpegHasEncoder(ffmpeg, name);
+    };
+    return tessaro::runEncoder(TESSARO_ENCODER_NAME, tessaro::coderJob(args, hasEncoder),
+                               tessaro::ProgressForm::DurationTime);
+}

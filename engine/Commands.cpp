@@ -1,0 +1,139 @@
+#include "engine/Commands.h"
+
+#include <ctime>
+#include <filesystem>
+
+#include "engine/CommandLineText.h"
+#include "engine/Platform.h"
+
+namespace tessaro {
+namespace {
+
+constexpr char Q = '"';
+
+// A path the design leaves bare (the executable, the intermediate file) stays
+// bare unless it holds what would split it or end a quote.
+std::string bareOrQuoted(const std::string& path) {
+    if (path.find_first_of(" \t\"") == std::string::npos) return path;
+    return quotePath(path);
+}
+
+std::string encoderPath(const std::string& app, Encoder encoder) {
+    return bareOrQuoted(app + platform::kDataFolder + encoderImageName(encoder));
+}
+
+std::string channelCount(const ParameterTexts& p) {
+    return std::to_string(p.channelPosition + 1);
+}
+
+}  // namespace
+
+std::string GetFileName(const std::string& path) {
+    const auto last = path.rfind(platform::kSeparator);
+    return last == std::string::npos ? path : path.substr(last + 1);
+}
+
+std::string GetBaseName(const std::string& path) {
+    const std::string name = GetFileName(path);
+    return name.substr(0, name.find('.'));
+}
+
+std::string withTrailingSeparator(const std::string& folder) {
+    if (folder.empty() || folder.back() == platform::kSeparator) return folder;
+    return folder + platform::kSeparator;
+}
+
+ClockTime currentClockTime() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_hour, local.tm_min, local.tm_sec};
+}
+
+std::string designedOutputPath(const std::string& folder, const std::string& input,
+                               std::string_view extension, ClockTime time) {
+    return withTrailingSeparator(folder) + GetBaseName(input) + "-" + std::to_string(time.hour) +
+           std::to_string(time.minute) + std::to_string(time.second) + std::string(extension);
+}
+
+std::string uniqueOutputPath(const std::string& designedPath, std::string_view extension) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(designedPath, ec))) return designedPath;
+    std::string stem = designedPath;
+    std::string ext;
+    if (!extension.empty() && stem.size() >= extension.size() &&
+        stem.compare(stem.size() - extension.size(), extension.size(), extension) == 0) {
+        ext = std::string(extension);
+        stem.resize(stem.size() - extension.size());
+    }
+    for (int n = 2;; ++n) {
+        std::string candidate = stem + "_" + std::to_string(n) + ext;
+        if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate;
+    }
+}
+
+std::string stageOneCommand(int formatIndex, const CommandPaths& paths,
+                            const ParameterTexts& p) {
+    const std::string conv = encoderPath(paths.applicationFolder, Encoder::Conv) + " ";
+    const std::string in = quotePath(paths.input);
+    const std::string out = quotePath(paths.output);
+    switch (formatIndex) {
+        case kRmvb:
+        case kRm:
+        case kMov:
+        case kMp4Phone:
+        case k3gp:
+            return conv + in +
+                   " -oac mp3lame -lameopts preset=320 -ovc lavc -lavcopts "
+                   "vcodec=mpeg4:vbitrate=1200 -of avi -o " +
+                   bareOrQuoted(paths.intermediate);
+        case kMpg:
+        case kAvi:
+            return conv + in + " -oac lavc -lavcopts acodec=mp2:abitrate=" + p.audioBitrate +
+                   " -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=" + p.videoBitrate +
+                   ":vpass=1 -ofps " + p.frameRate +
+                   " -of lavf -lavfopts format=yuv4mpeg -o " + out;
+        case kMp4Hd:
+            return conv + in + " -oac mp3lame -lameopts preset=" + p.audioBitrate +
+                   " -ovc lavc -lavcopts vcodec=mpeg4:vbitrate=" + p.videoBitrate +
+                   " -of avi -o " + out;
+        case kMp3:
+            return encoderPath(paths.applicationFolder, Encoder::Coder) + " -i " + in +
+                   " -y -vn -ar " + p.sampleRate + " -ab " + p.audioBitrate + "k -ac " +
+                   channelCount(p) + " " + out;
+        default:
+            return {};
+    }
+}
+
+std::string stageTwoCommand(int formatIndex, const CommandPaths& paths,
+                            const ParameterTexts& p) {
+    const OutputFormat* format = outputFormat(formatIndex);
+    if (!format || format->stageTwo == Encoder::None) return {};
+    const bool sourceSize = p.videoSize == kSourceSize;
+    const std::string head = encoderPath(paths.applicationFolder, format->stageTwo) + " -i " +
+                             bareOrQuoted(paths.intermediate) + " -y ";
+    std::string options;
+    switch (formatIndex) {
+        case kRmvb:
+        case kRm:
+            // The fixed template has two blanks before -ab.
+            options = sourceSize ? "-vcodec rv10 -b 1200k -f rm  -ab 128k -ac 2 "
+                                 : "-s " + p.videoSize + " -vcodec rv10 -b " + p.videoBitrate +
+                                       "k -f rm -ar " + p.sampleRate + " -ab " + p.audioBitrate +
+                                       "k -ac " + channelCount(p) + " ";
+            break;
+        case kMov:
+            options = sourceSize ? "-ac 2 -ar 48000 -ab 128k "
+                                 : "-s " + p.videoSize + " -ac 2 -ar 48000 -ab 128k ";
+            break;
+        default:  // the phone formats
+            options = "-s " + (sourceSize ? std::string("320x240") : p.videoSize) +
+                      " -vcodec mpeg4 -acodec amr_nb -ac 1 -ar 8000 -ab 12.2k ";
+            break;
+    }
+    return head + options + quotePath(paths.output);
+}
+
+}  // namespace tessaro

@@ -1,0 +1,59 @@
+#pragma once
+// Path helpers of the output name and the encoder command lines of both
+// stages, built as one text the way the encoders' options are written.
+
+#include <string>
+
+#include "settings/FormatCatalogue.h"
+
+namespace tessaro {
+
+// The part of a path after its last separator; the whole text when it has
+// none; "" for an empty path.
+std::string GetFileName(const std::string& path);
+
+// GetFileName(path) up to, not including, its first dot; the whole file name
+// when it has no dot. "/v/my.trip.flv" gives "my".
+std::string GetBaseName(const std::string& path);
+
+// The folder text with the platform separator appended when it does not end
+// with one (an empty text stays empty).
+std::string withTrailingSeparator(const std::string& folder);
+
+struct ClockTime {
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+ClockTime currentClockTime();
+
+// folder (with a trailing separator) + base name + "-" + H M S without
+// leading zeros + extension: 09:05:07 gives ".../clip-957.mpg".
+std::string designedOutputPath(const std::string& folder, const std::string& input,
+                               std::string_view extension, ClockTime time);
+
+// The designed path when no file of that name exists, else the first free
+// name with "_2", "_3", ... inserted before the extension.
+std::string uniqueOutputPath(const std::string& designedPath, std::string_view extension);
+
+// Paths spliced into a command line.
+struct CommandPaths {
+    std::string applicationFolder;  // APP, without a trailing separator
+    std::string input;              // IN: the queue head
+    std::string output;             // OUT: the final file
+    std::string intermediate;       // the intermediate file, bare
+};
+
+// Stage one of the format: conv (coder for MP3) writing the intermediate file
+// for the two-stage formats, the final file otherwise. "" for an index
+// outside 0..8.
+std::string stageOneCommand(int formatIndex, const CommandPaths& paths,
+                            const ParameterTexts& parameters);
+
+// Stage two of a two-stage format: coder or coder2 reading the intermediate
+// file; the source-size template when the size text is exactly "原始大小".
+// "" for the formats without a stage two.
+std::string stageTwoCommand(int formatIndex, const CommandPaths& paths,
+                            const ParameterTexts& parameters);
+
+}  // namespace tessaro

@@ -1,0 +1,90 @@
+#pragma once
+// The batch: Start arms Timer1, its tick runs ConvertQueue, which converts the
+// queue head by head through the two runners; stage two of a two-stage format
+// runs nested in the CommandOver of stage one. Files that fail are counted,
+// taken off the queue, and listed in one message box once the batch is over.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/BatchHost.h"
+#include "engine/DOSOutputs.h"
+#include "engine/ProgressParser.h"
+
+namespace tessaro {
+
+// The outcome of one file of the batch.
+struct FileResult {
+    std::string input;
+    std::string output;  // the final file (empty when none was named)
+    bool converted = false;
+    std::string reason;  // why it failed, shown to the user
+};
+
+class ConversionDriver {
+public:
+    explicit ConversionDriver(BatchHost& host);
+    ConversionDriver(const ConversionDriver&) = delete;
+    ConversionDriver& operator=(const ConversionDriver&) = delete;
+
+    // intSoundReminder: 0 plays "sound.wav" of the application folder at the
+    // end of a batch, any other value plays nothing.
+    void setSoundReminder(int intSoundReminder);
+    // Whether the end of a batch lists the failed files in a message box
+    // (on by default; a front end that prints its own summary turns it off).
+    void setFailureMessageShown(bool shown);
+
+    // The click of Command3: refuses an empty queue with "请先添加一个文件",
+    // else disables the controls and switches Timer1 on.
+    void Start();
+    // The Timer1 tick: switches the timer off and runs the whole batch.
+    void Timer1_Timer();
+    // Converts the queue until it is empty, then ends the batch: folder
+    // opened, sound, controls enabled, "Done.", and the failures listed.
+    void ConvertQueue();
+
+    // Called after every file has been finished, converted or failed.
+    std::function<void(const FileResult&)> fileFinished;
+
+    // The files of the last (or running) batch, in the order finished.
+    const std::vector<FileResult>& results() const;
+
+    const std::string& spinner() const { return strSpinner; }
+    int32_t duration() const { return lngDuration; }
+
+private:
+    void objDOS_ReceiveOutputs(const std::string& CommandOutputs);
+    void objffmpeg_ReceiveOutputs(const std::string& CommandOutputs);
+    void objDOS_CommandOver();
+    void objffmpeg_CommandOver();
+
+    std::string outputFolder();  // txtPath, normalised and created
+    void runStage(DOSOutputs& runner, const char* imageName, const std::string& command);
+    void show(const std::optional<ProgressDisplay>& display);
+    // Takes the head off the queue and records how it ended.
+    void finishFile(bool converted, const std::string& reason);
+    // The reason a finished run does not count as converted ("" when it does).
+    std::string runFailure(const DOSOutputs& runner, const char* imageName,
+                           const std::string& file, const char* emptyReason,
+                           const char* missingReason) const;
+    void reportFailures();
+
+    BatchHost& m_host;
+    DOSOutputs objDOS;
+    DOSOutputs objffmpeg;
+    std::string strSpinner = "-";
+    int32_t lngDuration = 0;
+    int m_soundReminder = 0;
+    bool m_failureMessageShown = true;
+
+    bool m_running = false;
+    bool m_fileFinished = false;  // the current head has been finished
+    int m_format = -1;            // format of the current file
+    std::string m_input;          // the current head
+    std::string m_output;         // its final file
+    std::vector<FileResult> m_results;
+};
+
+}  // namespace tessaro

@@ -1,0 +1,185 @@
+#include "engine/ProgressParser.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace tessaro {
+namespace {
+
+constexpr int64_t kPumpIntervalNs = 5'000'000;  // 5 ms
+constexpr unsigned kClockEvery = 64;             // positions between clock reads
+
+int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Nearest whole number, halves to the even neighbour.
+double roundHalfEven(double x) { return x - std::remainder(x, 1.0); }
+
+// The text after `at` up to the next blank or the end of the chunk.
+std::string_view textUpToBlank(std::string_view chunk, size_t at, ScanPump& scan) {
+    size_t end = at;
+    while (end < chunk.size() && chunk[end] != ' ') {
+        ++end;
+        scan.tick();
+    }
+    return chunk.substr(at, end - at);
+}
+
+// Seconds of a time text: a plain number of seconds, or pieces separated by
+// ":" read as hours, minutes and seconds (also minutes:seconds).
+double secondsOf(std::string_view text) {
+    if (text.find(':') == std::string_view::npos) return leadingNumber(text);
+    bool negative = !text.empty() && text.front() == '-';
+    if (negative) text.remove_prefix(1);
+    double total = 0;
+    size_t start = 0;
+    while (true) {
+        const size_t colon = text.find(':', start);
+        total = total * 60 + leadingNumber(text.substr(start, colon - start));
+        if (colon == std::string_view::npos) break;
+        start = colon + 1;
+    }
+    return negative ? -total : total;
+}
+
+std::string wholeNumber(double p) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.0f", p);
+    return buffer;
+}
+
+}  // namespace
+
+std::string advanceMark(const std::string& mark) {
+    if (mark == "-") return "\\";
+    if (mark == "\\") return "|";
+    if (mark == "|") return "/";
+    return "-";
+}
+
+double leadingNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    const size_t start = i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t digits = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+    }
+    if (digits == 0) return 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        size_t j = i + 1;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+        if (j < text.size() && text[j] >= '0' && text[j] <= '9') {
+            while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
+            i = j;
+        }
+    }
+    const std::string number(text.substr(start, i - start));
+    return std::strtod(number.c_str(), nullptr);
+}
+
+ScanPump::ScanPump(MessagePump* pump) : m_pump(pump), m_lastNs(pump ? nowNs() : 0) {}
+
+void ScanPump::tick() {
+    if (!m_pump || ++m_count % kClockEvery != 0) return;
+    const int64_t now = nowNs();
+    if (now - m_lastNs < kPumpIntervalNs) return;
+    m_pump->processEvents();
+    m_lastNs = nowNs();
+}
+
+std::string percentText(double ratio) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.15g", ratio * 100);
+    return std::string(buffer).substr(0, 4);
+}
+
+std::optional<ProgressDisplay> stageOneProgress(std::string_view chunk, std::string& strSpinner,
+                                                MessagePump* pump) {
+    strSpinner = advanceMark(strSpinner);
+    ScanPump scan(pump);
+    std::string_view text;
+    bool found = false;
+    for (size_t i = 0; i < chunk.size(); ++i) {
+        if (chunk[i] == '(') {
+            if (i + 4 < chunk.size() && chunk[i + 4] == ')') {
+                text = chunk.substr(i + 1, 3);
+                found = true;
+            } else if (i + 5 < chunk.size() && chunk[i + 5] == ')') {
+                text = chunk.substr(i + 1, 4);
+                found = true;
+            }
+            if (found) break;
+        }
+        scan.tick();
+    }
+    if (!found) return std::nullopt;
+    if (text == "100%") return ProgressDisplay{kFullBarTwips, 100, "结束 100%"};
+    const double p = roundHalfEven(leadingNumber(text));
+    // A parenthesised number that is no percentage cannot be shown on pb.
+    if (p < 0 || p > 100) return std::nullopt;
+    return ProgressDisplay{p / 100 * kFullBarTwips, p, "转换中" + strSpinner + " " + wholeNumber(p) + "%"};
+}
+
+std::optional<ProgressDisplay> stageTwoProgress(std::string_view chunk, std::string& strSpinner,
+                                                int32_t& lngDuration, MessagePump* pump) {
+    ScanPump scan(pump);
+    constexpr std::string_view kDuration = "Duration: ";
+    constexpr std::string_view kTime = "time=";
+    if (lngDuration == 0) {
+        std::string collected;
+        for (size_t i = 0; i + kDuration.size() < chunk.size(); ++i) {
+            if (chunk.compare(i, kDuration.size(), kDuration) == 0)
+                collected += textUpToBlank(chunk, i + kDuration.size(), scan);
+            scan.tick();
+        }
+        if (!collected.empty()) {
+            // Hours, minutes, seconds; the seconds arrive with their comma.
+            std::string_view pieces[3];
+            std::string_view rest = collected;
+            int n = 0;
+            for (; n < 3; ++n) {
+                const size_t colon = rest.find(':');
+                pieces[n] = rest.substr(0, colon);
+                if (colon == std::string_view::npos) {
+                    ++n;
+                    break;
+                }
+                rest.remove_prefix(colon + 1);
+            }
+            if (n == 3) {
+                const double seconds = leadingNumber(pieces[0]) * 3600 +
+                                       leadingNumber(pieces[1]) * 60 + leadingNumber(pieces[2]);
+                const double whole = roundHalfEven(seconds);
+                if (whole > 0 && whole < 2147483647.0) lngDuration = static_cast<int32_t>(whole);
+            }
+        }
+    }
+    std::optional<std::string_view> timeText;
+    for (size_t i = 0; i + kTime.size() < chunk.size(); ++i) {
+        if (chunk.compare(i, kTime.size(), kTime) == 0) {
+            timeText = textUpToBlank(chunk, i + kTime.size(), scan);
+            break;
+        }
+        scan.tick();
+    }
+    strSpinner = advanceMark(strSpinner);
+    // Without a length no percentage can be computed: only the mark moves.
+    if (!timeText || lngDuration == 0) return std::nullopt;
+    const double t = roundHalfEven(secondsOf(*timeText));
+    double r = t / lngDuration;
+    if (r >= 1) return ProgressDisplay{kFullBarTwips, 100, "完成 100%"};
+    if (r < 0) r = 0;
+    const std::string percent = percentText(r);
+    return ProgressDisplay{r * kFullBarTwips, leadingNumber(percent),
+                           "创建中" + strSpinner + " " + percent + "%"};
+}
+
+}  // namespace tessaro

@@ -1,0 +1,25 @@
+#pragma once
+// A short wait that keeps the message loop running.
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "engine/MessagePump.h"
+
+namespace tessaro {
+
+class clsWaitableTimer {
+public:
+    explicit clsWaitableTimer(MessagePump& pump) : m_pump(pump) {}
+
+    // Returns after MilliSeconds have passed, running the pump meanwhile, or
+    // earlier once one of wakeFds is readable or hung up (negative entries are
+    // ignored). A failing wait throws std::system_error whose text starts with
+    // "[clsWaitableTimer.Wait]".
+    void Wait(std::int32_t MilliSeconds, std::initializer_list<int> wakeFds = {});
+
+private:
+    MessagePump& m_pump;
+};
+
+}  // namespace tessaro

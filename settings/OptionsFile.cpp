@@ -1,0 +1,122 @@
+#include "settings/OptionsFile.h"
+
+#include <cmath>
+#include <limits>
+
+#include "settings/AtomicFile.h"
+#include "settings/SettingsText.h"
+
+namespace tessaro {
+namespace {
+
+// The nearest integer of a field's numeric prefix; nullopt when it does not
+// fit T (the option then keeps its value).
+template <typename T>
+std::optional<T> fittingValue(double value) {
+    const double rounded = roundHalfEven(value);
+    if (!(rounded >= std::numeric_limits<T>::min() && rounded <= std::numeric_limits<T>::max()))
+        return std::nullopt;
+    return static_cast<T>(rounded);
+}
+
+template <typename T>
+void store(const std::vector<std::string>& fields, std::size_t index, T& option) {
+    if (index >= fields.size()) return;  // a short file leaves the option as it was
+    if (const auto value = fittingValue<T>(fieldValue(fields[index]))) option = *value;
+}
+
+std::optional<int32_t> secondsOf(const std::string& h, const std::string& m, const std::string& s) {
+    return fittingValue<int32_t>(fieldValue(h) * 3600 + fieldValue(m) * 60 + fieldValue(s));
+}
+
+int64_t floorDiv(int64_t a, int64_t b) {
+    int64_t q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    return q;
+}
+
+}  // namespace
+
+void readOptionsFile(const std::string& path, Options& options) {
+    std::string bytes;
+    const FileHead head = readFileHead(path, bytes);
+    if (head == FileHead::Missing) {
+        options.intSoundReminder = 0;
+        options.intMusicCutter = 0;
+        return;
+    }
+    const std::vector<std::string> fields = splitFields(bytes, 4);
+    store(fields, 0, options.intSoundReminder);
+    store(fields, 1, options.intMusicCutter);
+    store(fields, 2, options.lngCutFrom);
+    store(fields, 3, options.lngCutTo);
+}
+
+std::string optionsFileText(const Options& options) {
+    std::string text;
+    for (const long value :
+         {static_cast<long>(options.intSoundReminder), static_cast<long>(options.intMusicCutter),
+          static_cast<long>(options.lngCutFrom), static_cast<long>(options.lngCutTo)}) {
+        text += std::to_string(value);
+        text += "\r\n";
+    }
+    return text;
+}
+
+bool writeOptionsFile(const std::string& path, const Options& options) {
+    return writeFileAtomically(path, optionsFileText(options));
+}
+
+double fieldValue(const std::string& text) { return numericPrefix(text).value_or(0.0); }
+
+std::optional<ConfirmProblem> checkCutterFields(const CutterFields& fields) {
+    static constexpr const char* kMinutesText = "分钟必须小于60";
+    static constexpr const char* kMinutesTitle = "分钟";
+    static constexpr const char* kSecondsText = "秒必须小于60";
+    static constexpr const char* kSecondsTitle = "秒";
+    const struct {
+        const std::string& text;
+        CutterField field;
+        const char* message;
+        const char* title;
+    } checks[] = {
+        {fields.fromM, CutterField::FromM, kMinutesText, kMinutesTitle},
+        {fields.toM, CutterField::ToM, kMinutesText, kMinutesTitle},
+        {fields.fromS, CutterField::FromS, kSecondsText, kSecondsTitle},
+        {fields.toS, CutterField::ToS, kSecondsText, kSecondsTitle},
+    };
+    for (const auto& check : checks)
+        if (fieldValue(check.text) > 59)
+            return ConfirmProblem{check.field, check.message, check.title};
+    return std::nullopt;
+}
+
+bool allCutterFieldsZero(const CutterFields& fields) {
+    for (const std::string* text :
+         {&fields.fromH, &fields.fromM, &fields.fromS, &fields.toH, &fields.toM, &fields.toS})
+        if (fieldValue(*text) != 0) return false;
+    return true;
+}
+
+Options confirmedOptions(int soundPosition, bool cutterChecked, const CutterFields& fields,
+                         const Options& current) {
+    Options options = current;
+    if (allCutterFieldsZero(fields)) cutterChecked = false;
+    if (const auto sound = fittingValue<int16_t>(soundPosition)) options.intSoundReminder = *sound;
+    options.intMusicCutter = cutterChecked ? 1 : 0;
+    if (const auto from = secondsOf(fields.fromH, fields.fromM, fields.fromS))
+        options.lngCutFrom = *from;
+    if (const auto to = secondsOf(fields.toH, fields.toM, fields.toS)) options.lngCutTo = *to;
+    return options;
+}
+
+void fillBack(int32_t seconds, std::string& hours, std::string& minutes, std::string& secs) {
+    const int64_t total = seconds;
+    const int64_t h = floorDiv(total, 3600);
+    const int64_t m = floorDiv(total - h * 3600, 60);
+    hours = std::to_string(h);
+    minutes = std::to_string(m);
+    secs = std::to_string(total - h * 3600 - m * 60);
+}
+
+}  // namespace tessaro

@@ -1,0 +1,512 @@
+// The encoder programs: option translation, progress texts, and every
+// designed stage-one and stage-two command run end to end on a generated FLV.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "encoders/EncoderProgress.h"
+#include "encoders/FfmpegJob.h"
+#include "encoders/FfmpegProcess.h"
+
+namespace fs = std::filesystem;
+using tessaro::FfmpegJob;
+using Args = std::vector<std::string>;
+
+namespace {
+
+// ---- running a command ------------------------------------------------------
+
+struct RunResult {
+    int exitCode = -1;
+    std::string output;  // stdout and stderr, in order
+};
+
+// Windows command-line rules: blanks separate outside quotes, a quote toggles,
+// backslashes are literal unless they precede a quote.
+Args splitWindows(const std::string& text) {
+    Args out;
+    std::string cur;
+    bool inArg = false, quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\') {
+            size_t n = 0;
+            while (i < text.size() && text[i] == '\\') ++n, ++i;
+            if (i < text.size() && text[i] == '"') {
+                cur.append(n / 2, '\\');
+                if (n % 2) cur.push_back('"');
+                else quoted = !quoted;
+            } else {
+                cur.append(n, '\\');
+                --i;
+            }
+            inArg = true;
+        } else if (c == '"') {
+            quoted = !quoted;
+            inArg = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inArg) out.push_back(cur);
+            cur.clear();
+            inArg = false;
+        } else {
+            cur.push_back(c);
+            inArg = true;
+        }
+    }
+    if (inArg) out.push_back(cur);
+    return out;
+}
+
+// Runs argv directly (no shell) with stdout and stderr on one pipe.
+RunResult runArgv(const Args& argv, const std::vector<std::string>& extraEnv = {}) {
+    RunResult r;
+    int p[2];
+    if (pipe2(p, O_CLOEXEC) != 0) return r;
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&fa, p[1], 1);
+    posix_spawn_file_actions_adddup2(&fa, p[1], 2);
+    std::vector<char*> av;
+    for (auto& a : argv) av.push_back(const_cast<char*>(a.c_str()));
+    av.push_back(nullptr);
+    std::vector<std::string> envStore;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        bool replaced = false;  // an extra "KEY=value" replaces the inherited KEY
+        for (auto& x : extraEnv) replaced = replaced || entry.rfind(x.substr(0, x.find('=') + 1), 0) == 0;
+        if (!replaced) envStore.push_back(entry);
+    }
+    for (auto& e : extraEnv) envStore.push_back(e);
+    std::vector<char*> env;
+    for (auto& e : envStore) env.push_back(e.data());
+    env.push_back(nullptr);
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, av[0], &fa, nullptr, av.data(), env.data());
+    posix_spawn_file_actions_destroy(&fa);
+    close(p[1]);
+    if (rc == 0) {
+        char buf[4096];
+        ssize_t n;
+        while ((n = read(p[0], buf, sizeof buf)) > 0) r.output.append(buf, static_cast<size_t>(n));
+        int ws = 0;
+        waitpid(pid, &ws, 0);
+        r.exitCode = WIFEXITED(ws) ? WEXITSTATUS(ws) : 128 + WTERMSIG(ws);
+    }
+    close(p[0]);
+    return r;
+}
+
+// A designed command text, split and run the way the runner runs it.
+RunResult runCommandText(const std::string& text) { return runArgv(splitWindows(text)); }
+
+// ---- probing the result -----------------------------------------------------
+
+struct Probe {
+    std::map<std::string, std::string> v;  // "format.format_name" -> "avi", ...
+    std::string get(const std::string& k) const {
+        auto it = v.find(k);
+        return it == v.end() ? "" : it->second;
+    }
+    // The first stream of this type: its key prefix, "" when none.
+    std::string stream(const std::string& type) const {
+        for (int i = 0; i < 4; ++i) {
+            const std::string pre = "streams.stream." + std::to_string(i) + ".";
+            if (get(pre + "codec_type") == type) return pre;
+        }
+        return "";
+    }
+};
+
+Probe probe(const std::string& path) {
+    Probe p;
+    const RunResult r = runArgv({"ffprobe", "-v", "error", "-of", "flat", "-show_entries",
+                           "format=format_name,duration:format_tags=major_brand:stream=codec_type,"
+                           "codec_name,width,height,sample_rate,channels",
+                           "file:" + path});
+    std::stringstream ss(r.output);
+    std::string line;
+    while (std::getline(ss, line)) {
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string val = line.substr(eq + 1);
+        if (val.size() >= 2 && val.front() == '"') val = val.substr(1, val.size() - 2);
+        p.v[line.substr(0, eq)] = val;
+    }
+    return p;
+}
+
+const std::string kApp = TESSARO_APP_DIR;
+const std::string Q = "\"";
+
+// The generated source: 10 s, FLV1 video 320x240, MP3 audio.
+class EncoderRuns : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = fs::temp_directory_path() / ("tessaro-encoders-" + std::to_string(getpid()));
+        fs::create_directories(s_dir);
+        s_flv = (s_dir / "clip.flv").string();
+        const RunResult r = runArgv({"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
+                               "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=10",
+                               "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=10",
+                               "-ac", "2", "-c:v", "flv", "-c:a", "libmp3lame", "-b:a", "128k",
+                               "-shortest", s_flv});
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+    }
+    static void TearDownTestSuite() { fs::remove_all(s_dir); }
+
+    static std::string out(const std::string& name) { return (s_dir / name).string(); }
+    static std::string intermediate() { return out("tmp.mp4"); }
+
+    static std::string stageOne(const std::string& in) {
+        return kApp + "/data/conv " + Q + in + Q +
+               " -oac mp3lame -lameopts preset=320 -ovc lavc -lavcopts vcodec=mpeg4:vbitrate=1200"
+               " -of avi -o " + intermediate();
+    }
+
+    static fs::path s_dir;
+    static std::string s_flv;
+};
+fs::path EncoderRuns::s_dir;
+std::string EncoderRuns::s_flv;
+
+// Stage-one progress: "( 0%)" ... "(100%)", every percent, in order, nothing else in parentheses.
+void expectPercentProgress(const std::string& output) {
+    static const std::regex re(R"(\(([ \d]\d|100)%\))");
+    std::vector<int> seen;
+    for (auto it = std::sregex_iterator(output.begin(), output.end(), re);
+         it != std::sregex_iterator(); ++it)
+        seen.push_back(std::stoi((*it)[1].str()));
+    ASSERT_FALSE(seen.empty()) << output;
+    EXPECT_EQ(seen.back(), 100);
+    std::set<int> distinct(seen.begin(), seen.end());
+    EXPECT_EQ(distinct.size(), 101u) << "every percent shows once at least";
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(std::count(output.begin(), output.end(), '('), static_cast<long>(seen.size()));
+}
+
+// Stage-two progress: one "Duration: HH:MM:SS.xx, ", then "time=<seconds> " lines.
+void expectDurationTimeProgress(const std::string& output) {
+    static const std::regex dur(R"(Duration: \d\d:\d\d:\d\d\.\d\d, )");
+    EXPECT_EQ(std::distance(std::sregex_iterator(output.begin(), output.end(), dur),
+                            std::sregex_iterator()), 1) << output;
+    static const std::regex time(R"(time=\d+\.\d\d )");
+    EXPECT_GE(std::distance(std::sregex_iterator(output.begin(), output.end(), time),
+                            std::sregex_iterator()), 1) << output;
+    size_t times = 0;
+    for (size_t at = output.find("time="); at != std::string::npos; at = output.find("time=", at + 1))
+        ++times;
+    EXPECT_EQ(times, static_cast<size_t>(std::distance(
+                         std::sregex_iterator(output.begin(), output.end(), time),
+                         std::sregex_iterator())));
+    EXPECT_EQ(output.find('('), std::string::npos);
+}
+
+struct Expect {
+    std::string format;  // substring of format_name
+    std::string brand;   // major_brand prefix, "" = not checked
+    std::string vcodec;  // "" = no video stream
+    std::string acodec;  // "|"-separated alternatives
+    int width = 0, height = 0;
+    int sampleRate = 0, channels = 0;
+};
+
+void expectFile(const std::string& path, const Expect& e) {
+    ASSERT_TRUE(fs::exists(path)) << path;
+    ASSERT_GT(fs::file_size(path), 0u);
+    const Probe p = probe(path);
+    EXPECT_NE(p.get("format.format_name").find(e.format), std::string::npos)
+        << p.get("format.format_name");
+    if (!e.brand.empty()) {
+        EXPECT_EQ(p.get("format.tags.major_brand").rfind(e.brand, 0), 0u)
+            << p.get("format.tags.major_brand");
+    }
+    EXPECT_NEAR(std::atof(p.get("format.duration").c_str()), 10.0, 0.5);
+    const std::string v = p.stream("video"), a = p.stream("audio");
+    if (e.vcodec.empty()) {
+        EXPECT_EQ(v, "");
+    } else {
+        ASSERT_NE(v, "");
+        EXPECT_EQ(p.get(v + "codec_name"), e.vcodec);
+        if (e.width) {
+            EXPECT_EQ(p.get(v + "width"), std::to_string(e.width));
+            EXPECT_EQ(p.get(v + "height"), std::to_string(e.height));
+        }
+    }
+    ASSERT_NE(a, "");
+    EXPECT_NE(("|" + e.acodec + "|").find("|" + p.get(a + "codec_name") + "|"), std::string::npos)
+        << p.get(a + "codec_name");
+    if (e.sampleRate) {
+        EXPECT_EQ(p.get(a + "sample_rate"), std::to_string(e.sampleRate));
+    }
+    if (e.channels) {
+        EXPECT_EQ(p.get(a + "channels"), std::to_string(e.channels));
+    }
+}
+
+}  // namespace
+
+// ---- option translation -----------------------------------------------------
+
+struct ConvCase {
+    const char* name;
+    Args args;
+    Args expected;  // output options; empty with error set
+    bool error = false;
+};
+
+class ConvJobTest : public ::testing::TestWithParam<ConvCase> {};
+
+TEST_P(ConvJobTest, TranslatesOptions) {
+    const FfmpegJob job = tessaro::convJob(GetParam().args);
+    if (GetParam().error) {
+        EXPECT_FALSE(job.error.empty());
+        return;
+    }
+    EXPECT_EQ(job.error, "");
+    EXPECT_EQ(job.outputOptions, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encoders, ConvJobTest,
+    ::testing::Values(
+        ConvCase{"IntermediateIsMp4",
+                 {"in.flv", "-oac", "mp3lame", "-lameopts", "preset=320", "-ovc", "lavc",
+                  "-lavcopts", "vcodec=mpeg4:vbitrate=1200", "-of", "avi", "-o", "/t/tmp.mp4"},
+                 {"-c:v", "mpeg4", "-b:v", "1200k", "-c:a", "libmp3lame", "-b:a", "320k", "-f", "mp4"}},
+        ConvCase{"AviStaysAvi",
+                 {"in.flv", "-oac", "mp3lame", "-lameopts", "preset=128", "-ovc", "lavc",
+                  "-lavcopts", "vcodec=mpeg4:vbitrate=800", "-of", "avi", "-o", "x.AVI"},
+                 {"-c:v", "mpeg4", "-b:v", "800k", "-c:a", "libmp3lame", "-b:a", "128k", "-f", "avi"}},
+        ConvCase{"MpgTwoLavcopts",
+                 {"in.flv", "-oac", "lavc", "-lavcopts", "acodec=mp2:abitrate=64", "-ovc", "lavc",
+                  "-lavcopts", "vcodec=mpeg1video:vbitrate=600:vpass=1", "-ofps", "24", "-of",
+                  "lavf", "-lavfopts", "format=yuv4mpeg", "-o", "a.b.mpg"},
+                 {"-c:v", "mpeg1video", "-strict", "unofficial", "-b:v", "600k", "-r", "24",
+                  "-c:a", "mp2", "-b:a", "64k", "-f", "mpeg"}},
+        ConvCase{"LavfAviIsAvi",
+                 {"in.flv", "-oac", "lavc", "-lavcopts", "acodec=mp2:abitrate=64", "-ovc", "lavc",
+                  "-lavcopts", "vcodec=mpeg1video:vbitrate=600:vpass=1", "-ofps", "15", "-of",
+                  "lavf", "-lavfopts", "format=yuv4mpeg", "-o", "x.avi"},
+                 {"-c:v", "mpeg1video", "-strict", "unofficial", "-b:v", "600k", "-r", "15",
+                  "-c:a", "mp2", "-b:a", "64k", "-f", "avi"}},
+        ConvCase{"DashNamedInput", {"-clip.flv", "-o", "-out.avi"},
+                 {"-c:v", "mpeg4", "-c:a", "libmp3lame", "-f", "avi"}},
+        ConvCase{"NoOutput", {"in.flv", "-of", "avi"}, {}, true},
+        ConvCase{"NoInput", {"-o", "x.avi"}, {}, true},
+        ConvCase{"TwoInputs", {"a.flv", "b.flv", "-o", "x.avi"}, {}, true},
+        ConvCase{"MissingValue", {"a.flv", "-o"}, {}, true},
+        ConvCase{"UnknownVideoCodec", {"a.flv", "-lavcopts", "vcodec=h263", "-o", "x.avi"}, {}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CoderJobTest, TranslatesTheDesignedTemplates) {
+    const auto noAmr = [](const std::string&) { return false; };
+    const auto amr = [](const std::string& n) { return n == "libopencore_amrnb"; };
+    struct Row {
+        const char* text;
+        bool amrAvailable;
+        Args expected;
+    } rows[] = {
+        {"-i /t/tmp.mp4 -y -vcodec rv10 -b 1200k -f rm  -ab 128k -ac 2 o.rmvb", false,
+         {"-c:v", "rv10", "-b:v", "1200k", "-f", "rm", "-b:a", "128k", "-ac", "2"}},
+        {"-i /t/tmp.mp4 -y -s 320x180 -vcodec rv10 -b 600k -f rm -ar 44100 -ab 320k -ac 0 o.rm",
+         false,
+         {"-c:v", "rv10", "-b:v", "600k", "-f", "rm", "-ar", "44100", "-b:a", "320k", "-s",
+          "320x176"}},
+        {"-i /t/tmp.mp4 -y -s 176x144 -ac 2 -ar 48000 -ab 128k o.mov", false,
+         {"-ac", "2", "-ar", "48000", "-b:a", "128k", "-s", "176x144"}},
+        {"-i /t/tmp.mp4 -y -s 320x240 -vcodec mpeg4 -acodec amr_nb -ac 1 -ar 8000 -ab 12.2k o.3gp",
+         false,
+         {"-c:v", "mpeg4", "-c:a", "aac", "-profile:a", "aac_low", "-ac", "1", "-ar", "8000",
+          "-b:a", "12.2k", "-s", "320x240"}},
+        {"-i /t/tmp.mp4 -y -s 320x240 -vcodec mpeg4 -acodec amr_nb -ac 1 -ar 8000 -ab 12.2k o.3gp",
+         true,
+         {"-c:v", "mpeg4", "-c:a", "libopencore_amrnb", "-ac", "1", "-ar", "8000", "-b:a",
+          "12.2k", "-s", "320x240"}},
+        {"-i in.flv -y -vn -ar 48000 -ab 320k -ac 2 -o.mp3", false,
+         {"-vn", "-ar", "48000", "-b:a", "320k", "-ac", "2"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        const FfmpegJob job =
+            tessaro::coderJob(splitWindows(row.text), row.amrAvailable ? +amr : +noAmr);
+        EXPECT_EQ(job.error, "");
+        EXPECT_EQ(job.outputOptions, row.expected);
+        const Args full = tessaro::ffmpegArguments(job);
+        EXPECT_EQ(full.back().rfind("file:", 0), 0u);
+        EXPECT_EQ(std::count(full.begin(), full.end(), "file:" + job.input), 1);
+    }
+    EXPECT_FALSE(tessaro::coderJob({"-i", "a", "-qscale", "3", "o.avi"}, noAmr).error.empty());
+    EXPECT_FALSE(tessaro::coderJob({"-y", "o.avi"}, noAmr).error.empty());
+    EXPECT_FALSE(tessaro::coderJob({}, noAmr).error.empty());
+}
+
+TEST(EncoderProgressTest, FixedForms) {
+    EXPECT_NE(tessaro::convProgressText(7, 1.0, 25).find("( 7%)"), std::string::npos);
+    EXPECT_NE(tessaro::convProgressText(42, 1.0, 25).find("(42%)"), std::string::npos);
+    EXPECT_NE(tessaro::convProgressText(100, 1.0, 25).find("(100%)"), std::string::npos);
+    EXPECT_EQ(tessaro::timeText(25.04).rfind("time=25.04 ", 0), 0u);
+    EXPECT_EQ(tessaro::durationText("00:01:40.00"), "Duration: 00:01:40.00, \n");
+    EXPECT_EQ(tessaro::durationClock("[info]   Duration: 00:01:40.00, start: 0.0"), "00:01:40.00");
+    EXPECT_EQ(tessaro::durationClock("[info]   Duration: N/A, bitrate: N/A"), "N/A");
+    EXPECT_EQ(tessaro::durationClock("no length here"), "");
+    EXPECT_DOUBLE_EQ(tessaro::clockSeconds("01:01:40.50"), 3700.5);
+    EXPECT_LT(tessaro::clockSeconds("N/A"), 0);
+    EXPECT_LT(tessaro::clockSeconds("1:2"), 0);
+}
+
+// ---- end to end -------------------------------------------------------------
+
+struct FormatCase {
+    int index;
+    bool chosenSize;  // the chosen-size column of stage two
+};
+
+class DesignedCommands : public EncoderRuns, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(DesignedCommands, ProduceTheFormat) {
+    const int f = GetParam().index;
+    const bool chosen = GetParam().chosenSize;
+    const std::string S = "176x144";
+    const std::string ext[] = {".rmvb", ".rm", ".mpg", ".avi", ".mp4", ".mov", ".mp4", ".3gp", ".mp3"};
+    const std::string final = out("clip-" + std::to_string(f) + (chosen ? "s" : "") + ext[f]);
+    const std::string IN = s_flv;
+
+    RunResult one;
+    if (f == 2 || f == 3) {
+        one = runCommandText(kApp + "/data/conv " + Q + IN + Q +
+                             " -oac lavc -lavcopts acodec=mp2:abitrate=64 -ovc lavc -lavcopts "
+                             "vcodec=mpeg1video:vbitrate=600:vpass=1 -ofps 24 -of lavf -lavfopts "
+                             "format=yuv4mpeg -o " + Q + final + Q);
+    } else if (f == 4) {
+        one = runCommandText(kApp + "/data/conv " + Q + IN + Q +
+                             " -oac mp3lame -lameopts preset=320 -ovc lavc -lavcopts "
+                             "vcodec=mpeg4:vbitrate=1200 -of avi -o " + Q + final + Q);
+    } else if (f == 8) {
+        one = runCommandText(kApp + "/data/coder -i " + Q + IN + Q + " -y -vn -ar 48000 -ab 320k -ac " +
+                             (chosen ? "1" : "2") + " " + Q + final + Q);
+    } else {
+        one = runCommandText(stageOne(IN));
+    }
+    ASSERT_EQ(one.exitCode, 0) << one.output;
+    if (f == 8) {
+        expectDurationTimeProgress(one.output);
+        expectFile(final, {"mp3", "", "", "mp3", 0, 0, 48000, chosen ? 1 : 2});
+        return;
+    }
+    expectPercentProgress(one.output);
+    if (f == 2 || f == 3) {
+        expectFile(final, {f == 2 ? "mpeg" : "avi", "", "mpeg1video", "mp2"});
+        return;
+    }
+    if (f == 4) {
+        expectFile(final, {"mp4", "isom", "mpeg4", "mp3"});
+        return;
+    }
+    expectFile(intermediate(), {"mp4", "isom", "mpeg4", "mp3", 320, 240});
+
+    const std::string T = kApp + "/data/", TMP = intermediate();
+    std::string cmd;
+    if (f == 0 || f == 1) {
+        cmd = chosen ? "coder -i " + TMP + " -y -s " + S + " -vcodec rv10 -b 600k -f rm -ar 44100 -ab 320k -ac 2 "
+                     : "coder -i " + TMP + " -y -vcodec rv10 -b 1200k -f rm  -ab 128k -ac 2 ";
+    } else if (f == 5) {
+        cmd = chosen ? "coder -i " + TMP + " -y -s " + S + " -ac 2 -ar 48000 -ab 128k "
+                     : "coder -i " + TMP + " -y -ac 2 -ar 48000 -ab 128k ";
+    } else {
+        cmd = "coder2 -i " + TMP + " -y -s " + (chosen ? S : "320x240") +
+              " -vcodec mpeg4 -acodec amr_nb -ac 1 -ar 8000 -ab 12.2k ";
+    }
+    const RunResult two = runCommandText(T + cmd + Q + final + Q);
+    ASSERT_EQ(two.exitCode, 0) << two.output;
+    expectDurationTimeProgress(two.output);
+    const int w = chosen ? 176 : (f >= 6 ? 320 : 0), h = chosen ? 144 : (f >= 6 ? 240 : 0);
+    if (f == 0 || f == 1)
+        expectFile(final, {"rm", "", "rv10", "ac3", w, h, chosen ? 44100 : 0, 2});
+    else if (f == 5)
+        expectFile(final, {"mov", "qt", "h264", "aac", w, h, 48000, 2});
+    else
+        expectFile(final, {"mp4", f == 6 ? "isom" : "3gp", "mpeg4", "aac|amr_nb", w, h, 8000, 1});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllFormats, DesignedCommands,
+    ::testing::Values(FormatCase{0, false}, FormatCase{0, true}, FormatCase{1, false},
+                      FormatCase{1, true}, FormatCase{2, false}, FormatCase{3, false},
+                      FormatCase{4, false}, FormatCase{5, false}, FormatCase{5, true},
+                      FormatCase{6, false}, FormatCase{6, true}, FormatCase{7, false},
+                      FormatCase{7, true}, FormatCase{8, false}, FormatCase{8, true}),
+    [](const auto& info) {
+        return "Format" + std::to_string(info.param.index) + (info.param.chosenSize ? "Chosen" : "Source");
+    });
+
+// Names that a shell or ffmpeg's protocol syntax would misread reach ffmpeg as the files they are.
+TEST_F(EncoderRuns, HostileFileNames) {
+    const std::string name = s_dir.string() + "/-a b $x;y 'q' `z` & | : \\ \n中文.flv";
+    fs::copy_file(s_flv, name);
+    const std::string mpg = s_dir.string() + "/-out $x;y | a:b\n中文.mpg";
+    const RunResult one = runCommandText(kApp + "/data/conv " + Q + name + Q +
+                                   " -oac lavc -lavcopts acodec=mp2:abitrate=64 -ovc lavc -lavcopts "
+                                   "vcodec=mpeg1video:vbitrate=600:vpass=1 -ofps 24 -of lavf "
+                                   "-lavfopts format=yuv4mpeg -o " + Q + mpg + Q);
+    ASSERT_EQ(one.exitCode, 0) << one.output;
+    expectFile(mpg, {"mpeg", "", "mpeg1video", "mp2"});
+
+    // A double quote cannot pass the designed quoting; the argument vector carries it.
+    const std::string mp3 = s_dir.string() + "/say \"hi\" file:x.mp3";
+    const RunResult two = runArgv({kApp + "/data/coder", "-i", name, "-y", "-vn", "-ar", "44100", "-ab",
+                             "128k", "-ac", "2", mp3});
+    ASSERT_EQ(two.exitCode, 0) << two.output;
+    expectFile(mp3, {"mp3", "", "", "mp3", 0, 0, 44100, 2});
+}
+
+TEST_F(EncoderRuns, FailuresExitNonZeroWithOneReason) {
+    const std::string bad = out("broken.flv");
+    {
+        std::ofstream f(bad, std::ios::binary);
+        for (int i = 0; i < 50000; ++i) f.put(static_cast<char>((i * 7919) % 251));
+    }
+    struct Row {
+        std::string what;
+        Args argv;
+        std::vector<std::string> env;
+        std::string output;
+    } rows[] = {
+        {"corrupt input, conv", {kApp + "/data/conv", bad, "-o", out("bad.avi")}, {}, out("bad.avi")},
+        {"corrupt input, coder", {kApp + "/data/coder", "-i", bad, "-y", out("bad.mov")}, {}, out("bad.mov")},
+        {"missing input, coder2",
+         {kApp + "/data/coder2", "-i", out("none.mp4"), "-y", "-acodec", "amr_nb", out("bad.3gp")}, {},
+         out("bad.3gp")},
+        {"no ffmpeg", {kApp + "/data/conv", s_flv, "-o", out("bad2.avi")}, {"PATH=/nonexistent"},
+         out("bad2.avi")},
+        {"unknown option", {kApp + "/data/coder", "-i", s_flv, "-qscale", "2", out("bad3.mov")}, {},
+         out("bad3.mov")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const RunResult r = runArgv(row.argv, row.env);
+        EXPECT_NE(r.exitCode, 0);
+        std::string text = r.output;
+        while (!text.empty() && (text.front() == '\n')) text.erase(0, 1);
+        ASSERT_FALSE(text.empty());
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+        EXPECT_NE(text.find("error: "), std::string::npos) << text;
+        EXPECT_FALSE(fs::exists(row.output) && fs::file_size(row.output) > 0);
+    }
+    const RunResult noPath = runArgv({kApp + "/data/coder", "-i", s_flv, out("x.mp3")}, {"PATH=/nonexistent"});
+    EXPECT_NE(noPath.output.find("ffmpeg was not found"), std::string::npos) << noPath.output;
+}

@@ -1,0 +1,148 @@
+#include "engine/Commands.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace tessaro {
+namespace {
+
+TEST(CommandsTest, FileAndBaseNames) {
+    struct Row {
+        const char* path;
+        const char* fileName;
+        const char* baseName;
+    } rows[] = {
+        {"/v/my.trip.flv", "my.trip.flv", "my"},
+        {"/v/clip", "clip", "clip"},
+        {"clip.flv", "clip.flv", "clip"},
+        {"", "", ""},
+        {"/v/", "", ""},
+        {"/v/.hidden", ".hidden", ""},
+        {"/a:b/c:d.flv", "c:d.flv", "c:d"},  // ':' ends nothing here
+        {"C:\\v\\x.flv", "C:\\v\\x.flv", "C:\\v\\x"},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(GetFileName(r.path), r.fileName) << r.path;
+        EXPECT_EQ(GetBaseName(r.path), r.baseName) << r.path;
+    }
+}
+
+TEST(CommandsTest, DesignedOutputPathHasNoLeadingZeros) {
+    EXPECT_EQ(designedOutputPath("/out/", "/v/clip.flv", ".mpg", {9, 5, 7}), "/out/clip-957.mpg");
+    EXPECT_EQ(designedOutputPath("/out", "/v/clip.flv", ".mpg", {9, 5, 7}), "/out/clip-957.mpg");
+    // The known clash of the designed name: 1:15:07 and 11:05:07.
+    EXPECT_EQ(designedOutputPath("/o/", "a.b.flv", ".mp3", {1, 15, 7}),
+              designedOutputPath("/o/", "a.c.flv", ".mp3", {11, 5, 7}));
+    EXPECT_EQ(designedOutputPath("/o/", "/x/noext", ".rm", {0, 0, 0}), "/o/noext-000.rm");
+}
+
+TEST(CommandsTest, UniqueOutputPathNeverReusesATakenName) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(testing::TempDir()) / "tessaro-unique";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string designed = (dir / "clip-957.mp4").string();
+    EXPECT_EQ(uniqueOutputPath(designed, ".mp4"), designed);
+    std::ofstream(designed) << "x";
+    EXPECT_EQ(uniqueOutputPath(designed, ".mp4"), (dir / "clip-957_2.mp4").string());
+    std::ofstream((dir / "clip-957_2.mp4").string()) << "x";
+    EXPECT_EQ(uniqueOutputPath(designed, ".mp4"), (dir / "clip-957_3.mp4").string());
+    fs::remove_all(dir);
+}
+
+struct CommandRow {
+    int format;
+    const char* size;
+    int channel;
+    const char* stageOne;
+    const char* stageTwo;
+};
+
+class StageCommandsTest : public testing::TestWithParam<CommandRow> {};
+
+TEST_P(StageCommandsTest, MatchTheTemplates) {
+    const CommandRow& row = GetParam();
+    ParameterTexts p;
+    p.videoBitrate = "VB";
+    p.frameRate = "F";
+    p.videoSize = row.size;
+    p.sampleRate = "R";
+    p.audioBitrate = "BR";
+    p.channelPosition = row.channel;
+    const CommandPaths paths{"/app", "/in/a b.flv", "/out/a-957.x", "/tmp/t/tmp.mp4"};
+    EXPECT_EQ(stageOneCommand(row.format, paths, p), row.stageOne);
+    EXPECT_EQ(stageTwoCommand(row.format, paths, p), row.stageTwo);
+}
+
+constexpr const char* kIntermediateStageOne =
+    "/app/data/conv \"/in/a b.flv\" -oac mp3lame -lameopts preset=320 -ovc lavc -lavcopts "
+    "vcodec=mpeg4:vbitrate=1200 -of avi -o /tmp/t/tmp.mp4";
+constexpr const char* kMpgStageOne =
+    "/app/data/conv \"/in/a b.flv\" -oac lavc -lavcopts acodec=mp2:abitrate=BR -ovc lavc "
+    "-lavcopts vcodec=mpeg1video:vbitrate=VB:vpass=1 -ofps F -of lavf -lavfopts "
+    "format=yuv4mpeg -o \"/out/a-957.x\"";
+constexpr const char* kMp4HdStageOne =
+    "/app/data/conv \"/in/a b.flv\" -oac mp3lame -lameopts preset=BR -ovc lavc -lavcopts "
+    "vcodec=mpeg4:vbitrate=VB -of avi -o \"/out/a-957.x\"";
+constexpr const char* kRmSource =
+    "/app/data/coder -i /tmp/t/tmp.mp4 -y -vcodec rv10 -b 1200k -f rm  -ab 128k -ac 2 "
+    "\"/out/a-957.x\"";
+constexpr const char* kRmSized =
+    "/app/data/coder -i /tmp/t/tmp.mp4 -y -s 320x240 -vcodec rv10 -b VBk -f rm -ar R -ab BRk "
+    "-ac 2 \"/out/a-957.x\"";
+constexpr const char* kRmTypedChannel =
+    "/app/data/coder -i /tmp/t/tmp.mp4 -y -s 320x240 -vcodec rv10 -b VBk -f rm -ar R -ab BRk "
+    "-ac 0 \"/out/a-957.x\"";
+constexpr const char* kPhoneSource =
+    "/app/data/coder2 -i /tmp/t/tmp.mp4 -y -s 320x240 -vcodec mpeg4 -acodec amr_nb -ac 1 -ar "
+    "8000 -ab 12.2k \"/out/a-957.x\"";
+constexpr const char* kPhoneSized =
+    "/app/data/coder2 -i /tmp/t/tmp.mp4 -y -s 176x144 -vcodec mpeg4 -acodec amr_nb -ac 1 -ar "
+    "8000 -ab 12.2k \"/out/a-957.x\"";
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryFormat, StageCommandsTest,
+    testing::Values(
+        CommandRow{0, "原始大小", 1, kIntermediateStageOne, kRmSource},
+        CommandRow{1, "原始大小", 0, kIntermediateStageOne, kRmSource},
+        CommandRow{0, "320x240", 1, kIntermediateStageOne, kRmSized},
+        CommandRow{1, "320x240", -1, kIntermediateStageOne, kRmTypedChannel},
+        CommandRow{2, "原始大小", 1, kMpgStageOne, ""}, CommandRow{3, "320x240", 1, kMpgStageOne, ""},
+        CommandRow{4, "原始大小", 1, kMp4HdStageOne, ""},
+        CommandRow{5, "原始大小", 1, kIntermediateStageOne,
+                   "/app/data/coder -i /tmp/t/tmp.mp4 -y -ac 2 -ar 48000 -ab 128k "
+                   "\"/out/a-957.x\""},
+        CommandRow{5, "640x480", 0, kIntermediateStageOne,
+                   "/app/data/coder -i /tmp/t/tmp.mp4 -y -s 640x480 -ac 2 -ar 48000 -ab 128k "
+                   "\"/out/a-957.x\""},
+        CommandRow{6, "原始大小", 0, kIntermediateStageOne, kPhoneSource},
+        CommandRow{7, "原始大小", 1, kIntermediateStageOne, kPhoneSource},
+        CommandRow{6, "176x144", 0, kIntermediateStageOne, kPhoneSized},
+        CommandRow{7, "176x144", -1, kIntermediateStageOne, kPhoneSized},
+        CommandRow{8, "原始大小", 1,
+                   "/app/data/coder -i \"/in/a b.flv\" -y -vn -ar R -ab BRk -ac 2 "
+                   "\"/out/a-957.x\"",
+                   ""},
+        CommandRow{8, "原始大小", 0,
+                   "/app/data/coder -i \"/in/a b.flv\" -y -vn -ar R -ab BRk -ac 1 "
+                   "\"/out/a-957.x\"",
+                   ""},
+        CommandRow{8, "原始大小", -1,
+                   "/app/data/coder -i \"/in/a b.flv\" -y -vn -ar R -ab BRk -ac 0 "
+                   "\"/out/a-957.x\"",
+                   ""},
+        CommandRow{9, "原始大小", 1, "", ""}, CommandRow{-1, "原始大小", 1, "", ""}));
+
+TEST(CommandsTest, ApplicationFolderWithBlanksIsQuoted) {
+    const CommandPaths paths{"/my app", "/in/a.flv", "/out/a.mp3", "/tmp/t x/tmp.mp4"};
+    EXPECT_EQ(stageOneCommand(kMp3, paths, ParameterTexts{"", "", "", "48000", "320", 1}),
+              "\"/my app/data/coder\" -i \"/in/a.flv\" -y -vn -ar 48000 -ab 320k -ac 2 "
+              "\"/out/a.mp3\"");
+    EXPECT_EQ(stageOneCommand(kRmvb, paths, {}).substr(0, 21), "\"/my app/data/conv\" \"");
+    EXPECT_NE(stageOneCommand(kRmvb, paths, {}).find("-o \"/tmp/t x/tmp.mp4\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tessaro

@@ -1,0 +1,298 @@
+// The batch against fake encoders: small shell scripts named like the
+// encoders, in a temporary application folder. Each logs its command line and
+// behaves by the name of the file it is given (see kFakeEncoder).
+
+#include "engine/ConversionDriver.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "engine/Commands.h"
+#include "engine/Platform.h"
+
+namespace tessaro {
+namespace {
+
+namespace fs = std::filesystem;
+
+// conv writes the input's name into its -o file; coder and coder2 read the
+// name back from their -i file (the intermediate) or take the -i path itself
+// (MP3) and write it into their last argument. A name containing
+// "<tool>fail", "<tool>nothing" or "<tool>empty" makes that tool exit 3,
+// write nothing, or write an empty file.
+constexpr const char* kFakeEncoder = R"(#!/bin/sh
+tool=$(basename "$0")
+echo "$tool $*" >> "$FAKE_LOG"
+in=""; out=""; prev=""
+for a in "$@"; do
+  [ "$prev" = "-o" ] && out="$a"
+  [ "$prev" = "-i" ] && in="$a"
+  prev="$a"; last="$a"
+done
+if [ "$tool" = conv ]; then name="$1"; printf '( 50%%)\n(100%%)\n'
+else out="$last"; name="$in"; [ -f "$in" ] && [ "${in%.mp4}" != "$in" ] && name=$(cat "$in")
+  printf '  Duration: 00:00:10.00, start: 0\ntime=5.00 bitrate=1\ntime=10.00 bitrate=1\n'
+fi
+tag=${tool%2}
+case "$name" in
+  *${tag}fail*) exit 3;;
+  *${tag}nothing*) exit 0;;
+  *${tag}empty*) : > "$out"; exit 0;;
+esac
+echo "$name" > "$out"
+)";
+
+class TestHost : public BatchHost {
+public:
+    std::deque<std::string> queue;
+    int format = 0;
+    ParameterTexts params = withFormatDefaults(0, {});
+    std::string folder;
+    std::vector<std::string> events;  // controls, timer, end-of-batch calls
+    std::vector<std::string> messages;
+    std::vector<std::string> captions;
+    std::function<void()> onPump;
+
+    int queueCount() const override { return static_cast<int>(queue.size()); }
+    std::string queueHead() const override { return queue.empty() ? "" : queue.front(); }
+    void removeQueueHead() override {
+        if (!queue.empty()) queue.pop_front();
+    }
+    int formatIndex() const override { return format; }
+    ParameterTexts parameters() const override { return params; }
+    std::string outputFolderText() const override { return folder; }
+    void setOutputFolderText(const std::string& text) override { folder = text; }
+    void setControlsEnabled(bool on) override { events.push_back(on ? "enable" : "disable"); }
+    void setTimer1Enabled(bool on) override { events.push_back(on ? "timer on" : "timer off"); }
+    void setProgressBarWidth(double) override {}
+    void setProgressValue(double) override {}
+    void setProgressCaption(const std::string& c) override { captions.push_back(c); }
+    void showCurrentFile(const std::string&) override {}
+    void openFolder(const std::string& f) override { events.push_back("open " + f); }
+    void playSound(const std::string& f) override { events.push_back("sound " + f); }
+    void showMessage(const std::string& text, MessageIcon, const std::string& title) override {
+        messages.push_back(title + ": " + text);
+    }
+    void processEvents() override {
+        if (onPump) onPump();
+    }
+};
+
+class ConversionDriverTest : public testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::path(testing::TempDir()) /
+               ("tessaro-driver-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(root);
+        fs::create_directories(root / "app/data");
+        for (const char* tool : {"conv", "coder", "coder2"}) installEncoder(tool);
+        platform::setApplicationFolder((root / "app").string());
+        platform::setTemporaryFolder((root / "tmp").string());
+        log = (root / "log.txt").string();
+        ::setenv("FAKE_LOG", log.c_str(), 1);
+        host.folder = (root / "out/deep/er").string();  // parents missing
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    void installEncoder(const char* tool) {
+        const fs::path path = root / "app/data" / tool;
+        std::ofstream(path) << kFakeEncoder;
+        ::chmod(path.c_str(), 0755);
+    }
+    std::string input(const std::string& name) {
+        const fs::path path = root / "in" / name;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << "video";
+        return path.string();
+    }
+    std::vector<std::string> logLines() {
+        std::ifstream in(log);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find(' ')));
+        return lines;
+    }
+    void runBatch() {
+        driver.Start();
+        driver.Timer1_Timer();
+    }
+    int converted() {
+        int n = 0;
+        for (const auto& r : driver.results()) n += r.converted;
+        return n;
+    }
+
+    fs::path root;
+    std::string log;
+    TestHost host;
+    ConversionDriver driver{host};
+};
+
+TEST_F(ConversionDriverTest, StartRefusesAnEmptyQueue) {
+    driver.Start();
+    EXPECT_EQ(host.messages, std::vector<std::string>{"添加: 请先添加一个文件"});
+    EXPECT_TRUE(host.events.empty());
+}
+
+TEST_F(ConversionDriverTest, TwoStageFormatRunsBothStagesHeadFirst) {
+    host.queue = {input("one.a.flv"), input("two.flv")};
+    runBatch();
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"conv", "coder", "conv", "coder"}));
+    EXPECT_EQ(converted(), 2);
+    ASSERT_EQ(driver.results().size(), 2u);
+    EXPECT_EQ(GetFileName(driver.results()[0].input), "one.a.flv");
+    EXPECT_EQ(GetFileName(driver.results()[0].output).substr(0, 4), "one-");
+    EXPECT_TRUE(host.queue.empty());
+    EXPECT_EQ(host.folder.back(), '/');  // normalised visibly
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(driver.duration(), 0);
+    const std::vector<std::string> expected = {
+        "disable", "timer on", "timer off", "open " + host.folder,
+        "sound " + (root / "app/sound.wav").string(), "enable"};
+    EXPECT_EQ(host.events, expected);
+    EXPECT_EQ(host.captions.back(), "Done.");
+}
+
+TEST_F(ConversionDriverTest, EncoderOfEachFormat) {
+    struct Row {
+        int format;
+        std::vector<std::string> runs;
+    } rows[] = {{kMpg, {"conv"}},           {kAvi, {"conv"}},   {kMp4Hd, {"conv"}},
+                {kMov, {"conv", "coder"}},  {kMp4Phone, {"conv", "coder2"}},
+                {k3gp, {"conv", "coder2"}}, {kMp3, {"coder"}},  {kRm, {"conv", "coder"}}};
+    for (const Row& row : rows) {
+        fs::remove(log);
+        host.format = row.format;
+        host.params = withFormatDefaults(row.format, host.params);
+        host.queue = {input("clip.flv")};
+        runBatch();
+        EXPECT_EQ(logLines(), row.runs) << row.format;
+        ASSERT_EQ(driver.results().size(), 1u);
+        EXPECT_TRUE(driver.results()[0].converted) << row.format << driver.results()[0].reason;
+        EXPECT_EQ(fs::path(driver.results()[0].output).extension(),
+                  std::string(outputFormat(row.format)->extension));
+    }
+}
+
+TEST_F(ConversionDriverTest, FilesAddedDuringABatchAreConverted) {
+    host.queue = {input("first.flv")};
+    const std::string later = input("later.flv");
+    bool added = false;
+    host.onPump = [&] {
+        if (!added && !host.queue.empty()) host.queue.push_back(later), added = true;
+    };
+    driver.setSoundReminder(1);
+    runBatch();
+    EXPECT_EQ(converted(), 2);
+    EXPECT_EQ(driver.results().back().input, later);
+    for (const auto& e : host.events) EXPECT_EQ(e.rfind("sound", 0), std::string::npos);
+}
+
+TEST_F(ConversionDriverTest, NoExistingFileIsOverwritten) {
+    host.format = kMp3;
+    host.queue = {input("same.flv"), input("x/same.flv"), input("y/same.flv")};
+    runBatch();
+    ASSERT_EQ(converted(), 3);
+    std::set<std::string> outputs;
+    for (const auto& r : driver.results()) outputs.insert(r.output);
+    EXPECT_EQ(outputs.size(), 3u);
+    for (const auto& out : outputs) {
+        std::ifstream in(out);
+        std::string content;
+        std::getline(in, content);
+        EXPECT_NE(content.find("same.flv"), std::string::npos);
+    }
+}
+
+TEST_F(ConversionDriverTest, EachFailureIsCountedAndListedOnce) {
+    host.queue = {input("convfail.flv"), input("convnothing.flv"), input("convempty.flv"),
+                  input("coderfail.flv"), input("codernothing.flv"), input("coderempty.flv"),
+                  input("good.flv")};
+    runBatch();
+    // A failed stage one never reaches stage two.
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"conv", "conv", "conv", "conv", "coder",
+                                                     "conv", "coder", "conv", "coder", "conv",
+                                                     "coder"}));
+    ASSERT_EQ(driver.results().size(), 7u);
+    for (int i = 0; i < 6; ++i) EXPECT_FALSE(driver.results()[i].converted) << i;
+    EXPECT_TRUE(driver.results()[6].converted);
+    EXPECT_NE(driver.results()[0].reason.find("退出码 3"), std::string::npos);
+    EXPECT_EQ(driver.results()[1].reason, "没有生成中间文件");
+    EXPECT_EQ(driver.results()[2].reason, "中间文件为空");
+    EXPECT_EQ(driver.results()[4].reason, "没有生成输出文件");
+    EXPECT_EQ(driver.results()[5].reason, "输出文件为空");
+    ASSERT_EQ(host.messages.size(), 1u);
+    for (const char* name : {"convfail", "convnothing", "convempty", "coderfail", "codernothing",
+                             "coderempty"})
+        EXPECT_NE(host.messages[0].find(name), std::string::npos) << name;
+    EXPECT_EQ(host.messages[0].find("good.flv"), std::string::npos);
+    EXPECT_EQ(host.captions.back(), "Done.");
+    EXPECT_EQ(host.events.back(), "enable");
+}
+
+TEST_F(ConversionDriverTest, StaleIntermediateIsNeverConverted) {
+    fs::create_directories(root / "tmp");
+    std::ofstream(root / "tmp/tmp.mp4") << "previous file";
+    host.queue = {input("convnothing.flv")};
+    runBatch();
+    EXPECT_EQ(logLines(), std::vector<std::string>{"conv"});
+    EXPECT_FALSE(driver.results()[0].converted);
+}
+
+TEST_F(ConversionDriverTest, RefusedTemporaryFolderFailsOnlyTwoStageFormats) {
+    fs::create_directories(root / "elsewhere");
+    fs::create_directory_symlink(root / "elsewhere", root / "tmp");
+    host.queue = {input("a.flv")};
+    runBatch();
+    ASSERT_EQ(driver.results().size(), 1u);
+    EXPECT_FALSE(driver.results()[0].converted);
+    EXPECT_NE(driver.results()[0].reason.find("临时文件夹不可用"), std::string::npos);
+    EXPECT_TRUE(logLines().empty());
+
+    host.format = kAvi;
+    host.queue = {input("b.flv")};
+    runBatch();
+    EXPECT_TRUE(driver.results()[0].converted);
+}
+
+TEST_F(ConversionDriverTest, StageThatCannotStartDoesNotLoop) {
+    fs::remove(root / "app/data/coder");
+    host.queue = {input("a.flv"), input("b.flv")};  // RMVB: stage two missing
+    runBatch();
+    EXPECT_EQ(converted(), 0);
+    EXPECT_TRUE(host.queue.empty());
+    ASSERT_EQ(driver.results().size(), 2u);
+    EXPECT_NE(driver.results()[1].reason.find("无法启动"), std::string::npos);
+    // The runner's message for each, then the one list.
+    EXPECT_EQ(host.messages.size(), 3u);
+    EXPECT_EQ(host.events.back(), "enable");
+
+    fs::remove(root / "app/data/conv");
+    host.messages.clear();
+    host.format = kMpg;
+    host.queue = {input("c.flv")};
+    runBatch();
+    EXPECT_TRUE(host.queue.empty());
+    EXPECT_FALSE(driver.results()[0].converted);
+}
+
+TEST_F(ConversionDriverTest, ProgressReachesTheHost) {
+    host.queue = {input("p.flv")};
+    runBatch();
+    auto has = [&](const std::string& prefix) {
+        return std::any_of(host.captions.begin(), host.captions.end(),
+                           [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
+    };
+    EXPECT_TRUE(has("转换中"));
+    EXPECT_TRUE(has("创建中"));
+}
+
+}  // namespace
+}  // namespace tessaro

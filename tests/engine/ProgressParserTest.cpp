@@ -1,0 +1,149 @@
+#include "engine/ProgressParser.h"
+
+#include <gtest/gtest.h>
+
+namespace tessaro {
+namespace {
+
+TEST(ProgressParserTest, MarkRotates) {
+    EXPECT_EQ(advanceMark("-"), "\\");
+    EXPECT_EQ(advanceMark("\\"), "|");
+    EXPECT_EQ(advanceMark("|"), "/");
+    EXPECT_EQ(advanceMark("/"), "-");
+    EXPECT_EQ(advanceMark(""), "-");
+}
+
+struct StageOneRow {
+    const char* chunk;
+    bool shown;
+    double width;
+    double value;
+    const char* caption;  // with the mark "\" (one step from "-")
+};
+
+class StageOneTest : public testing::TestWithParam<StageOneRow> {};
+
+TEST_P(StageOneTest, ReadsTheParenthesisedPercentage) {
+    const StageOneRow& row = GetParam();
+    std::string mark = "-";
+    const auto display = stageOneProgress(row.chunk, mark);
+    EXPECT_EQ(mark, "\\");  // advanced on every chunk
+    ASSERT_EQ(display.has_value(), row.shown);
+    if (!display) return;
+    EXPECT_NEAR(display->barWidth, row.width, 1e-9);
+    EXPECT_EQ(display->value, row.value);
+    EXPECT_EQ(display->caption, row.caption);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chunks, StageOneTest,
+    testing::Values(StageOneRow{"Pos: 1.0s ( 7%) 3fps", true, 379.05, 7, "转换中\\ 7%"},
+                    StageOneRow{"(100%)", true, 5415, 100, "结束 100%"},
+                    StageOneRow{"( 42%) then ( 99%)", true, 0.42 * 5415, 42, "转换中\\ 42%"},
+                    StageOneRow{"x(abc)y", true, 0, 0, "转换中\\ 0%"},
+                    StageOneRow{"(12.5)", true, 12 / 100.0 * 5415, 12, "转换中\\ 12%"},
+                    StageOneRow{"(999)", false, 0, 0, ""},  // no percentage to show
+                    StageOneRow{"no progress here (default)", false, 0, 0, ""},
+                    StageOneRow{"( 7%", false, 0, 0, ""}, StageOneRow{"", false, 0, 0, ""}));
+
+TEST(ProgressParserTest, StageOneMarkAdvancesAcrossChunks) {
+    std::string mark = "-";
+    EXPECT_EQ(stageOneProgress("( 1%)", mark)->caption, "转换中\\ 1%");
+    EXPECT_FALSE(stageOneProgress("nothing", mark));
+    EXPECT_EQ(stageOneProgress("( 2%)", mark)->caption, "转换中/ 2%");
+    EXPECT_EQ(stageOneProgress("( 3%)", mark)->caption, "转换中- 3%");
+}
+
+TEST(ProgressParserTest, StageTwoLengthAndPositionInOneChunk) {
+    std::string mark = "/";
+    int32_t duration = 0;
+    const auto d = stageTwoProgress("  Duration: 00:00:07.00, start: 0.0\nframe= 1 time=2.00 bitrate=",
+                                    mark, duration);
+    EXPECT_EQ(duration, 7);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->caption, "创建中- 28.5%");
+    EXPECT_EQ(d->value, 28.5);
+    EXPECT_NEAR(d->barWidth, 2.0 / 7 * 5415, 1e-9);
+}
+
+TEST(ProgressParserTest, StageTwoReadsTheLengthOnce) {
+    std::string mark = "-";
+    int32_t duration = 0;
+    EXPECT_FALSE(stageTwoProgress("  Duration: 00:01:40.00, start: 0.000000", mark, duration));
+    EXPECT_EQ(duration, 100);
+    EXPECT_EQ(mark, "\\");
+    EXPECT_FALSE(stageTwoProgress("  Duration: 00:02:00.00, start: 0", mark, duration));
+    EXPECT_EQ(duration, 100);
+    EXPECT_EQ(stageTwoProgress("time=25.04 bitrate=", mark, duration)->caption, "创建中/ 25%");
+}
+
+TEST(ProgressParserTest, StageTwoPositionForms) {
+    struct Row {
+        const char* chunk;
+        bool shown;
+        double value;
+        const char* caption;
+    } rows[] = {
+        {"time=00:00:50.00 bitrate=", true, 50, "创建中\\ 50%"},  // hh:mm:ss
+        {"time=01:40.00 bitrate=", true, 100, "完成 100%"},
+        {"time=100.00 bitrate=", true, 100, "完成 100%"},
+        {"time=250 bitrate=", true, 100, "完成 100%"},  // past the length
+        {"time=33.4 bitrate=", true, 33, "创建中\\ 33%"},
+        {"time=0.4 bitrate=", true, 0, "创建中\\ 0%"},
+        {"frame=12 fps=3", false, 0, ""},
+        {"time=", false, 0, ""},  // nothing follows
+    };
+    for (const Row& r : rows) {
+        std::string mark = "-";
+        int32_t duration = 100;
+        const auto d = stageTwoProgress(r.chunk, mark, duration);
+        ASSERT_EQ(d.has_value(), r.shown) << r.chunk;
+        EXPECT_EQ(mark, "\\");
+        if (!d) continue;
+        EXPECT_EQ(d->value, r.value) << r.chunk;
+        EXPECT_EQ(d->caption, r.caption) << r.chunk;
+    }
+}
+
+TEST(ProgressParserTest, StageTwoWithoutLengthOnlyMovesTheMark) {
+    std::string mark = "-";
+    int32_t duration = 0;
+    EXPECT_FALSE(stageTwoProgress("Duration: N/A, start: 0 time=3.00 bitrate=", mark, duration));
+    EXPECT_EQ(duration, 0);
+    EXPECT_EQ(mark, "\\");
+}
+
+TEST(ProgressParserTest, PercentTextAndLeadingNumber) {
+    EXPECT_EQ(percentText(2.0 / 7), "28.5");
+    EXPECT_EQ(percentText(0.25), "25");
+    EXPECT_EQ(percentText(0.05), "5");
+    EXPECT_EQ(percentText(0.123456), "12.3");
+    EXPECT_EQ(leadingNumber("  7%"), 7);
+    EXPECT_EQ(leadingNumber("40.00,"), 40);
+    EXPECT_EQ(leadingNumber("abc"), 0);
+    EXPECT_EQ(leadingNumber("-3.5x"), -3.5);
+    EXPECT_EQ(leadingNumber("1e2s"), 100);
+}
+
+class CountingPump : public MessagePump {
+public:
+    void processEvents() override { ++calls; }
+    int calls = 0;
+};
+
+TEST(ProgressParserTest, ScanPumpsAtMostEveryFewMilliseconds) {
+    CountingPump pump;
+    std::string chunk(1024, 'x');
+    std::string mark = "-";
+    int32_t duration = 0;
+    for (int i = 0; i < 100; ++i) {
+        stageOneProgress(chunk, mark, &pump);
+        stageTwoProgress(chunk, mark, duration, &pump);
+    }
+    // 200 scans of 1024 positions finish in far less than the pump interval
+    // each; the pump is not called per position.
+    EXPECT_LT(pump.calls, 50);
+}
+
+}  // namespace
+}  // namespace tessaro

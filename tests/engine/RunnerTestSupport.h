@@ -1,0 +1,116 @@
+#pragma once
+// Shared pieces of the runner tests: copies of the helper child under names
+// of their own (so parallel test runs never see each other's processes),
+// a recording message box and a counting pump.
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/MessageBoxes.h"
+#include "engine/MessagePump.h"
+
+extern char** environ;
+
+namespace tessaro::testing {
+
+inline std::string helperPath() { return std::string(TESSARO_TEST_HELPERS_DIR) + "/tst_child"; }
+
+inline std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+inline std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// A private temporary folder, removed with its contents at the end.
+class HelperFolder {
+public:
+    HelperFolder() {
+        static std::atomic<int> counter{0};
+        m_path = std::filesystem::temp_directory_path() /
+                 ("tessaro-runner-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        std::filesystem::remove_all(m_path);
+        std::filesystem::create_directories(m_path);
+    }
+    ~HelperFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    const std::filesystem::path& path() const { return m_path; }
+
+    // A process name unique to this test process (at most 15 characters for
+    // short prefixes).
+    std::string uniqueName(const std::string& prefix) const {
+        static std::atomic<int> counter{0};
+        return prefix + std::to_string(::getpid() % 100000) + "_" + std::to_string(counter++);
+    }
+
+    // Copies the helper child into this folder (subfolders created) under name.
+    std::string copy(const std::string& relativeName) const {
+        const auto target = m_path / relativeName;
+        std::filesystem::create_directories(target.parent_path());
+        std::filesystem::copy_file(helperPath(), target, std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::permissions(target, std::filesystem::perms::owner_all);
+        return target.string();
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Starts program with args, output to /dev/null, not waited for.
+inline pid_t spawnHelper(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<std::string> all{program};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+inline void waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+struct RecordedMessage {
+    std::string text;
+    MessageIcon icon;
+    std::string title;
+};
+
+class RecordingMessageBoxes : public MessageBoxes {
+public:
+    void showMessage(const std::string& text, MessageIcon icon, const std::string& title) override {
+        messages.push_back({text, icon, title});
+    }
+    std::vector<RecordedMessage> messages;
+};
+
+class CountingPump : public MessagePump {
+public:
+    void processEvents() override { ++calls; }
+    long calls = 0;
+};
+
+}  // namespace tessaro::testing

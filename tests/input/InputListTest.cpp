@@ -1,0 +1,165 @@
+#include "input/InputList.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tessaro {
+namespace {
+
+struct TagCase {
+    std::string path;
+    bool trimmed;
+    std::string tag;
+};
+
+void PrintTo(const TagCase& c, std::ostream* os)
+{
+    *os << '"' << c.path << '"' << (c.trimmed ? " trimmed" : " untrimmed");
+}
+
+class FormatTagTest : public ::testing::TestWithParam<TagCase> {};
+
+TEST_P(FormatTagTest, LastThreeCharactersUpperCased)
+{
+    EXPECT_EQ(formatTag(GetParam().path, GetParam().trimmed), GetParam().tag);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, FormatTagTest,
+    ::testing::Values(TagCase{"/v/clip.flv", true, "FLV"}, TagCase{"a.rmvb", true, "MVB"},
+                      TagCase{"a.ts", true, ".TS"}, TagCase{"abc", true, "ABC"},
+                      TagCase{"ab", true, "AB"}, TagCase{"", true, ""},
+                      // Dialog and scan paths lose blanks at both ends first; drops keep them.
+                      TagCase{"  /v/a.flv  ", true, "FLV"}, TagCase{"/v/a.flv  ", false, "V  "},
+                      TagCase{"   ", true, ""}, TagCase{" ab ", false, "AB "},
+                      // Three characters, not three bytes: multibyte names stay whole.
+                      TagCase{"/视频/电影文件", true, "影文件"}, TagCase{"/v/片a", true, "/片A"},
+                      TagCase{"/片/x.mp4", true, "MP4"}, TagCase{"é", true, "é"}));
+
+struct ListRecorder {
+    int changes = 0;
+    std::vector<bool> hints;
+
+    void attach(InputList& list)
+    {
+        list.changed = [this] { ++changes; };
+        list.hintVisibilityChanged = [this](bool visible) { hints.push_back(visible); };
+    }
+};
+
+void expectParallel(const InputList& list)
+{
+    ASSERT_EQ(list.rows().size(), list.paths().size());
+    for (std::size_t i = 0; i < list.paths().size(); ++i)
+        EXPECT_EQ(list.rows()[i].path, list.paths()[i]) << "row " << i + 1;
+}
+
+InputList listOf(int n)
+{
+    InputList list;
+    for (int i = 1; i <= n; ++i)
+        list.append("/v/f" + std::to_string(i) + ".flv", InputList::Source::Dialog);
+    return list;
+}
+
+TEST(InputListTest, AppendsAtTheEndKeepingDuplicatesAndHidesTheHint)
+{
+    InputList list;
+    ListRecorder recorder;
+    recorder.attach(list);
+    EXPECT_TRUE(list.hintVisible());
+
+    list.append("/b.flv", InputList::Source::Dialog);
+    list.append("/a.mp4 ", InputList::Source::Drop);
+    list.append("/b.flv", InputList::Source::Scan);
+
+    EXPECT_EQ(list.paths(), (std::vector<std::string>{"/b.flv", "/a.mp4 ", "/b.flv"}));
+    EXPECT_EQ(list.rows()[1].path, "/a.mp4 ");  // the row text is the path as received
+    EXPECT_EQ(list.rows()[1].tag, "P4 ");
+    EXPECT_EQ(list.count(), 3);
+    expectParallel(list);
+    EXPECT_FALSE(list.hintVisible());
+    EXPECT_EQ(recorder.changes, 3);
+    EXPECT_EQ(recorder.hints, std::vector<bool>{false});
+}
+
+TEST(InputListTest, RemoveSelectedTakesRowKAndPathKMinusOne)
+{
+    InputList list = listOf(5);
+    list.removeSelected(3);
+    EXPECT_EQ(list.paths(),
+              (std::vector<std::string>{"/v/f1.flv", "/v/f2.flv", "/v/f4.flv", "/v/f5.flv"}));
+    expectParallel(list);
+    EXPECT_FALSE(list.hintVisible());
+}
+
+TEST(InputListTest, RemoveWithoutValidSelectionChangesNothing)
+{
+    for (int row : {0, -1, 6, 100}) {
+        InputList list = listOf(5);
+        ListRecorder recorder;
+        recorder.attach(list);
+        list.removeSelected(row);
+        EXPECT_EQ(list.count(), 5) << "row " << row;
+        EXPECT_EQ(recorder.changes, 0) << "row " << row;
+        EXPECT_FALSE(list.hintVisible());
+    }
+    InputList empty;
+    ListRecorder recorder;
+    recorder.attach(empty);
+    empty.removeSelected(1);
+    EXPECT_EQ(empty.count(), 0);
+    EXPECT_EQ(recorder.changes, 0);
+    EXPECT_TRUE(empty.hintVisible());
+}
+
+TEST(InputListTest, RemovingTheLastEntryShowsTheHint)
+{
+    InputList list = listOf(2);
+    list.removeSelected(2);
+    EXPECT_FALSE(list.hintVisible());
+    list.removeSelected(1);
+    EXPECT_TRUE(list.hintVisible());
+    EXPECT_TRUE(list.rows().empty());
+
+    InputList all = listOf(4);
+    ListRecorder recorder;
+    recorder.attach(all);
+    all.removeAll();
+    EXPECT_TRUE(all.paths().empty());
+    EXPECT_TRUE(all.rows().empty());
+    EXPECT_TRUE(all.hintVisible());
+    EXPECT_EQ(recorder.changes, 1);
+    EXPECT_EQ(recorder.hints, std::vector<bool>{true});
+}
+
+TEST(InputListTest, QueueOperationsConsumeTheFront)
+{
+    InputList list = listOf(2);
+    EXPECT_EQ(list.head(), "/v/f1.flv");
+    list.removeHead();
+    EXPECT_EQ(list.head(), "/v/f2.flv");
+    expectParallel(list);
+    list.removeHead();
+    EXPECT_EQ(list.head(), "");
+    EXPECT_EQ(list.count(), 0);
+    list.removeHead();  // nothing left: no effect
+    EXPECT_EQ(list.count(), 0);
+}
+
+TEST(ParsePathTest, FolderUpToTheLastSeparator)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/clips/a.flv", "/clips/"}, {"a.flv", ""},   {"D:a.flv", ""},  // ':' ends nothing here
+        {"/", "/"},                  {"a/b/", "a/b/"}, {"", ""},
+        {"/x/视频.flv", "/x/"},
+    };
+    for (const auto& [path, folder] : cases)
+        EXPECT_EQ(ParsePath(path), folder) << path;
+}
+
+}  // namespace
+}  // namespace tessaro
