@@ -1,0 +1,52 @@
+#pragma once
+// Every modal thing the window shows (file, folder, colour, font and print
+// dialogs, message boxes, popup menus) goes through this interface, so that
+// tests answer them without a modal loop.
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "engine/MessageBoxes.h"
+
+class QAction;
+class QMenu;
+class QPoint;
+class QWidget;
+
+namespace tessaro {
+
+class DialogBackend {
+public:
+    virtual ~DialogBackend() = default;
+
+    // Open-file dialog starting in `folder` with `preset` in the name box;
+    // `filters` are Qt name filters, the first one selected. The chosen path,
+    // or nullopt when cancelled.
+    virtual std::optional<QString> openFile(QWidget* owner, const QString& title,
+                                            const QString& folder, const QStringList& filters,
+                                            const QString& preset) = 0;
+    virtual std::optional<QString> saveFile(QWidget* owner, const QString& title,
+                                            const QString& folder,
+                                            const QStringList& filters) = 0;
+    // Folder chooser (file-system folders only).
+    virtual std::optional<QString> chooseFolder(QWidget* owner, const QString& title) = 0;
+    virtual std::optional<QColor> chooseColor(QWidget* owner, const QColor& initial,
+                                              bool fullOpen) = 0;
+    virtual std::optional<QFont> chooseFont(QWidget* owner, const QFont& initial) = 0;
+    // False when cancelled or when there is no print support or printer.
+    virtual bool showPrinter(QWidget* owner) = 0;
+    virtual bool showPrinterProperties(QWidget* owner) = 0;
+
+    virtual void message(QWidget* owner, const QString& text, MessageIcon icon,
+                         const QString& title) = 0;
+    // Pops `menu` up at `at` (global); the chosen action or nullptr.
+    virtual QAction* popup(QMenu& menu, const QPoint& at) = 0;
+};
+
+// The real Qt dialogs.
+DialogBackend& qtDialogBackend();
+
+}  // namespace tessaro

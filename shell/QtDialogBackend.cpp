@@ -1,0 +1,115 @@
+// The Qt dialogs behind DialogBackend.
+
+#include <QAction>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QMenu>
+#include <QMessageBox>
+
+#include "shell/DialogBackend.h"
+
+#ifdef TESSARO_HAVE_PRINTSUPPORT
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#endif
+
+namespace tessaro {
+namespace {
+
+class QtDialogBackend final : public DialogBackend {
+public:
+    std::optional<QString> openFile(QWidget* owner, const QString& title, const QString& folder,
+                                    const QStringList& filters, const QString& preset) override {
+        QFileDialog dialog(owner, title, folder);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        if (!filters.isEmpty()) dialog.setNameFilters(filters);
+        if (!preset.isEmpty()) dialog.selectFile(preset);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().first();
+    }
+
+    std::optional<QString> saveFile(QWidget* owner, const QString& title, const QString& folder,
+                                    const QStringList& filters) override {
+        QFileDialog dialog(owner, title, folder);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        if (!filters.isEmpty()) dialog.setNameFilters(filters);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().first();
+    }
+
+    std::optional<QString> chooseFolder(QWidget* owner, const QString& title) override {
+        const QString folder = QFileDialog::getExistingDirectory(owner, title);
+        if (folder.isEmpty()) return std::nullopt;
+        return folder;
+    }
+
+    std::optional<QColor> chooseColor(QWidget* owner, const QColor& initial,
+                                      bool fullOpen) override {
+        QColorDialog dialog(initial, owner);
+        dialog.setOption(QColorDialog::NoButtons, false);
+        Q_UNUSED(fullOpen);  // Qt's colour dialog always shows its full form
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return dialog.currentColor();
+    }
+
+    std::optional<QFont> chooseFont(QWidget* owner, const QFont& initial) override {
+        bool ok = false;
+        const QFont font = QFontDialog::getFont(&ok, initial, owner);
+        if (!ok) return std::nullopt;
+        return font;
+    }
+
+    bool showPrinter(QWidget* owner) override {
+#ifdef TESSARO_HAVE_PRINTSUPPORT
+        QPrinter printer;
+        QPrintDialog dialog(&printer, owner);
+        dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+        dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+        return dialog.exec() == QDialog::Accepted;
+#else
+        Q_UNUSED(owner);
+        return false;
+#endif
+    }
+
+    bool showPrinterProperties(QWidget* owner) override {
+#ifdef TESSARO_HAVE_PRINTSUPPORT
+        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+        if (info.isNull()) return false;
+        QPrinter printer(info);
+        QPageSetupDialog dialog(&printer, owner);
+        return dialog.exec() == QDialog::Accepted;
+#else
+        Q_UNUSED(owner);
+        return false;
+#endif
+    }
+
+    void message(QWidget* owner, const QString& text, MessageIcon icon,
+                 const QString& title) override {
+        QMessageBox::Icon qtIcon = QMessageBox::Information;
+        if (icon == MessageIcon::Critical) qtIcon = QMessageBox::Critical;
+        if (icon == MessageIcon::Exclamation) qtIcon = QMessageBox::Warning;
+        QMessageBox box(qtIcon, title, text, QMessageBox::Ok, owner);
+        box.exec();
+    }
+
+    QAction* popup(QMenu& menu, const QPoint& at) override { return menu.exec(at); }
+};
+
+}  // namespace
+
+DialogBackend& qtDialogBackend() {
+    static QtDialogBackend backend;
+    return backend;
+}
+
+}  // namespace tessaro

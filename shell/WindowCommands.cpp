@@ -1,0 +1,10 @@
+#include "shell/WindowCommands.h"
+
+namespace tessaro {
+
+WindowCommands& windowCommands() {
+    static WindowCommands commands;
+    return commands;
+}
+
+}  // namespace tessaro

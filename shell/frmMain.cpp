@@ -1,0 +1,349 @@
+// frmMain: start-up, the settings panel, the host side of the batch, unload.
+
+#include "shell/frmMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QListWidget>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <cstdio>
+#include <cstdlib>
+
+#ifdef TESSARO_HAVE_MULTIMEDIA
+#include <QEventLoop>
+#include <QSoundEffect>
+#endif
+
+#include "engine/ConversionDriver.h"
+#include "engine/Platform.h"
+#include "settings/FormatCatalogue.h"
+#include "shell/CCommonDialogs.h"
+#include "shell/ClickLabel.h"
+#include "shell/SingleInstance.h"
+#include "shell/WindowCommands.h"
+#include "shell/frmMenu.h"
+
+namespace tessaro {
+namespace {
+
+// How often the unload tries to delete a leftover that will not go away.
+constexpr int kDeleteRetries = 50;
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+void playWaveFile(const std::string& wav) {
+    if (!QFileInfo::exists(qs(wav))) {
+        QApplication::beep();
+        return;
+    }
+#ifdef TESSARO_HAVE_MULTIMEDIA
+    QSoundEffect effect;
+    QEventLoop loop;
+    QObject::connect(&effect, &QSoundEffect::playingChanged, &loop, [&] {
+        if (!effect.isPlaying()) loop.quit();
+    });
+    QObject::connect(&effect, &QSoundEffect::statusChanged, &loop, [&] {
+        if (effect.status() == QSoundEffect::Error) loop.quit();
+        if (effect.status() == QSoundEffect::Ready) effect.play();
+    });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);  // no sound device is no error
+    effect.setSource(QUrl::fromLocalFile(qs(wav)));
+    loop.exec();
+#else
+    QApplication::beep();
+#endif
+}
+
+// Reads a combo box as the panel sees it: a picked entry, or a typed text.
+void readCombo(const QComboBox* box, ComboValue& value) {
+    const int index = box->currentIndex();
+    if (index >= 0 && box->itemText(index) == box->currentText())
+        value.setPosition(index);
+    else
+        value.setText(box->currentText().toStdString());
+}
+
+void showCombo(QComboBox* box, const ComboValue& value) {
+    const QSignalBlocker blocker(box);
+    box->setCurrentIndex(value.position());
+    if (value.position() < 0 && box->isEditable()) box->setEditText(qs(value.text()));
+}
+
+int comboPosition(const QComboBox* box) {
+    const int index = box->currentIndex();
+    return index >= 0 && box->itemText(index) == box->currentText() ? index : -1;
+}
+
+}  // namespace
+
+frmMain::frmMain(DialogBackend& dialogs, QWidget* parent)
+    : QWidget(parent),
+      m_dialogs(dialogs),
+      m_cmbOF(formatList()),
+      m_cmbVB(videoBitrateList()),
+      m_cmbF(frameRateList()),
+      m_cmbS(videoSizeList()),
+      m_cmbR(sampleRateList()),
+      m_cmbBR(audioBitrateList()),
+      m_cmbChannel(channelList()) {
+    openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    playWave = playWaveFile;
+    endProcess = [] {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    };
+    buildLayout();
+    connectCommands();
+    m_list.changed = [this] { syncListView(); };
+    m_list.hintVisibilityChanged = [this](bool visible) { picText->setVisible(visible); };
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::runStep(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (...) {
+        // A failing start-up step is skipped; the next one runs.
+    }
+}
+
+bool frmMain::Form_Load(SingleInstance* instance) {
+    if (instance && !instance->acquire()) return false;
+    runStep([this] {
+        if (windowCommands().attachSkin) windowCommands().attachSkin(this);
+    });
+    runStep([this] {
+        m_dialogsWrapper = std::make_unique<CCommonDialogs>(m_dialogs);
+        m_dialogsWrapper->Init(this);
+    });
+    runStep([] { QCoreApplication::processEvents(); });  // strSpinner starts at "-" in the driver
+    runStep([this] { setProgressBarWidth(0); });
+    runStep([this] { m_driver = std::make_unique<ConversionDriver>(*this); });
+    runStep([this] {
+        readPanel();
+        m_cmbBR.setPosition(7);
+        m_cmbR.setPosition(1);
+        m_cmbChannel.setPosition(1);
+        m_cmbOF.setPosition(0);
+        SettingsPanel fields = panel();
+        applyFormatDefaults(fields);
+        showPanel();
+    });
+    runStep([this] { txtPath->setText(qs(defaultOutputFolder())); });
+    runStep([this] {
+        const std::optional<SetupFields> fields =
+            readSetupFile(platform::applicationFile(platform::kSetupFile));
+        if (!fields) return;
+        readPanel();
+        SettingsPanel target = panel();
+        restoreSetup(*fields, target, defaultOutputFolder());
+        showPanel();
+    });
+    runStep([this] {
+        if (txtPath->text().isEmpty()) txtPath->setText(qs(defaultOutputFolder()));
+    });
+    runStep([this] {
+        setWindowTitle("Tessaro");
+        lblWeb->setText("Tessaro");
+    });
+    runStep([this] {
+        readOptionsFile(platform::applicationFile(platform::kOptionsFile), m_options);
+        if (m_driver) m_driver->setSoundReminder(m_options.intSoundReminder);
+    });
+    runStep([this] {
+        const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+        const double dpiX = screen ? screen->logicalDotsPerInchX() : 96.0;
+        const double dpiY = screen ? screen->logicalDotsPerInchY() : 96.0;
+        applyLayout(scaleLayout(designLayout(), twipsPerPixel(dpiX), twipsPerPixel(dpiY)));
+    });
+    return true;
+}
+
+std::string frmMain::defaultOutputFolder() const { return platform::defaultOutputFolder(); }
+
+SettingsPanel frmMain::panel() {
+    return {&m_cmbOF, &m_cmbVB, &m_cmbF, &m_cmbS, &m_cmbR, &m_cmbBR, &m_cmbChannel, &m_txtPath};
+}
+
+void frmMain::readPanel() {
+    readCombo(cmbOF, m_cmbOF);
+    readCombo(cmbVB, m_cmbVB);
+    readCombo(cmbF, m_cmbF);
+    readCombo(cmbS, m_cmbS);
+    readCombo(cmbR, m_cmbR);
+    readCombo(cmbBR, m_cmbBR);
+    readCombo(cmbChannel, m_cmbChannel);
+    m_txtPath = txtPath->text().toStdString();
+}
+
+void frmMain::showPanel() {
+    showCombo(cmbOF, m_cmbOF);
+    showCombo(cmbVB, m_cmbVB);
+    showCombo(cmbF, m_cmbF);
+    showCombo(cmbS, m_cmbS);
+    showCombo(cmbR, m_cmbR);
+    showCombo(cmbBR, m_cmbBR);
+    showCombo(cmbChannel, m_cmbChannel);
+    txtPath->setText(qs(m_txtPath));
+}
+
+void frmMain::cmbOF_Click() {
+    readPanel();
+    SettingsPanel fields = panel();
+    applyFormatDefaults(fields);
+    showPanel();
+}
+
+void frmMain::syncListView() {
+    const std::vector<InputRow>& rows = m_list.rows();
+    // Entries leave the model one at a time (head, selected row) or all at
+    // once, and additions go to the end: drop what no longer pairs up, then
+    // append the new tail. Both views stay parallel to the model.
+    if (rows.empty()) {
+        LV->clear();
+        lstFile->clear();
+    }
+    for (int i = 0; LV->topLevelItemCount() > int(rows.size());) {
+        const QTreeWidgetItem* item = LV->topLevelItem(i);
+        if (i >= int(rows.size()) || item->text(0) != qs(rows[size_t(i)].path) ||
+            item->text(1) != qs(rows[size_t(i)].tag)) {
+            delete LV->takeTopLevelItem(i);
+            delete lstFile->takeItem(i);
+        } else {
+            ++i;
+        }
+    }
+    for (size_t i = size_t(LV->topLevelItemCount()); i < rows.size(); ++i) {
+        new QTreeWidgetItem(LV, {qs(rows[i].path), qs(rows[i].tag)});
+        lstFile->addItem(qs(rows[i].path));
+    }
+    picText->setVisible(m_list.hintVisible());
+}
+
+// ---- BatchHost ----
+
+void frmMain::showMessage(const std::string& text, MessageIcon icon, const std::string& title) {
+    m_dialogs.message(this, qs(text), icon, qs(title));
+}
+
+void frmMain::processEvents() { QCoreApplication::processEvents(); }
+
+int frmMain::queueCount() const { return m_list.count(); }
+std::string frmMain::queueHead() const { return m_list.head(); }
+void frmMain::removeQueueHead() { m_list.removeHead(); }
+int frmMain::formatIndex() const { return cmbOF->currentIndex(); }
+
+ParameterTexts frmMain::parameters() const {
+    ParameterTexts texts;
+    texts.videoBitrate = cmbVB->currentText().toStdString();
+    texts.frameRate = cmbF->currentText().toStdString();
+    texts.videoSize = cmbS->currentText().toStdString();
+    texts.sampleRate = cmbR->currentText().toStdString();
+    texts.audioBitrate = cmbBR->currentText().toStdString();
+    texts.channelPosition = comboPosition(cmbChannel);
+    return texts;
+}
+
+std::string frmMain::outputFolderText() const { return txtPath->text().toStdString(); }
+void frmMain::setOutputFolderText(const std::string& text) { txtPath->setText(qs(text)); }
+
+void frmMain::setControlsEnabled(bool enabled) {
+    for (QToolButton* button : CmdToolsBar)
+        if (button) button->setEnabled(enabled);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             Command3, cmbOF, cmbR, cmbBR, cmbS, cmbVB, cmbF, cmbChannel, lblFeed})
+        control->setEnabled(enabled);
+}
+
+void frmMain::setTimer1Enabled(bool enabled) {
+    if (enabled)
+        Timer1->start();
+    else
+        Timer1->stop();
+}
+
+void frmMain::setProgressBarWidth(double twips) {
+    imgPB->resize(int(twips / 15.0), imgPB->height());
+}
+
+void frmMain::setProgressValue(double value) { pb->setValue(int(value)); }
+
+void frmMain::setProgressCaption(const std::string& caption) {
+    lblPB->setText(qs(caption));
+    fitProgressCaption();
+}
+
+void frmMain::showCurrentFile(const std::string& path) {
+    m_currentFile = path;
+    setWindowTitle(path.empty() ? QString("Tessaro")
+                                : QString("Tessaro - %1").arg(QFileInfo(qs(path)).fileName()));
+    // Only the head of the queue is ever converted.
+    QTreeWidgetItem* head = LV->topLevelItem(0);
+    if (!head) return;
+    const bool current = !path.empty() && head->text(0) == qs(path);
+    QFont font = head->font(0);
+    font.setBold(current);
+    head->setFont(0, font);
+    head->setFont(1, font);
+    head->setIcon(0, current ? style()->standardIcon(QStyle::SP_MediaPlay) : QIcon());
+}
+
+void frmMain::openFolder(const std::string& folder) {
+    if (openUrl) openUrl(QUrl::fromLocalFile(qs(folder)));
+}
+
+void frmMain::playSound(const std::string& wavFile) {
+    if (playWave) playWave(wavFile);
+}
+
+// ---- FolderScanHost ----
+
+bool frmMain::chooseFolder(const std::string& title, std::string& folder) {
+    const std::optional<QString> chosen = m_dialogs.chooseFolder(this, qs(title));
+    if (!chosen) return false;
+    folder = chosen->toStdString();
+    return true;
+}
+
+void frmMain::showHint(const std::string& caption) {
+    lblText->setText(qs(caption));
+    picText->show();
+    QCoreApplication::processEvents();
+}
+
+// ---- Unload ----
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Form_Unload();
+}
+
+void frmMain::Form_Unload() {
+    if (m_unloading) return;
+    m_unloading = true;
+    for (const char* name : {platform::kLeftoverWav, platform::kLeftoverMp3}) {
+        const QString file = qs(platform::temporaryFile(name));
+        for (int attempt = 0; attempt < kDeleteRetries && QFile::exists(file); ++attempt) {
+            QFile::remove(file);
+            QCoreApplication::processEvents();
+        }
+    }
+    // Encoders still running are left alone; nothing waits for them.
+    if (endProcess) endProcess();
+}
+
+}  // namespace tessaro

@@ -1,0 +1,179 @@
+#pragma once
+// The main window: owns the queue, the settings panel, the progress display,
+// the dialogs wrapper and the batch, and routes the user's commands. Control
+// members carry their designed names (they are also the object names).
+
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/BatchHost.h"
+#include "input/FileSearch.h"
+#include "input/InputList.h"
+#include "settings/ComboValue.h"
+#include "settings/OptionsFile.h"
+#include "settings/SetupFile.h"
+#include "shell/DialogBackend.h"
+#include "shell/Scaling.h"
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMimeData;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class QToolButton;
+class QTreeWidget;
+class QUrl;
+
+namespace tessaro {
+
+class CCommonDialogs;
+class ClickLabel;
+class ConversionDriver;
+class SingleInstance;
+class frmMenu;
+
+class frmMain : public QWidget, public BatchHost, public FolderScanHost {
+    Q_OBJECT
+public:
+    explicit frmMain(DialogBackend& dialogs = qtDialogBackend(), QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The start-up sequence, each step guarded. False when another instance
+    // holds `instance` (nothing may be shown then); null skips the check.
+    bool Form_Load(SingleInstance* instance);
+
+    // Commands: the Click handlers of the image buttons and their routes.
+    void CmdToolsBar_Click(int index);  // elements 0, 1, 2, 4, 5
+    void imgToolbar_Click(int index);   // toolbar index table
+    void imgAdd_Click();
+    void imgRemove_Click();
+    void imgStart_Click();
+    void imgBrowse_Click();
+    void imgHelp_Click();
+    void imgMin_Click();
+    void imgExit_Click();  // writes setup.ini, then unloads
+    void lblWeb_Click();
+    void lblFeed_Click();
+    void removeAll();  // menuRemoveAll
+
+    // Appends the local files of dropped data (anything else adds nothing).
+    void dropData(const QMimeData& data);
+
+    // The popup menu form, created on first use.
+    frmMenu& menuForm();
+    InputList& inputList() { return m_list; }
+    CCommonDialogs& commonDialogs() { return *m_dialogsWrapper; }
+    ConversionDriver* driver() { return m_driver.get(); }
+    const Options& options() const { return m_options; }
+    std::string defaultOutputFolder() const;
+    // The design layout (pixels at 96 dpi) and applying it for a display.
+    WindowLayout designLayout() const;
+    void applyLayout(const WindowLayout& layout);
+
+    // Outside effects, replaceable by tests.
+    std::function<void(const QUrl&)> openUrl;              // QDesktopServices::openUrl
+    std::function<void(const std::string& wav)> playWave;  // synchronous, beep when missing
+    std::function<void()> endProcess;                      // ends at once, no waiting
+
+    // BatchHost
+    void showMessage(const std::string& text, MessageIcon icon, const std::string& title) override;
+    void processEvents() override;
+    int queueCount() const override;
+    std::string queueHead() const override;
+    void removeQueueHead() override;
+    int formatIndex() const override;
+    ParameterTexts parameters() const override;
+    std::string outputFolderText() const override;
+    void setOutputFolderText(const std::string& text) override;
+    void setControlsEnabled(bool enabled) override;
+    void setTimer1Enabled(bool enabled) override;
+    void setProgressBarWidth(double twips) override;
+    void setProgressValue(double value) override;
+    void setProgressCaption(const std::string& caption) override;
+    void showCurrentFile(const std::string& path) override;
+    void openFolder(const std::string& folder) override;
+    void playSound(const std::string& wavFile) override;
+
+    // FolderScanHost
+    bool chooseFolder(const std::string& title, std::string& folder) override;
+    void showHint(const std::string& caption) override;
+
+    // Visible controls.
+    std::array<QToolButton*, 6> CmdToolsBar{};  // element 3 does not exist
+    ClickLabel* imgHelp = nullptr;
+    ClickLabel* imgMin = nullptr;
+    ClickLabel* imgExit = nullptr;
+    QTreeWidget* LV = nullptr;
+    QFrame* picText = nullptr;
+    QLabel* lblText = nullptr;
+    QComboBox* cmbOF = nullptr;
+    QComboBox* cmbVB = nullptr;
+    QComboBox* cmbF = nullptr;
+    QComboBox* cmbS = nullptr;
+    QComboBox* cmbR = nullptr;
+    QComboBox* cmbBR = nullptr;
+    QComboBox* cmbChannel = nullptr;
+    QLineEdit* txtPath = nullptr;
+    QPushButton* cmdBrowse = nullptr;
+    QPushButton* Command3 = nullptr;
+    QLabel* lblPB = nullptr;
+    QProgressBar* pb = nullptr;
+    ClickLabel* lblWeb = nullptr;
+    ClickLabel* lblFeed = nullptr;
+    // Controls outside the client area.
+    QLineEdit* txtAction = nullptr;
+    QListWidget* lstFile = nullptr;
+    QListWidget* lstAddFolder = nullptr;
+    QTimer* Timer1 = nullptr;
+    QLabel* imgPB = nullptr;
+    ClickLabel* imgAdd = nullptr;
+    ClickLabel* imgRemove = nullptr;
+    ClickLabel* imgStart = nullptr;
+    ClickLabel* imgBrowse = nullptr;
+    std::array<ClickLabel*, 7> imgToolbar{};
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildLayout();
+    void connectCommands();
+    QLabel* addCaption(const char* name, const QString& text, int left, int top, int width);
+    void registerControl(QWidget* widget, bool hasFont = true);
+
+    // The panel's combo values mirror the combo boxes around every rule
+    // that works on the panel (format defaults, restore, save).
+    void readPanel();
+    void showPanel();
+    SettingsPanel panel();
+    void cmbOF_Click();
+    void txtAction_Change();
+    void syncListView();
+    void fitProgressCaption();
+    void Form_Unload();
+    void runStep(const std::function<void()>& step);
+
+    DialogBackend& m_dialogs;
+    std::unique_ptr<CCommonDialogs> m_dialogsWrapper;
+    std::unique_ptr<ConversionDriver> m_driver;
+    std::unique_ptr<frmMenu> m_menu;
+    InputList m_list;
+    Options m_options;
+    std::string m_rememberedFolder;  // folder of the last file of Add file
+    ComboValue m_cmbOF, m_cmbVB, m_cmbF, m_cmbS, m_cmbR, m_cmbBR, m_cmbChannel;
+    std::string m_txtPath;
+    std::vector<QWidget*> m_controls;  // in the window's own order
+    QRect m_lblPBRect;                 // lblPB as laid out; its text grows from the centre
+    std::string m_currentFile;
+    bool m_unloading = false;
+};
+
+}  // namespace tessaro

@@ -1,0 +1,202 @@
+// frmMain: command routing, the queue commands and the drops.
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "engine/ConversionDriver.h"
+#include "engine/Platform.h"
+#include "shell/CCommonDialogs.h"
+#include "shell/ClickLabel.h"
+#include "shell/Site.h"
+#include "shell/WindowCommands.h"
+#include "shell/frmMain.h"
+#include "shell/frmMenu.h"
+
+namespace tessaro {
+namespace {
+
+// A drop of thousands of files lets the window breathe every so often.
+constexpr int kDropPumpEvery = 200;
+
+}  // namespace
+
+void frmMain::connectCommands() {
+    for (int i = 0; i < int(CmdToolsBar.size()); ++i)
+        if (CmdToolsBar[size_t(i)])
+            connect(CmdToolsBar[size_t(i)], &QToolButton::clicked, this,
+                    [this, i] { CmdToolsBar_Click(i); });
+    for (int i = 0; i < int(imgToolbar.size()); ++i)
+        connect(imgToolbar[size_t(i)], &ClickLabel::clicked, this,
+                [this, i] { imgToolbar_Click(i); });
+    connect(imgAdd, &ClickLabel::clicked, this, &frmMain::imgAdd_Click);
+    connect(imgRemove, &ClickLabel::clicked, this, &frmMain::imgRemove_Click);
+    connect(imgStart, &ClickLabel::clicked, this, &frmMain::imgStart_Click);
+    connect(imgBrowse, &ClickLabel::clicked, this, &frmMain::imgBrowse_Click);
+    connect(imgHelp, &ClickLabel::clicked, this, &frmMain::imgHelp_Click);
+    connect(imgMin, &ClickLabel::clicked, this, &frmMain::imgMin_Click);
+    connect(imgExit, &ClickLabel::clicked, this, &frmMain::imgExit_Click);
+    connect(lblWeb, &ClickLabel::clicked, this, &frmMain::lblWeb_Click);
+    connect(lblFeed, &ClickLabel::clicked, this, &frmMain::lblFeed_Click);
+    connect(Command3, &QPushButton::clicked, imgStart, &ClickLabel::clicked);
+    connect(cmdBrowse, &QPushButton::clicked, imgBrowse, &ClickLabel::clicked);
+    connect(txtAction, &QLineEdit::textChanged, this, &frmMain::txtAction_Change);
+    connect(cmbOF, &QComboBox::activated, this, &frmMain::cmbOF_Click);
+    connect(Timer1, &QTimer::timeout, this, [this] {
+        if (m_driver)
+            m_driver->Timer1_Timer();
+        else
+            Timer1->stop();
+    });
+}
+
+void frmMain::CmdToolsBar_Click(int index) {
+    switch (index) {
+    case 0: imgToolbar_Click(0); break;
+    case 1: imgToolbar_Click(6); break;
+    case 2: imgToolbar_Click(1); break;
+    case 4: imgToolbar_Click(2); break;
+    case 5: imgToolbar_Click(4); break;
+    default: break;
+    }
+}
+
+void frmMain::imgToolbar_Click(int index) {
+    switch (index) {
+    case 0: imgAdd_Click(); break;
+    case 1: m_dialogs.popup(*menuForm().menuRemove, QCursor::pos()); break;
+    case 2:
+        if (windowCommands().showOptions) windowCommands().showOptions(this);
+        break;
+    case 3: imgHelp_Click(); break;
+    case 4: imgExit_Click(); break;
+    case 6: AddFolderToList(*this, m_list, *this); break;
+    default: break;
+    }
+}
+
+frmMenu& frmMain::menuForm() {
+    if (!m_menu) m_menu = std::make_unique<frmMenu>(*this);
+    return *m_menu;
+}
+
+void frmMain::txtAction_Change() {
+    if (txtAction->text() == "RemoveSelected") imgRemove_Click();
+    txtAction->setText(QString());
+}
+
+void frmMain::imgAdd_Click() {
+    if (!m_dialogsWrapper) return;
+    CCommonDialogs& dialogs = *m_dialogsWrapper;
+    dialogs.setTitle("Open Files");
+    if (!m_rememberedFolder.empty()) dialogs.setPath(m_rememberedFolder);
+    dialogs.setFilter("所有格式文件(*.*)|*.*");
+    if (!dialogs.ShowOpen()) return;
+    const std::string fileName = dialogs.FileName();
+    if (!fileName.empty()) {
+        m_rememberedFolder = ParsePath(fileName);
+        m_list.append(fileName, InputList::Source::Dialog);
+    }
+    m_list.updateHint();
+}
+
+void frmMain::imgRemove_Click() {
+    const QList<QTreeWidgetItem*> selected = LV->selectedItems();
+    const int row = selected.isEmpty() ? 0 : LV->indexOfTopLevelItem(selected.first()) + 1;
+    m_list.removeSelected(row);
+}
+
+void frmMain::removeAll() { m_list.removeAll(); }
+
+void frmMain::imgStart_Click() {
+    if (m_driver) m_driver->Start();
+}
+
+void frmMain::imgBrowse_Click() {
+    const std::optional<QString> folder = m_dialogs.chooseFolder(this, "请选择一个文件夹:");
+    txtPath->setText(folder && !folder->isEmpty() ? *folder
+                                                   : QString::fromStdString(defaultOutputFolder()));
+}
+
+void frmMain::imgHelp_Click() {
+    // A missing help file shows nothing.
+    const QString help = QString::fromStdString(platform::applicationFile(platform::kHelpFile));
+    if (QFileInfo::exists(help) && openUrl) openUrl(QUrl::fromLocalFile(help));
+}
+
+void frmMain::imgMin_Click() { showMinimized(); }
+
+void frmMain::imgExit_Click() {
+    readPanel();
+    SetupValues values;
+    values.audioBitratePosition = m_cmbBR.position();
+    values.sampleRatePosition = m_cmbR.position();
+    values.channelPosition = m_cmbChannel.position();
+    values.outputFolder = m_txtPath;
+    values.formatIndex = m_cmbOF.position();
+    writeSetupFile(platform::applicationFile(platform::kSetupFile), values);
+    close();
+    Form_Unload();  // close() of a window that is not shown raises no close event
+}
+
+void frmMain::lblWeb_Click() {
+    if (openUrl) openUrl(QUrl(kMakerSite));
+}
+
+void frmMain::lblFeed_Click() {
+    // Inert until the feedback form is wired in.
+    if (lblFeed->isEnabled() && windowCommands().showFeedback) windowCommands().showFeedback(this);
+}
+
+void frmMain::dropData(const QMimeData& data) {
+    if (!data.hasUrls()) return;
+    int appended = 0;
+    for (const QUrl& url : data.urls()) {
+        if (!url.isLocalFile()) continue;
+        QString path = url.toLocalFile();
+        if (path.size() > 1 && path.endsWith('/')) path.chop(1);
+        m_list.append(path.toStdString(), InputList::Source::Drop);
+        if (++appended % kDropPumpEvery == 0) QCoreApplication::processEvents();
+    }
+    if (m_list.count() > 0) {
+        QCoreApplication::processEvents();
+        m_list.setHintVisible(false);
+    }
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == LV->viewport() || watched == picText) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            drag->setDropAction(Qt::CopyAction);
+            drag->accept();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+            if (drop->mimeData()) dropData(*drop->mimeData());
+            return true;
+        }
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace tessaro

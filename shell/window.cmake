@@ -1,0 +1,33 @@
+# The main window, its dialogs wrapper and the tessaro executable.
+find_package(Qt6 QUIET COMPONENTS PrintSupport GLOBAL)
+target_sources(tessaro_gui PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/CCommonDialogs.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/COMDLG.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/QtDialogBackend.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Scaling.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SingleInstance.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WindowCommands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/frmMain.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/frmMainCommands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/frmMainLayout.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/frmMenu.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ClickLabel.h
+)
+if(Qt6PrintSupport_FOUND)
+  target_link_libraries(tessaro_gui PUBLIC Qt6::PrintSupport)
+  target_compile_definitions(tessaro_gui PRIVATE TESSARO_HAVE_PRINTSUPPORT=1)
+endif()
+
+add_executable(tessaro ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
+target_link_libraries(tessaro PRIVATE tessaro_gui)
+set_target_properties(tessaro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TESSARO_APP_DIR})
+
+# Files the window reads beside itself: the help page and the completion sound.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/help.html ${TESSARO_APP_DIR}/help.html COPYONLY)
+add_executable(tessaro_make_sound ${CMAKE_CURRENT_LIST_DIR}/MakeSound.cpp)
+add_custom_command(OUTPUT ${TESSARO_APP_DIR}/sound.wav
+  COMMAND tessaro_make_sound ${TESSARO_APP_DIR}/sound.wav
+  DEPENDS tessaro_make_sound
+  COMMENT "Writing sound.wav")
+add_custom_target(tessaro_sound ALL DEPENDS ${TESSARO_APP_DIR}/sound.wav)
+add_dependencies(tessaro tessaro_sound)

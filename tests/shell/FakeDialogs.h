@@ -1,0 +1,83 @@
+#pragma once
+// A DialogBackend that answers from queued replies and records what was
+// asked, so no test ever waits on a modal window.
+
+#include <QAction>
+#include <QMenu>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "shell/DialogBackend.h"
+
+namespace tessaro::test {
+
+struct OpenRequest {
+    QString title, folder, preset;
+    QStringList filters;
+};
+
+struct Message {
+    std::string text;
+    MessageIcon icon;
+    std::string title;
+};
+
+class FakeDialogs : public DialogBackend {
+public:
+    std::deque<std::optional<QString>> files;    // openFile and saveFile replies
+    std::deque<std::optional<QString>> folders;  // chooseFolder replies
+    std::optional<QColor> color;
+    std::optional<QFont> font;
+    // Text of the popup item to choose; empty dismisses the menu.
+    QString popupChoice;
+
+    std::vector<OpenRequest> opened;
+    std::vector<QString> folderTitles;
+    std::vector<Message> messages;
+    std::vector<QStringList> popups;  // the items of each popup
+
+    std::optional<QString> openFile(QWidget*, const QString& title, const QString& folder,
+                                    const QStringList& filters, const QString& preset) override {
+        opened.push_back({title, folder, preset, filters});
+        return next(files);
+    }
+    std::optional<QString> saveFile(QWidget*, const QString& title, const QString& folder,
+                                    const QStringList& filters) override {
+        opened.push_back({title, folder, {}, filters});
+        return next(files);
+    }
+    std::optional<QString> chooseFolder(QWidget*, const QString& title) override {
+        folderTitles.push_back(title);
+        return next(folders);
+    }
+    std::optional<QColor> chooseColor(QWidget*, const QColor&, bool) override { return color; }
+    std::optional<QFont> chooseFont(QWidget*, const QFont&) override { return font; }
+    bool showPrinter(QWidget*) override { return false; }
+    bool showPrinterProperties(QWidget*) override { return false; }
+    void message(QWidget*, const QString& text, MessageIcon icon, const QString& title) override {
+        messages.push_back({text.toStdString(), icon, title.toStdString()});
+    }
+    QAction* popup(QMenu& menu, const QPoint&) override {
+        QStringList items;
+        QAction* chosen = nullptr;
+        for (QAction* action : menu.actions()) {
+            items << action->text();
+            if (!popupChoice.isEmpty() && action->text() == popupChoice) chosen = action;
+        }
+        popups.push_back(items);
+        if (chosen) chosen->trigger();  // as QMenu::exec does
+        return chosen;
+    }
+
+private:
+    static std::optional<QString> next(std::deque<std::optional<QString>>& replies) {
+        if (replies.empty()) return std::nullopt;
+        std::optional<QString> reply = replies.front();
+        replies.pop_front();
+        return reply;
+    }
+};
+
+}  // namespace tessaro::test

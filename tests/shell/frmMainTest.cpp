@@ -1,0 +1,420 @@
+// The main window driven through its controls, offscreen, with a temporary
+// application folder and fake dialogs.
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <fstream>
+
+#include "FakeDialogs.h"
+#include "engine/Platform.h"
+#include "shell/ClickLabel.h"
+#include "shell/WindowCommands.h"
+#include "shell/frmMain.h"
+
+namespace tessaro {
+namespace {
+
+using test::FakeDialogs;
+
+class frmMainTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_app.isValid() && m_tmp.isValid());
+        platform::setApplicationFolder(m_app.path().toStdString());
+        platform::setTemporaryFolder(m_tmp.path().toStdString());
+    }
+
+    std::unique_ptr<frmMain> load() {
+        auto window = std::make_unique<frmMain>(dialogs);
+        window->endProcess = [this] { ++ended; };
+        window->openUrl = [this](const QUrl& url) { opened.push_back(url); };
+        window->playWave = [this](const std::string& wav) { played.push_back(wav); };
+        window->Form_Load(nullptr);
+        window->show();  // drops reach only a shown drop site
+        return window;
+    }
+
+    void writeAppFile(const char* name, const std::string& text) {
+        std::ofstream(appPath(name).toStdString(), std::ios::binary) << text;
+    }
+    QString appPath(const QString& name) const { return m_app.path() + "/" + name; }
+    QString tmpPath(const QString& name) const { return m_tmp.path() + "/" + name; }
+
+    static void drop(frmMain& window, const QMimeData& data) {
+        // As a drag does it: enter the drop site, then drop.
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.LV->viewport(), &enter);
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.LV->viewport(), &event);
+    }
+    static void dropFiles(frmMain& window, const QStringList& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+        data.setUrls(urls);
+        drop(window, data);
+    }
+    static QStringList rows(const frmMain& window) {
+        QStringList texts;
+        for (int i = 0; i < window.LV->topLevelItemCount(); ++i)
+            texts << window.LV->topLevelItem(i)->text(0) + "|" + window.LV->topLevelItem(i)->text(1);
+        return texts;
+    }
+
+    FakeDialogs dialogs;
+    int ended = 0;
+    std::vector<QUrl> opened;
+    std::vector<std::string> played;
+    QTemporaryDir m_app, m_tmp;
+};
+
+TEST_F(frmMainTest, FirstStartShowsRmvbDefaultsAndDefaultFolder) {
+    auto w = load();
+    EXPECT_EQ(w->windowTitle(), "Tessaro");
+    EXPECT_EQ(w->size(), QSize(698, 455));
+    EXPECT_TRUE(w->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(w->cmbOF->currentIndex(), 0);
+    EXPECT_EQ(w->cmbVB->currentText(), "1200");
+    EXPECT_EQ(w->cmbF->currentText(), "29");
+    EXPECT_EQ(w->cmbS->currentText(), "原始大小");
+    EXPECT_EQ(w->cmbR->currentText(), "44100");
+    EXPECT_EQ(w->cmbBR->currentText(), "320");
+    EXPECT_EQ(w->cmbChannel->currentIndex(), 1);
+    EXPECT_EQ(w->txtPath->text(), appPath("output"));
+    EXPECT_FALSE(w->picText->isHidden());
+    EXPECT_EQ(w->lblText->text(), "拖拽文件到这里开始转换");
+    EXPECT_EQ(w->lblWeb->text(), "Tessaro");
+    EXPECT_FALSE(w->Timer1->isActive());
+    EXPECT_EQ(w->Timer1->interval(), 100);
+}
+
+TEST_F(frmMainTest, ControlsStandAtTheirRectangles) {
+    auto w = load();
+    struct Row {
+        const char* name;
+        QRect rect;
+        const char* text;
+        const char* tooltip;
+    };
+    const Row table[] = {
+        {"CmdToolsBar_0", {0, 0, 95, 66}, "添加文件", "Add a File"},
+        {"CmdToolsBar_1", {94, 0, 95, 66}, "添加文件夹", "Add Files from a Folder"},
+        {"CmdToolsBar_2", {188, 0, 95, 66}, "移除文件", "Remove File(s) from List"},
+        {"CmdToolsBar_4", {282, 0, 95, 66}, "提示设置", "Move selected Down"},
+        {"CmdToolsBar_5", {376, 0, 95, 66}, "退出程序", "Exit"},
+        {"imgHelp", {635, 8, 15, 15}, nullptr, "Help & Tutorial"},
+        {"imgMin", {652, 9, 14, 14}, nullptr, "Minimize Window"},
+        {"imgExit", {672, 10, 15, 15}, nullptr, "Exit"},
+        {"LV", {4, 90, 455, 274}, nullptr, ""},
+        {"picText", {152, 208, 163, 21}, nullptr, ""},
+        {"cmbOF", {490, 90, 189, 22}, nullptr, "Output Format"},
+        {"cmbVB", {488, 146, 89, 22}, nullptr, "Size"},
+        {"cmbF", {588, 146, 89, 22}, nullptr, "Size"},
+        {"cmbS", {488, 204, 89, 22}, nullptr, "Size"},
+        {"cmbR", {588, 203, 89, 22}, nullptr, "Audio Rate"},
+        {"cmbBR", {488, 265, 89, 22}, nullptr, "Audio Bitrate"},
+        {"cmbChannel", {588, 265, 89, 22}, nullptr, "Channel(Stereo or Mono)"},
+        {"txtPath", {488, 325, 137, 21}, nullptr, "Select a Folder to Output"},
+        {"cmdBrowse", {630, 326, 47, 20}, "浏览", "Select an Output Folder"},
+        {"Command3", {488, 364, 189, 59}, "立刻开始转换！", ""},
+        {"pb", {4, 398, 457, 21}, nullptr, ""},
+        {"lblWeb", {6, 430, 173, 13}, "Tessaro", ""},
+        {"lblFeed", {624, 432, 48, 13}, "意见反馈", "Send us your suggestion or question"},
+        {"lblOF", {490, 70, 189, 14}, "输出格式：", ""},
+        {"lblPath", {488, 306, 137, 14}, "输出路径：", ""},
+    };
+    for (const Row& row : table) {
+        SCOPED_TRACE(row.name);
+        auto* widget = w->findChild<QWidget*>(row.name);
+        ASSERT_TRUE(widget);
+        EXPECT_EQ(widget->geometry(), row.rect);
+        EXPECT_EQ(widget->toolTip(), row.tooltip);
+        if (row.text) {
+            EXPECT_EQ(widget->property("text").toString(), row.text);
+        }
+    }
+    EXPECT_TRUE(w->Command3->font().bold());
+    EXPECT_EQ(w->LV->headerItem()->text(0), "文件名");
+    EXPECT_EQ(w->LV->headerItem()->text(1), "格式");
+    EXPECT_EQ(w->LV->columnWidth(0), 361);
+    EXPECT_EQ(w->LV->columnWidth(1), 94);
+    for (QWidget* hidden : {static_cast<QWidget*>(w->txtAction), static_cast<QWidget*>(w->lstFile),
+                            static_cast<QWidget*>(w->imgAdd), static_cast<QWidget*>(w->imgPB)})
+        EXPECT_FALSE(QRect(0, 0, 698, 455).contains(hidden->geometry()) && hidden->isVisibleTo(w.get()));
+}
+
+struct RestoreRow {
+    const char* name;
+    std::string file;
+    int format;
+    const char* sampleRate;
+    const char* audioBitrate;
+    int channel;
+    const char* folder;  // relative to the application folder, or absolute
+};
+
+class frmMainRestore : public frmMainTest, public ::testing::WithParamInterface<RestoreRow> {};
+
+TEST_P(frmMainRestore, AppliesSetupIni) {
+    const RestoreRow& row = GetParam();
+    writeAppFile("setup.ini", row.file);
+    auto w = load();
+    EXPECT_EQ(w->cmbOF->currentIndex(), row.format);
+    EXPECT_EQ(w->cmbR->currentText(), row.sampleRate);
+    EXPECT_EQ(w->cmbBR->currentText(), row.audioBitrate);
+    EXPECT_EQ(w->cmbChannel->currentIndex(), row.channel);
+    const QString folder = QString(row.folder).startsWith('/') ? QString(row.folder)
+                                                               : appPath(row.folder);
+    EXPECT_EQ(w->txtPath->text(), folder);
+    if (row.format == 8) {  // the video fields keep the RMVB defaults
+        EXPECT_EQ(w->cmbVB->currentText(), "1200");
+        EXPECT_EQ(w->cmbS->currentText(), "原始大小");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, frmMainRestore,
+    ::testing::Values(
+        RestoreRow{"Mp3", "\"2\"\r\n\"3\"\r\n\"0\"\r\n\"/srv/out\"\r\n\"8\"\r\n", 8, "48000", "320", 1,
+                   "/srv/out"},
+        RestoreRow{"EmptyFolder", "\"7\"\r\n\"1\"\r\n\"1\"\r\n\"\"\r\n\"0\"\r\n", 0, "44100", "320", 1,
+                   "output"},
+        RestoreRow{"BadFormatKeepsAudio", "\"2\"\r\n\"3\"\r\n\"0\"\r\n\"/a,b\"\r\n\"x\"\r\n", 0,
+                   "24000", "32", 0, "/a,b"},
+        RestoreRow{"FormatOutOfRange", "\"99\"\r\n\"0\"\r\n\"1\"\r\n\"/o\"\r\n\"9\"\r\n", 0, "48000",
+                   "320", 1, "/o"}),
+    [](const ::testing::TestParamInfo<RestoreRow>& info) { return std::string(info.param.name); });
+
+TEST_F(frmMainTest, ExitWritesSetupIniAndASystemCloseDoesNot) {
+    {
+        auto w = load();
+        w->cmbOF->setCurrentIndex(8);
+        emit w->cmbOF->activated(8);
+        w->txtPath->setText("/out,1");
+        std::ofstream(tmpPath("tmpfile.wav").toStdString()) << "x";
+        w->close();
+        EXPECT_EQ(ended, 1);
+        EXPECT_FALSE(QFile::exists(appPath("setup.ini")));
+        EXPECT_FALSE(QFile::exists(tmpPath("tmpfile.wav")));
+    }
+    {
+        auto w = load();
+        w->cmbOF->setCurrentIndex(8);
+        emit w->cmbOF->activated(8);
+        w->txtPath->setText("/out,1");
+        std::ofstream(tmpPath("tmpfile1.mp3").toStdString()) << "x";
+        w->CmdToolsBar[5]->click();
+        EXPECT_EQ(ended, 2);
+        EXPECT_FALSE(QFile::exists(tmpPath("tmpfile1.mp3")));
+        QFile file(appPath("setup.ini"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "\"13\"\r\n\"0\"\r\n\"1\"\r\n\"/out,1\"\r\n\"8\"\r\n");
+    }
+    auto again = load();  // the next start restores what the exit wrote
+    EXPECT_EQ(again->cmbOF->currentIndex(), 8);
+    EXPECT_EQ(again->txtPath->text(), "/out,1");
+    again->imgExit_Click();
+    EXPECT_EQ(ended, 3);
+}
+
+TEST_F(frmMainTest, DropsAppendLocalFilesOnly) {
+    auto w = load();
+    QDir(m_tmp.path()).mkdir("folder");
+    dropFiles(*w, {"/v/clip.flv", "/v/a.rmvb", tmpPath("folder")});
+    EXPECT_EQ(rows(*w), QStringList({"/v/clip.flv|FLV", "/v/a.rmvb|MVB", tmpPath("folder") + "|DER"}));
+    EXPECT_EQ(w->lstFile->count(), 3);
+    EXPECT_TRUE(w->picText->isHidden());
+
+    QMimeData text;
+    text.setText("/v/not-a-drop.flv");
+    drop(*w, text);
+    QMimeData web;
+    web.setUrls({QUrl("http://example.com/a.flv")});
+    drop(*w, web);
+    EXPECT_EQ(w->LV->topLevelItemCount(), 3);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(frmMainTest, ThousandsOfDroppedFilesStayParallel) {
+    auto w = load();
+    QStringList paths;
+    for (int i = 0; i < 3000; ++i) paths << QString("/v/%1.flv").arg(i);
+    dropFiles(*w, paths);
+    ASSERT_EQ(w->LV->topLevelItemCount(), 3000);
+    EXPECT_EQ(w->lstFile->count(), 3000);
+    EXPECT_EQ(w->LV->topLevelItem(2999)->text(0), "/v/2999.flv");
+    EXPECT_EQ(w->lstFile->item(1500)->text(), "/v/1500.flv");
+}
+
+TEST_F(frmMainTest, RemovalMenuAndCommandWords) {
+    auto w = load();
+    dropFiles(*w, {"/v/1.flv", "/v/2.flv", "/v/3.flv", "/v/4.flv", "/v/5.flv"});
+    w->LV->setCurrentItem(w->LV->topLevelItem(2));
+
+    w->CmdToolsBar[2]->click();  // dismissed: nothing runs
+    ASSERT_EQ(dialogs.popups.size(), 1u);
+    EXPECT_EQ(dialogs.popups[0], QStringList({"移除选择项", "移除全部"}));
+    EXPECT_EQ(w->LV->topLevelItemCount(), 5);
+
+    w->txtAction->setText("removeselected");  // not the word: cleared, nothing runs
+    EXPECT_EQ(w->txtAction->text(), "");
+    EXPECT_EQ(w->LV->topLevelItemCount(), 5);
+
+    dialogs.popupChoice = "移除选择项";
+    w->CmdToolsBar[2]->click();
+    EXPECT_EQ(w->txtAction->text(), "");
+    EXPECT_EQ(rows(*w), QStringList({"/v/1.flv|FLV", "/v/2.flv|FLV", "/v/4.flv|FLV", "/v/5.flv|FLV"}));
+    EXPECT_EQ(w->lstFile->item(2)->text(), "/v/4.flv");
+
+    w->LV->clearSelection();
+    w->txtAction->setText("RemoveSelected");  // no selection: nothing removed
+    EXPECT_EQ(w->LV->topLevelItemCount(), 4);
+
+    dialogs.popupChoice = "移除全部";
+    w->CmdToolsBar[2]->click();
+    EXPECT_EQ(w->LV->topLevelItemCount(), 0);
+    EXPECT_EQ(w->lstFile->count(), 0);
+    EXPECT_FALSE(w->picText->isHidden());
+
+    w->Command3->click();  // the empty list is refused
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "请先添加一个文件");
+    EXPECT_EQ(dialogs.messages[0].title, "添加");
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(w->Command3->isEnabled());
+    EXPECT_FALSE(w->Timer1->isActive());
+}
+
+TEST_F(frmMainTest, ToolbarRoutesAddOptionsFolderHelpAndLinks) {
+    auto w = load();
+    // Add file: one file per use, the folder of the last one remembered.
+    dialogs.files.push_back(QString("/clips/a.flv"));
+    w->CmdToolsBar[0]->click();
+    dialogs.files.push_back(std::nullopt);
+    w->CmdToolsBar[0]->click();
+    EXPECT_EQ(rows(*w), QStringList({"/clips/a.flv|FLV"}));
+    ASSERT_EQ(dialogs.opened.size(), 2u);
+    EXPECT_EQ(dialogs.opened[0].title, "Open Files");
+    EXPECT_EQ(dialogs.opened[0].filters, QStringList{"所有格式文件(*.*)"});
+
+    int options = 0;
+    windowCommands().showOptions = [&](QWidget* owner) {
+        EXPECT_EQ(owner, w.get());
+        ++options;
+    };
+    w->CmdToolsBar[4]->click();
+    windowCommands().showOptions = nullptr;
+    EXPECT_EQ(options, 1);
+
+    // Add a folder: the .flv files found under the chosen folder.
+    QDir(m_tmp.path()).mkpath("scan/sub");
+    std::ofstream(tmpPath("scan/sub/b.FLV").toStdString()) << "x";
+    std::ofstream(tmpPath("scan/c.txt").toStdString()) << "x";
+    dialogs.folders.push_back(tmpPath("scan"));
+    w->CmdToolsBar[1]->click();
+    EXPECT_EQ(w->LV->topLevelItemCount(), 2);
+    EXPECT_EQ(w->LV->topLevelItem(1)->text(0), tmpPath("scan/sub/b.FLV"));
+
+    // Browse: the chosen folder, and the default one on cancel.
+    dialogs.folders.push_back(QString("/srv/videos"));
+    w->cmdBrowse->click();
+    EXPECT_EQ(w->txtPath->text(), "/srv/videos");
+    EXPECT_EQ(dialogs.folderTitles.back(), "请选择一个文件夹:");
+    w->cmdBrowse->click();
+    EXPECT_EQ(w->txtPath->text(), appPath("output"));
+
+    w->imgHelp_Click();  // no help file: nothing happens
+    EXPECT_TRUE(opened.empty());
+    writeAppFile("help.html", "<html></html>");
+    w->imgToolbar_Click(3);
+    w->lblWeb_Click();
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(appPath("help.html")));
+    EXPECT_EQ(opened[1].scheme(), "http");
+
+    w->lblFeed_Click();  // inert while the feedback form is not wired in
+    w->imgToolbar_Click(5);
+    w->CmdToolsBar_Click(3);
+    EXPECT_EQ(ended, 0);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// Fake encoders: each writes a little output to its last argument and prints
+// a progress line; a file named bad* produces nothing.
+void writeEncoder(const QString& path) {
+    std::ofstream script(path.toStdString());
+    script << "#!/bin/sh\n"
+              "for a in \"$@\"; do last=\"$a\"; done\n"
+              "echo \"Pos:   1.0s (50%)\"\n"
+              "sleep 0.2\n"
+              "case \"$*\" in *bad*) exit 0;; esac\n"
+              "echo data > \"$last\"\n";
+    script.close();
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
+    QDir(m_app.path()).mkpath("data");
+    for (const char* name : {"conv", "coder", "coder2"}) writeEncoder(appPath(QString("data/") + name));
+    auto w = load();
+    w->cmbOF->setCurrentIndex(2);  // MPG: one run per file
+    emit w->cmbOF->activated(2);
+    const QString out = tmpPath("out");
+    w->txtPath->setText(out);
+    dropFiles(*w, {tmpPath("a.flv"), tmpPath("bad.flv")});
+
+    bool sawCurrent = false, laterDropAccepted = false;
+    QTimer::singleShot(150, w.get(), [&] {
+        // Inside the batch: the current file shows, drops still go in.
+        sawCurrent = w->windowTitle().contains("a.flv") && w->LV->topLevelItem(0)->font(0).bold();
+        dropFiles(*w, {tmpPath("c.flv")});
+        laterDropAccepted = w->LV->topLevelItemCount() == 3;
+    });
+    w->Command3->click();
+    for (QWidget* locked : std::initializer_list<QWidget*>{
+             w->CmdToolsBar[0], w->CmdToolsBar[5], w->Command3, w->cmbOF, w->cmbS, w->cmbChannel,
+             w->lblFeed})
+        EXPECT_FALSE(locked->isEnabled()) << locked->objectName().toStdString();
+    EXPECT_TRUE(w->cmdBrowse->isEnabled());
+    EXPECT_TRUE(w->txtPath->isEnabled());
+
+    QElapsedTimer clock;
+    clock.start();
+    while (w->lblPB->text() != "Done." && clock.elapsed() < 30000) QCoreApplication::processEvents();
+    EXPECT_EQ(w->lblPB->text(), "Done.");
+    EXPECT_TRUE(sawCurrent);
+    EXPECT_TRUE(laterDropAccepted);
+    EXPECT_EQ(w->LV->topLevelItemCount(), 0);
+    EXPECT_EQ(w->lstFile->count(), 0);
+    EXPECT_TRUE(w->Command3->isEnabled());
+    EXPECT_TRUE(w->cmbOF->isEnabled());
+    EXPECT_TRUE(w->CmdToolsBar[0]->isEnabled());
+    EXPECT_EQ(w->windowTitle(), "Tessaro");
+    EXPECT_EQ(QDir(out).entryList({"*.mpg"}, QDir::Files).size(), 2);
+    ASSERT_FALSE(dialogs.messages.empty());  // the failure list
+    EXPECT_NE(dialogs.messages.back().text.find("bad.flv"), std::string::npos);
+    ASSERT_FALSE(opened.empty());
+    EXPECT_EQ(opened.back().scheme(), "file");
+    EXPECT_EQ(played.size(), 1u);
+    EXPECT_EQ(ended, 0);
+}
+
+}  // namespace
+}  // namespace tessaro
