@@ -1,0 +1,7 @@
+#pragma once
+
+namespace tessaro {
+
+inline constexpr const char* kMakerSite = "http://www.tessaro.example";
+
+}  // namespace tessaro
