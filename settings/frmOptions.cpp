@@ -136,11 +136,10 @@ void frmOptions::Command1_Click() {
             QMessageBox::warning(this, QString::fromStdString(problem->title),
                                  QString::fromStdString(problem->text));
         }
-        m_focusedField = fieldFor(problem->field);
-        if (m_focusedField) m_focusedField->setFocus(Qt::OtherFocusReason);
+        // a disabled field takes no focus; the warning has still been shown
+        if (QLineEdit* field = fieldFor(problem->field)) field->setFocus(Qt::OtherFocusReason);
         return;
     }
-    m_focusedField = nullptr;
 
     const Options stored = confirmedOptions(m_cmbSR->currentIndex(), m_chkMC->isChecked(), fields);
     if (!stored.intMusicCutter) m_chkMC->setChecked(false);

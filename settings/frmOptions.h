@@ -48,9 +48,6 @@ public:
     QLineEdit* txtToM() const { return m_txtToM; }
     QLineEdit* txtToS() const { return m_txtToS; }
 
-    // The field the last failed confirm put the focus into (null when none).
-    QLineEdit* focusedField() const { return m_focusedField; }
-
 private:
     void loadFromOptions();
     void chkMC_Click();
@@ -74,7 +71,6 @@ private:
     QLineEdit* m_txtToH;
     QLineEdit* m_txtToM;
     QLineEdit* m_txtToS;
-    QLineEdit* m_focusedField = nullptr;
 };
 
 }  // namespace tessaro
