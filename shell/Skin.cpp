@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QColor>
 #include <QFile>
+#include <QFileInfo>
 #include <QStyle>
 #include <QWidget>
 
@@ -10,9 +11,10 @@ namespace tessaro {
 
 namespace {
 
-// The sheet as loaded, with its placeholders: @glass@ (the highlight colour)
-// and @accent@ (the accent colour).
+// The sheet as loaded, with its placeholders: @glass@ (the highlight colour),
+// @accent@ (the accent colour) and @dir@ (the sheet's folder, for images).
 QString g_template;
+QString g_folder;
 QString g_applied;
 int g_alpha = 220;
 QColor g_accent(40, 120, 215);
@@ -21,6 +23,7 @@ QString render() {
     QString sheet = g_template;
     sheet.replace("@glass@", QStringLiteral("rgba(255, 255, 255, %1)").arg(g_alpha));
     sheet.replace("@accent@", g_accent.name());
+    sheet.replace("@dir@", g_folder);
     return sheet;
 }
 
@@ -38,6 +41,7 @@ bool SkinH_AttachFile(const QString& path) {
     const QString sheet = QString::fromUtf8(file.readAll());
     if (sheet.trimmed().isEmpty()) return false;
     g_template = sheet;
+    g_folder = QFileInfo(path).absolutePath();
     apply();
     return true;
 }
