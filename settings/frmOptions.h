@@ -1,0 +1,76 @@
+#pragma once
+// The options dialog "选项设置": the completion sound, and the cutter switch
+// with its time range. Modal; each opening loads from the options and the
+// dialog is discarded when it closes.
+//
+// The seven cutter controls (chkMC and the six time fields) are built, loaded,
+// enabled, checked and stored, but not shown: they change no conversion and
+// would not fit the dialog. Their confirm checks still run.
+//
+// Wiring in frmMain (toolbar index 2):
+//   frmOptions dialog(m_options, appFolder + "/options.ini", m_messageBoxes, this);
+//   dialog.exec();
+// `boxes` may be null: the warnings are then real QMessageBox warnings.
+
+#include <QDialog>
+#include <string>
+
+#include "settings/OptionsFile.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tessaro {
+
+class MessageBoxes;
+
+class frmOptions : public QDialog {
+    Q_OBJECT
+public:
+    // `options` is the program's options, edited in place on confirm;
+    // `optionsPath` is the file written then.
+    frmOptions(Options& options, std::string optionsPath, MessageBoxes* boxes = nullptr,
+               QWidget* parent = nullptr);
+
+    // The designed controls, for the window's tests.
+    QLabel* Label1() const { return m_Label1; }
+    QComboBox* cmbSR() const { return m_cmbSR; }
+    QCheckBox* chkMC() const { return m_chkMC; }
+    QPushButton* Command1() const { return m_Command1; }
+    QPushButton* Command2() const { return m_Command2; }
+    QLineEdit* txtFromH() const { return m_txtFromH; }
+    QLineEdit* txtFromM() const { return m_txtFromM; }
+    QLineEdit* txtFromS() const { return m_txtFromS; }
+    QLineEdit* txtToH() const { return m_txtToH; }
+    QLineEdit* txtToM() const { return m_txtToM; }
+    QLineEdit* txtToS() const { return m_txtToS; }
+
+private:
+    void loadFromOptions();
+    void chkMC_Click();
+    void Command1_Click();
+    QLineEdit* fieldFor(CutterField field) const;
+    CutterFields cutterFields() const;
+    void setTimeFieldsEnabled(bool enabled);
+
+    Options& m_options;
+    std::string m_optionsPath;
+    MessageBoxes* m_boxes;
+
+    QLabel* m_Label1;
+    QComboBox* m_cmbSR;
+    QCheckBox* m_chkMC;
+    QPushButton* m_Command1;
+    QPushButton* m_Command2;
+    QLineEdit* m_txtFromH;
+    QLineEdit* m_txtFromM;
+    QLineEdit* m_txtFromS;
+    QLineEdit* m_txtToH;
+    QLineEdit* m_txtToM;
+    QLineEdit* m_txtToS;
+};
+
+}  // namespace tessaro
