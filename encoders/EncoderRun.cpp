@@ -1,14 +1,18 @@
 #include "encoders/EncoderRun.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include "encoders/EncoderProgress.h"
 #include "encoders/FfmpegProcess.h"
+#include "engine/Platform.h"
 
 namespace tessaro {
 namespace {
@@ -32,17 +36,53 @@ int fail(const std::string& program, const std::string& reason) {
 
 }  // namespace
 
-bool ffmpegHasEncoder(const std::string& ffmpeg, const std::string& encoder) {
-    bool found = false;
+namespace {
+
+// ffmpeg's encoder names, one a line, as "ffmpeg -encoders" lists them.
+std::string listEncoders(const std::string& ffmpeg) {
+    std::string names;
     runChild(
         ffmpeg, {"-hide_banner", "-nostdin", "-encoders"},
         [&](const std::string& line) {
             // " A..... libopencore_amrnb    OpenCORE AMR-NB ..."
-            if (line.size() > 8 && line.compare(8, encoder.size() + 1, encoder + " ") == 0)
-                found = true;
+            if (line.size() < 9 || line[0] != ' ' || line[7] != ' ') return;
+            const auto end = line.find(' ', 8);
+            names += line.substr(8, end == std::string::npos ? std::string::npos : end - 8) + "\n";
         },
         nullptr);
-    return found;
+    return names;
+}
+
+}  // namespace
+
+bool ffmpegHasEncoder(const std::string& ffmpeg, const std::string& encoder) {
+    // Starting ffmpeg just to list its encoders costs as much as a short
+    // conversion, so the list is kept in the temporary folder, keyed by the
+    // ffmpeg file's path, size and modification time.
+    struct stat sb {};
+    std::string key;
+    if (::stat(ffmpeg.c_str(), &sb) == 0)
+        key = ffmpeg + "\t" + std::to_string(sb.st_size) + "\t" + std::to_string(sb.st_mtime) + "\n";
+    const bool cacheable = !key.empty() && platform::prepareTemporaryFolder();
+    const std::string cache = platform::temporaryFile("ffmpeg-encoders.txt");
+    std::string names;
+    if (cacheable) {
+        std::ifstream in(cache, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (text.rfind(key, 0) == 0) names = text.substr(key.size());
+    }
+    if (names.empty()) {
+        names = listEncoders(ffmpeg);
+        if (cacheable && !names.empty()) {
+            const std::string part = cache + "." + std::to_string(::getpid());
+            {
+                std::ofstream out(part, std::ios::binary | std::ios::trunc);
+                out << key << names;
+            }
+            std::rename(part.c_str(), cache.c_str());
+        }
+    }
+    return ("\n" + names).find("\n" + encoder + "\n") != std::string::npos;
 }
 
 int runEncoder(const std::string& program, const FfmpegJob& job, ProgressForm form) {
