@@ -7,9 +7,6 @@
 // enabled, checked and stored, but not shown: they change no conversion and
 // would not fit the dialog. Their confirm checks still run.
 //
-// Wiring in frmMain (toolbar index 2):
-//   frmOptions dialog(m_options, appFolder + "/options.ini", m_messageBoxes, this);
-//   dialog.exec();
 // `boxes` may be null: the warnings are then real QMessageBox warnings.
 
 #include <QDialog>

@@ -8,13 +8,6 @@
 // The drag goes through QWindow::startSystemMove(); where the platform has no
 // window manager move (offscreen, a bare X server) the handler moves the
 // window itself while the button is held.
-//
-// Wiring in frmMain (once, in the constructor):
-//   auto* background = new BackgroundHandler(this);   // turns on mouse tracking
-//   connect(background, &BackgroundHandler::pointerOverBackground, this, [=] {
-//       lblFeed->setHovered(false);
-//       imgHelp->setHovered(false); imgExit->setHovered(false); imgMin->setHovered(false);
-//   });
 
 #include <QObject>
 #include <QPoint>

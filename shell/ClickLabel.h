@@ -1,26 +1,31 @@
 #pragma once
-// A label that reports a left click; the window's image buttons and link
-// labels until their skinned versions take over.
+// A label that reports a left click: a press and a release on the label.
+// The window's hidden command buttons are plain ClickLabels; ImageButton and
+// LinkLabel add the pointing hand and a hover state on top.
 
 #include <QLabel>
-#include <QMouseEvent>
 
 namespace tessaro {
 
 class ClickLabel : public QLabel {
     Q_OBJECT
 public:
-    using QLabel::QLabel;
+    explicit ClickLabel(QWidget* parent = nullptr) : QLabel(parent) {}
+    explicit ClickLabel(const QString& text, QWidget* parent = nullptr) : QLabel(text, parent) {}
 
 signals:
     void clicked();
 
 protected:
-    void mouseReleaseEvent(QMouseEvent* event) override {
-        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-            emit clicked();
-        QLabel::mouseReleaseEvent(event);
-    }
+    // Called for every pointer move over the label; nothing by default.
+    virtual void pointerMoved() {}
+
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool m_pressed = false;
 };
 
 }  // namespace tessaro

@@ -1,6 +1,6 @@
 #pragma once
 // Every modal thing the window shows (file, folder, colour, font and print
-// dialogs, message boxes, popup menus) goes through this interface, so that
+// dialogs, message boxes, popup menus, its own dialogs) goes through this interface, so that
 // tests answer them without a modal loop.
 
 #include <QColor>
@@ -12,6 +12,7 @@
 #include "engine/MessageBoxes.h"
 
 class QAction;
+class QDialog;
 class QMenu;
 class QPoint;
 class QWidget;
@@ -44,6 +45,9 @@ public:
                          const QString& title) = 0;
     // Pops `menu` up at `at` (global); the chosen action or nullptr.
     virtual QAction* popup(QMenu& menu, const QPoint& at) = 0;
+    // Runs one of the program's own dialogs (options, feedback) modally and
+    // returns when it closes; the QDialog result code.
+    virtual int showModal(QDialog& dialog) = 0;
 };
 
 // The real Qt dialogs.

@@ -2,13 +2,6 @@
 // The small pictures of the image buttons, drawn in code: the highlighted
 // (hover) picture of each button and a quiet normal picture for windows that
 // have no background artwork beneath their buttons.
-//
-// Wiring in frmMain:
-//   imgHelp->setHoverPicture(hoverPicture(HoverPicture::HelpLight));   // 12 x 17
-//   imgMin->setHoverPicture(hoverPicture(HoverPicture::MinLight));     // 14 x 14
-//   imgExit->setHoverPicture(hoverPicture(HoverPicture::ExitLight));   // 14 x 13
-// and, when the window has no artwork under the buttons, the normal pictures
-//   imgHelp->setNormalPicture(normalPicture(HoverPicture::HelpLight)); ...
 
 #include <QPixmap>
 #include <QSize>

@@ -1,12 +1,10 @@
 #include "shell/ImageButton.h"
 
-#include <QMouseEvent>
-
 #include "shell/HandCursor.h"
 
 namespace tessaro {
 
-ImageButton::ImageButton(QWidget* parent) : QLabel(parent) {
+ImageButton::ImageButton(QWidget* parent) : ClickLabel(parent) {
     setCursor(pointingHandCursor());
     setMouseTracking(true);  // plain moves set the hover picture
     setAlignment(Qt::AlignCenter);
@@ -34,24 +32,6 @@ void ImageButton::showState() {
         clear();
     else
         setPixmap(picture);
-}
-
-void ImageButton::mouseMoveEvent(QMouseEvent* event) {
-    setHovered(true);
-    event->accept();
-}
-
-void ImageButton::mousePressEvent(QMouseEvent* event) {
-    m_pressed = event->button() == Qt::LeftButton;
-    event->accept();
-}
-
-void ImageButton::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = m_pressed && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
-    m_pressed = false;
-    event->accept();
-    if (click) emit clicked();
 }
 
 }  // namespace tessaro

@@ -5,21 +5,15 @@
 //
 // The hover picture stays until setHovered(false): leaving the button does
 // not clear it; the window's background handler and the button's own command
-// do. Wiring in frmMain:
-//   auto* imgHelp = new ImageButton(this);
-//   imgHelp->setGeometry(635, 8, 15, 15);
-//   imgHelp->setToolTip("Help & Tutorial");
-//   imgHelp->setHoverPicture(hoverPicture(HoverPicture::HelpLight));
-//   connect(imgHelp, &ImageButton::clicked, this, [=] { openHelp(); imgHelp->setHovered(false); });
-//   connect(background, &BackgroundHandler::pointerOverBackground, imgHelp,
-//           [=] { imgHelp->setHovered(false); });
+// do.
 
-#include <QLabel>
 #include <QPixmap>
+
+#include "shell/ClickLabel.h"
 
 namespace tessaro {
 
-class ImageButton : public QLabel {
+class ImageButton : public ClickLabel {
     Q_OBJECT
 public:
     explicit ImageButton(QWidget* parent = nullptr);
@@ -34,14 +28,8 @@ public:
     void setHovered(bool hovered);
     bool isHovered() const { return m_hovered; }
 
-signals:
-    // A left-button press and release on the button.
-    void clicked();
-
 protected:
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    void pointerMoved() override { setHovered(true); }
 
 private:
     void showState();
@@ -49,7 +37,6 @@ private:
     QPixmap m_hoverPicture;
     QPixmap m_normalPicture;
     bool m_hovered = false;
-    bool m_pressed = false;
 };
 
 }  // namespace tessaro

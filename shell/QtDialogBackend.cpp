@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QColorDialog>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMenu>
@@ -103,6 +104,7 @@ public:
     }
 
     QAction* popup(QMenu& menu, const QPoint& at) override { return menu.exec(at); }
+    int showModal(QDialog& dialog) override { return dialog.exec(); }
 };
 
 }  // namespace

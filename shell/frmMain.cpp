@@ -31,9 +31,9 @@
 #include "engine/Platform.h"
 #include "settings/FormatCatalogue.h"
 #include "shell/CCommonDialogs.h"
-#include "shell/ClickLabel.h"
+#include "shell/LinkLabel.h"
 #include "shell/SingleInstance.h"
-#include "shell/WindowCommands.h"
+#include "shell/Skin.h"
 #include "shell/frmMenu.h"
 
 namespace tessaro {
@@ -124,7 +124,9 @@ void frmMain::runStep(const std::function<void()>& step) {
 bool frmMain::Form_Load(SingleInstance* instance) {
     if (instance && !instance->acquire()) return false;
     runStep([this] {
-        if (windowCommands().attachSkin) windowCommands().attachSkin(this);
+        SkinH_Attach();
+        SkinH_Aero(this);
+        SkinH_Aero_Adjust(220, 0, 0, 0, 0, 0, 0, 0, 0);
     });
     runStep([this] {
         m_dialogsWrapper = std::make_unique<CCommonDialogs>(m_dialogs);

@@ -34,8 +34,11 @@ class QUrl;
 namespace tessaro {
 
 class CCommonDialogs;
+class BackgroundHandler;
 class ClickLabel;
 class ConversionDriver;
+class ImageButton;
+class LinkLabel;
 class SingleInstance;
 class frmMenu;
 
@@ -61,6 +64,7 @@ public:
     void imgExit_Click();  // writes setup.ini, then unloads
     void lblWeb_Click();
     void lblFeed_Click();
+    void showOptions();  // toolbar index 2: frmOptions, modal
     void removeAll();  // menuRemoveAll
 
     // Appends the local files of dropped data (anything else adds nothing).
@@ -107,9 +111,9 @@ public:
 
     // Visible controls.
     std::array<QToolButton*, 6> CmdToolsBar{};  // element 3 does not exist
-    ClickLabel* imgHelp = nullptr;
-    ClickLabel* imgMin = nullptr;
-    ClickLabel* imgExit = nullptr;
+    ImageButton* imgHelp = nullptr;
+    ImageButton* imgMin = nullptr;
+    ImageButton* imgExit = nullptr;
     QTreeWidget* LV = nullptr;
     QFrame* picText = nullptr;
     QLabel* lblText = nullptr;
@@ -125,8 +129,8 @@ public:
     QPushButton* Command3 = nullptr;
     QLabel* lblPB = nullptr;
     QProgressBar* pb = nullptr;
-    ClickLabel* lblWeb = nullptr;
-    ClickLabel* lblFeed = nullptr;
+    LinkLabel* lblWeb = nullptr;
+    LinkLabel* lblFeed = nullptr;
     // Controls outside the client area.
     QLineEdit* txtAction = nullptr;
     QListWidget* lstFile = nullptr;
@@ -138,6 +142,8 @@ public:
     ClickLabel* imgStart = nullptr;
     ClickLabel* imgBrowse = nullptr;
     std::array<ClickLabel*, 7> imgToolbar{};
+    // Resets the hover states and drags the window by its background.
+    BackgroundHandler* background = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

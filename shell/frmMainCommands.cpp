@@ -17,10 +17,13 @@
 
 #include "engine/ConversionDriver.h"
 #include "engine/Platform.h"
+#include "feedback/frmSuggest.h"
+#include "settings/frmOptions.h"
 #include "shell/CCommonDialogs.h"
 #include "shell/ClickLabel.h"
+#include "shell/ImageButton.h"
+#include "shell/LinkLabel.h"
 #include "shell/Site.h"
-#include "shell/WindowCommands.h"
 #include "shell/frmMain.h"
 #include "shell/frmMenu.h"
 
@@ -77,7 +80,7 @@ void frmMain::imgToolbar_Click(int index) {
     case 0: imgAdd_Click(); break;
     case 1: m_dialogs.popup(*menuForm().menuRemove, QCursor::pos()); break;
     case 2:
-        if (windowCommands().showOptions) windowCommands().showOptions(this);
+        showOptions();
         break;
     case 3: imgHelp_Click(); break;
     case 4: imgExit_Click(); break;
@@ -133,9 +136,13 @@ void frmMain::imgHelp_Click() {
     // A missing help file shows nothing.
     const QString help = QString::fromStdString(platform::applicationFile(platform::kHelpFile));
     if (QFileInfo::exists(help) && openUrl) openUrl(QUrl::fromLocalFile(help));
+    imgHelp->setHovered(false);
 }
 
-void frmMain::imgMin_Click() { showMinimized(); }
+void frmMain::imgMin_Click() {
+    showMinimized();
+    imgMin->setHovered(false);  // the restored window shows it normal
+}
 
 void frmMain::imgExit_Click() {
     readPanel();
@@ -150,13 +157,20 @@ void frmMain::imgExit_Click() {
     Form_Unload();  // close() of a window that is not shown raises no close event
 }
 
+void frmMain::showOptions() {
+    frmOptions dialog(m_options, platform::applicationFile(platform::kOptionsFile), this, this);
+    m_dialogs.showModal(dialog);
+    if (m_driver) m_driver->setSoundReminder(m_options.intSoundReminder);
+}
+
 void frmMain::lblWeb_Click() {
     if (openUrl) openUrl(QUrl(kMakerSite));
 }
 
 void frmMain::lblFeed_Click() {
-    // Inert until the feedback form is wired in.
-    if (lblFeed->isEnabled() && windowCommands().showFeedback) windowCommands().showFeedback(this);
+    if (!lblFeed->isEnabled()) return;
+    frmSuggest form(this);
+    m_dialogs.showModal(form);
 }
 
 void frmMain::dropData(const QMimeData& data) {

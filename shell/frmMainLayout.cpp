@@ -13,7 +13,11 @@
 #include <QTreeWidget>
 
 #include "settings/FormatCatalogue.h"
+#include "shell/BackgroundHandler.h"
 #include "shell/ClickLabel.h"
+#include "shell/HoverPictures.h"
+#include "shell/ImageButton.h"
+#include "shell/LinkLabel.h"
 #include "shell/frmMain.h"
 
 namespace tessaro {
@@ -100,19 +104,22 @@ void frmMain::buildLayout() {
         registerControl(button);
     }
 
-    auto imageButton = [this](const char* name, const char* glyph, const char* tooltip,
+    // The window has no artwork beneath its image buttons, so their normal
+    // state shows a quiet version of the hover picture.
+    auto imageButton = [this](const char* name, HoverPicture picture, const char* tooltip,
                               QRect rect) {
-        auto* button = new ClickLabel(glyph, this);
+        auto* button = new ImageButton(this);
         button->setObjectName(name);
         button->setToolTip(tooltip);
-        button->setAlignment(Qt::AlignCenter);
+        button->setHoverPicture(hoverPicture(picture));
+        button->setNormalPicture(normalPicture(picture));
         button->setGeometry(rect);
-        registerControl(button);
+        registerControl(button, false);
         return button;
     };
-    imgHelp = imageButton("imgHelp", "?", "Help & Tutorial", {635, 8, 15, 15});
-    imgMin = imageButton("imgMin", "–", "Minimize Window", {652, 9, 14, 14});
-    imgExit = imageButton("imgExit", "×", "Exit", {672, 10, 15, 15});
+    imgHelp = imageButton("imgHelp", HoverPicture::HelpLight, "Help & Tutorial", {635, 8, 15, 15});
+    imgMin = imageButton("imgMin", HoverPicture::MinLight, "Minimize Window", {652, 9, 14, 14});
+    imgExit = imageButton("imgExit", HoverPicture::ExitLight, "Exit", {672, 10, 15, 15});
 
     LV = new QTreeWidget(this);
     LV->setObjectName("LV");
@@ -200,14 +207,14 @@ void frmMain::buildLayout() {
     pb->setGeometry(4, 398, 457, 21);
     registerControl(pb);
 
-    lblWeb = new ClickLabel("Tessaro", this);
+    lblWeb = new LinkLabel("Tessaro", this);
     lblWeb->setObjectName("lblWeb");
-    lblWeb->setCursor(Qt::PointingHandCursor);
     lblWeb->setStyleSheet("color: #1a56b8; text-decoration: underline;");
     lblWeb->setGeometry(6, 430, 173, 13);
     registerControl(lblWeb);
-    lblFeed = new ClickLabel("意见反馈", this);
+    lblFeed = new LinkLabel("意见反馈", this);
     lblFeed->setObjectName("lblFeed");
+    lblFeed->setBoldOnHover(true);
     lblFeed->setToolTip("Send us your suggestion or question");
     lblFeed->setStyleSheet("color: #1a56b8;");
     lblFeed->setGeometry(624, 432, 48, 13);
@@ -246,6 +253,14 @@ void frmMain::buildLayout() {
         imgToolbar[i] = hiddenButton(QString("imgToolbar_%1").arg(i), "", 80 + 20 * i);
     for (QWidget* hidden : std::initializer_list<QWidget*>{txtAction, lstFile, lstAddFolder, imgPB})
         hidden->hide();
+
+    background = new BackgroundHandler(this);
+    connect(background, &BackgroundHandler::pointerOverBackground, this, [this] {
+        lblFeed->setHovered(false);
+        imgHelp->setHovered(false);
+        imgExit->setHovered(false);
+        imgMin->setHovered(false);
+    });
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");

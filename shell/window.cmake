@@ -6,12 +6,11 @@ target_sources(tessaro_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogBackend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Scaling.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SingleInstance.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/WindowCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainLayout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMenu.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ClickLabel.h
+  ${CMAKE_CURRENT_LIST_DIR}/ClickLabel.cpp
 )
 if(Qt6PrintSupport_FOUND)
   target_link_libraries(tessaro_gui PUBLIC Qt6::PrintSupport)

@@ -3,8 +3,10 @@
 // asked, so no test ever waits on a modal window.
 
 #include <QAction>
+#include <QDialog>
 #include <QMenu>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +39,10 @@ public:
     std::vector<QString> folderTitles;
     std::vector<Message> messages;
     std::vector<QStringList> popups;  // the items of each popup
+    // Acts on each of the program's own dialogs while it is "open"; without
+    // it the dialog is cancelled at once.
+    std::function<int(QDialog&)> onModal;
+    QStringList modalTitles;
 
     std::optional<QString> openFile(QWidget*, const QString& title, const QString& folder,
                                     const QStringList& filters, const QString& preset) override {
@@ -69,6 +75,11 @@ public:
         popups.push_back(items);
         if (chosen) chosen->trigger();  // as QMenu::exec does
         return chosen;
+    }
+
+    int showModal(QDialog& dialog) override {
+        modalTitles.push_back(dialog.windowTitle());
+        return onModal ? onModal(dialog) : int(QDialog::Rejected);
     }
 
 private:

@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QBitmap>
 #include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
@@ -23,9 +24,12 @@
 #include <fstream>
 
 #include "FakeDialogs.h"
+#include "MouseHelpers.h"
 #include "engine/Platform.h"
-#include "shell/ClickLabel.h"
-#include "shell/WindowCommands.h"
+#include "shell/ImageButton.h"
+#include "shell/LinkLabel.h"
+#include "feedback/frmSuggest.h"
+#include "settings/frmOptions.h"
 #include "shell/frmMain.h"
 
 namespace tessaro {
@@ -314,14 +318,22 @@ TEST_F(frmMainTest, ToolbarRoutesAddOptionsFolderHelpAndLinks) {
     EXPECT_EQ(dialogs.opened[0].title, "Open Files");
     EXPECT_EQ(dialogs.opened[0].filters, QStringList{"所有格式文件(*.*)"});
 
-    int options = 0;
-    windowCommands().showOptions = [&](QWidget* owner) {
-        EXPECT_EQ(owner, w.get());
-        ++options;
+    // Settings: the options dialog, owned by the window; its confirm
+    // writes options.ini and the window keeps the new values.
+    dialogs.onModal = [&](QDialog& dialog) {
+        auto* options = qobject_cast<frmOptions*>(&dialog);
+        EXPECT_TRUE(options);
+        EXPECT_EQ(dialog.parentWidget(), w.get());
+        if (!options) return int(QDialog::Rejected);
+        options->cmbSR()->setCurrentIndex(1);  // OFF
+        options->Command1()->click();
+        return dialog.result();
     };
     w->CmdToolsBar[4]->click();
-    windowCommands().showOptions = nullptr;
-    EXPECT_EQ(options, 1);
+    dialogs.onModal = nullptr;
+    EXPECT_EQ(dialogs.modalTitles, QStringList{"选项设置"});
+    EXPECT_EQ(w->options().intSoundReminder, 1);
+    EXPECT_TRUE(QFile::exists(appPath("options.ini")));
 
     // Add a folder: the .flv files found under the chosen folder.
     QDir(m_tmp.path()).mkpath("scan/sub");
@@ -349,7 +361,11 @@ TEST_F(frmMainTest, ToolbarRoutesAddOptionsFolderHelpAndLinks) {
     EXPECT_EQ(opened[0], QUrl::fromLocalFile(appPath("help.html")));
     EXPECT_EQ(opened[1].scheme(), "http");
 
-    w->lblFeed_Click();  // inert while the feedback form is not wired in
+    w->lblFeed_Click();
+    EXPECT_EQ(dialogs.modalTitles.back(), "建议和意见");
+    w->lblFeed->setEnabled(false);  // as during a batch
+    w->lblFeed_Click();
+    EXPECT_EQ(dialogs.modalTitles.size(), 2u);
     w->imgToolbar_Click(5);
     w->CmdToolsBar_Click(3);
     EXPECT_EQ(ended, 0);
@@ -414,6 +430,94 @@ TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
     EXPECT_EQ(opened.back().scheme(), "file");
     EXPECT_EQ(played.size(), 1u);
     EXPECT_EQ(ended, 0);
+}
+
+TEST_F(frmMainTest, HoverStatesLastUntilThePointerCrossesTheBackground) {
+    using test::centreOf;
+    using test::moveTo;
+    auto w = load();
+    const QPoint background(600, 40);  // right of the button row, above the panel
+    ASSERT_EQ(w->childAt(background), nullptr);
+
+    // Leaving imgExit straight out of the window keeps it hovered.
+    moveTo(w.get(), centreOf(w->imgExit));
+    EXPECT_TRUE(w->imgExit->isHovered());
+    EXPECT_EQ(w->imgExit->pixmap().size(), QSize(14, 13));
+    moveTo(w.get(), background);
+    EXPECT_FALSE(w->imgExit->isHovered());
+
+    // Help, across the strip of background between them, to Min.
+    moveTo(w.get(), centreOf(w->imgHelp));
+    EXPECT_TRUE(w->imgHelp->isHovered());
+    moveTo(w.get(), {651, 12});
+    moveTo(w.get(), centreOf(w->imgMin));
+    EXPECT_FALSE(w->imgHelp->isHovered());
+    EXPECT_TRUE(w->imgMin->isHovered());
+
+    // A caption label of the panel resets nothing.
+    moveTo(w.get(), centreOf(w->findChild<QLabel*>("lblVB")));
+    EXPECT_TRUE(w->imgMin->isHovered());
+
+    moveTo(w.get(), centreOf(w->lblFeed));
+    EXPECT_TRUE(w->lblFeed->font().bold());
+    moveTo(w.get(), background);
+    EXPECT_FALSE(w->lblFeed->font().bold());
+    EXPECT_FALSE(w->imgMin->isHovered());
+
+    // During a batch lblFeed is disabled: no bold, and the image buttons
+    // keep their hover.
+    w->setControlsEnabled(false);
+    moveTo(w.get(), centreOf(w->lblFeed));
+    EXPECT_FALSE(w->lblFeed->font().bold());
+    moveTo(w.get(), centreOf(w->imgHelp));
+    EXPECT_TRUE(w->imgHelp->isHovered());
+    w->setControlsEnabled(true);
+}
+
+TEST_F(frmMainTest, HelpAndMinimiseClicksResetTheirButtons) {
+    using test::centreOf;
+    auto w = load();
+    writeAppFile("help.html", "<html></html>");
+    for (ImageButton* button : {w->imgHelp, w->imgMin}) {
+        test::moveTo(w.get(), centreOf(button));
+        ASSERT_TRUE(button->isHovered());
+        test::pressAt(w.get(), centreOf(button));
+        test::releaseAt(w.get(), centreOf(button));
+        EXPECT_FALSE(button->isHovered()) << button->objectName().toStdString();
+    }
+    EXPECT_EQ(opened.size(), 1u);  // the help page
+    EXPECT_TRUE(w->isMinimized());
+}
+
+TEST_F(frmMainTest, TheHandPointsOnlyOverTheButtonsAndLinks) {
+    auto w = load();
+    for (QWidget* control : std::initializer_list<QWidget*>{w->imgHelp, w->imgMin, w->imgExit,
+                                                            w->lblWeb, w->lblFeed}) {
+        EXPECT_EQ(control->cursor().shape(), Qt::BitmapCursor) << control->objectName().toStdString();
+        EXPECT_EQ(control->cursor().hotSpot(), QPoint(6, 0));
+    }
+    for (QWidget* control : std::initializer_list<QWidget*>{w.get(), w->cmdBrowse, w->Command3, w->LV,
+                                                            w->CmdToolsBar[0]})
+        EXPECT_NE(control->cursor().shape(), Qt::BitmapCursor) << control->objectName().toStdString();
+}
+
+TEST_F(frmMainTest, DraggingTheBackgroundMovesTheWindowButNotACaption) {
+    auto w = load();
+    const QPoint start = w->pos();
+    const QPoint caption = test::centreOf(w->findChild<QLabel*>("lblOF"));
+    test::pressAt(w.get(), caption);
+    test::moveTo(w.get(), caption + QPoint(30, 20), Qt::LeftButton);
+    test::releaseAt(w.get(), caption + QPoint(30, 20));
+    EXPECT_EQ(w->pos(), start);
+
+    // A plain move over the background does not move it either.
+    const QPoint background(600, 40);
+    test::moveTo(w.get(), background + QPoint(5, 5));
+    EXPECT_EQ(w->pos(), start);
+    test::pressAt(w.get(), background);
+    test::moveTo(w.get(), background + QPoint(30, 20), Qt::LeftButton);
+    test::releaseAt(w.get(), background + QPoint(30, 20));
+    EXPECT_EQ(w->pos(), start + QPoint(30, 20));
 }
 
 }  // namespace
