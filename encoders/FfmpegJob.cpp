@@ -51,16 +51,26 @@ std::string kbits(const std::string& value) {
     return value + "k";
 }
 
-// rv10 only encodes frame sizes that are multiples of 16: take the nearest.
-std::string sizeForRv10(const std::string& size) {
+// rv10 only encodes frame sizes that are multiples of 16, and the H.264 and
+// MPEG-4 encoders only even ones: take the nearest size that is.
+int sizeStep(const std::string& vcodec) { return vcodec == "rv10" ? 16 : 2; }
+
+std::string roundedSize(const std::string& size, int step) {
     const auto x = size.find('x');
     if (x == std::string::npos) return size;
     const std::string w = size.substr(0, x), h = size.substr(x + 1);
     if (!isNumber(w) || !isNumber(h) || w.find('.') != std::string::npos ||
-        h.find('.') != std::string::npos)
+        h.find('.') != std::string::npos || w.size() > 6 || h.size() > 6)
         return size;
-    auto round16 = [](int v) { return v < 16 ? 16 : (v + 8) / 16 * 16; };
-    return std::to_string(round16(std::stoi(w))) + "x" + std::to_string(round16(std::stoi(h)));
+    auto round = [step](int v) { return v < step ? step : (v + step / 2) / step * step; };
+    return std::to_string(round(std::stoi(w))) + "x" + std::to_string(round(std::stoi(h)));
+}
+
+// The same for the source's own size, as a scale filter.
+std::string roundedSourceSize(int step) {
+    const std::string n = std::to_string(step), half = std::to_string(step / 2);
+    return "scale='max(" + n + ",trunc((iw+" + half + ")/" + n + ")*" + n + ")':'max(" + n +
+           ",trunc((ih+" + half + ")/" + n + ")*" + n + ")'";
 }
 
 }  // namespace
@@ -186,12 +196,16 @@ FfmpegJob coderJob(const std::vector<std::string>& args,
     rest.pop_back();
 
     std::string vcodec, size;
-    bool haveInput = false;
+    bool haveInput = false, noVideo = false;
     auto& o = job.outputOptions;
     for (size_t i = 0; i < rest.size(); ++i) {
         const std::string& a = rest[i];
         if (a == "-y") continue;  // always overwrite
-        if (a == "-vn") { o.push_back("-vn"); continue; }
+        if (a == "-vn") {
+            o.push_back("-vn");
+            noVideo = true;
+            continue;
+        }
         static const char* const valued[] = {"-i", "-s", "-vcodec", "-b", "-f",
                                              "-acodec", "-ar", "-ab", "-ac"};
         bool known = false;
@@ -231,7 +245,10 @@ FfmpegJob coderJob(const std::vector<std::string>& args,
         }
     }
     if (!haveInput) { job.error = "no input file given (-i)"; return job; }
-    if (!size.empty()) o.insert(o.end(), {"-s", vcodec == "rv10" ? sizeForRv10(size) : size});
+    if (!size.empty())
+        o.insert(o.end(), {"-s", roundedSize(size, sizeStep(vcodec))});
+    else if (!noVideo)
+        o.insert(o.end(), {"-vf", roundedSourceSize(sizeStep(vcodec))});
     return job;
 }
 

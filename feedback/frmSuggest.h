@@ -3,10 +3,6 @@
 // maker's site in one GET request
 //   <site>/suggest/post.php?name=<name>&age=<email>&comment=(MP4)<comment>
 // with every value percent-encoded as UTF-8. Modal; a new form starts empty.
-//
-// Wiring in frmMain (click of lblFeed):
-//   frmSuggest form(this);
-//   form.exec();
 
 #include <QDialog>
 #include <QPointer>

@@ -120,5 +120,27 @@ TEST_P(EndToEndFailureTest, CorruptAndMissingInputsFailAlone) {
 // A two-stage format and the single run of MP3.
 INSTANTIATE_TEST_SUITE_P(TwoStagesAndOne, EndToEndFailureTest, testing::Values(0, 8));
 
+// Common web-video sizes that are no multiple of 16, one of them odd.
+class FrameSizeTest : public EndToEndTest {};
+
+TEST_P(FrameSizeTest, WideAndOddSourcesConvert) {
+    const int format = GetParam();
+    std::vector<std::string> clips;
+    for (const char* size : {"640x360", "426x241"}) {
+        const std::string clip = (s_root / "in" / (std::string("size") + size + ".flv")).string();
+        if (!fs::exists(clip))
+            runShell(std::string("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=duration=1:size=") +
+                     size + ":rate=25 -f lavfi -i sine=duration=1 -c:v flv -c:a libmp3lame -shortest " +
+                     shellWord(clip));
+        clips.push_back(clip);
+    }
+    const fs::path out = s_root / ("size" + std::to_string(format));
+    const auto r = convert(format, out, clips);
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("Converted 2 of 2"), std::string::npos) << r.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormat, FrameSizeTest, testing::Range(0, 9));
+
 }  // namespace
 }  // namespace tessaro

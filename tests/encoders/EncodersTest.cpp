@@ -322,13 +322,20 @@ TEST(CoderJobTest, TranslatesTheDesignedTemplates) {
         Args expected;
     } rows[] = {
         {"-i /t/tmp.mp4 -y -vcodec rv10 -b 1200k -f rm  -ab 128k -ac 2 o.rmvb", false,
-         {"-c:v", "rv10", "-b:v", "1200k", "-f", "rm", "-b:a", "128k", "-ac", "2"}},
+         {"-c:v", "rv10", "-b:v", "1200k", "-f", "rm", "-b:a", "128k", "-ac", "2", "-vf",
+          "scale='max(16,trunc((iw+8)/16)*16)':'max(16,trunc((ih+8)/16)*16)'"}},
         {"-i /t/tmp.mp4 -y -s 320x180 -vcodec rv10 -b 600k -f rm -ar 44100 -ab 320k -ac 0 o.rm",
          false,
          {"-c:v", "rv10", "-b:v", "600k", "-f", "rm", "-ar", "44100", "-b:a", "320k", "-s",
           "320x176"}},
         {"-i /t/tmp.mp4 -y -s 176x144 -ac 2 -ar 48000 -ab 128k o.mov", false,
          {"-ac", "2", "-ar", "48000", "-b:a", "128k", "-s", "176x144"}},
+        // odd sizes, typed or the source's, become even
+        {"-i /t/tmp.mp4 -y -s 321x241 -ac 2 -ar 48000 -ab 128k o.mov", false,
+         {"-ac", "2", "-ar", "48000", "-b:a", "128k", "-s", "322x242"}},
+        {"-i /t/tmp.mp4 -y -ac 2 -ar 48000 -ab 128k o.mov", false,
+         {"-ac", "2", "-ar", "48000", "-b:a", "128k", "-vf",
+          "scale='max(2,trunc((iw+1)/2)*2)':'max(2,trunc((ih+1)/2)*2)'"}},
         {"-i /t/tmp.mp4 -y -s 320x240 -vcodec mpeg4 -acodec amr_nb -ac 1 -ar 8000 -ab 12.2k o.3gp",
          false,
          {"-c:v", "mpeg4", "-c:a", "aac", "-profile:a", "aac_low", "-ac", "1", "-ar", "8000",
