@@ -7,9 +7,13 @@
 #include <QStyle>
 #include <QWidget>
 
+#include "engine/Platform.h"
+
 namespace tessaro {
 
 namespace {
+
+constexpr const char* kSkinFile = "skin.qss";
 
 // The sheet as loaded, with its placeholders: @glass@ (the highlight colour),
 // @accent@ (the accent colour) and @dir@ (the sheet's folder, for images).
@@ -47,12 +51,13 @@ bool SkinH_AttachFile(const QString& path) {
 }
 
 bool SkinH_Attach() {
-    return SkinH_AttachFile(QCoreApplication::applicationDirPath() + QStringLiteral("/skin.qss"));
+    return SkinH_AttachFile(QString::fromStdString(platform::applicationFile(kSkinFile)));
 }
 
 void SkinH_Aero(QWidget* window) {
     if (!window || g_template.isEmpty()) return;
     window->setProperty("skin", QStringLiteral("aero"));
+    window->setAttribute(Qt::WA_StyledBackground);  // paint the sheet's background
     // property selectors are evaluated when the style polishes the widget
     window->style()->unpolish(window);
     window->style()->polish(window);

@@ -18,6 +18,7 @@
 #include "shell/HoverPictures.h"
 #include "shell/ImageButton.h"
 #include "shell/LinkLabel.h"
+#include "shell/ToolIcons.h"
 #include "shell/frmMain.h"
 
 namespace tessaro {
@@ -79,14 +80,14 @@ void frmMain::buildLayout() {
         int index;
         const char* caption;
         const char* tooltip;
-        QStyle::StandardPixmap icon;
+        ToolIcon icon;
     };
     const Tool tools[] = {
-        {0, "添加文件", "Add a File", QStyle::SP_FileIcon},
-        {1, "添加文件夹", "Add Files from a Folder", QStyle::SP_DirOpenIcon},
-        {2, "移除文件", "Remove File(s) from List", QStyle::SP_TrashIcon},
-        {4, "提示设置", "Move selected Down", QStyle::SP_FileDialogDetailedView},
-        {5, "退出程序", "Exit", QStyle::SP_DialogCloseButton},
+        {0, "添加文件", "Add a File", ToolIcon::AddFile},
+        {1, "添加文件夹", "Add Files from a Folder", ToolIcon::AddFolder},
+        {2, "移除文件", "Remove File(s) from List", ToolIcon::RemoveFile},
+        {4, "提示设置", "Move selected Down", ToolIcon::Settings},
+        {5, "退出程序", "Exit", ToolIcon::Exit},
     };
     int left = 0;
     for (const Tool& tool : tools) {
@@ -94,7 +95,7 @@ void frmMain::buildLayout() {
         button->setObjectName(QString("CmdToolsBar_%1").arg(tool.index));
         button->setText(tool.caption);
         button->setToolTip(tool.tooltip);
-        button->setIcon(style()->standardIcon(tool.icon));
+        button->setIcon(toolIcon(tool.icon));
         button->setIconSize(QSize(32, 32));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setAutoRaise(true);
@@ -128,8 +129,10 @@ void frmMain::buildLayout() {
     LV->setRootIsDecorated(false);
     LV->setUniformRowHeights(true);
     LV->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The name column takes what the format column leaves: no sideways scrolling.
     LV->header()->setStretchLastSection(false);
-    LV->setColumnWidth(0, 361);
+    LV->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    LV->header()->setSectionResizeMode(1, QHeaderView::Fixed);
     LV->setColumnWidth(1, 94);
     LV->setTextElideMode(Qt::ElideMiddle);
     LV->setAcceptDrops(true);
@@ -189,7 +192,7 @@ void frmMain::buildLayout() {
     Command3 = new QPushButton("立刻开始转换！", this);
     Command3->setObjectName("Command3");
     Command3->setFont(windowFont(true));
-    Command3->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    Command3->setIcon(toolIcon(ToolIcon::Start));
     Command3->setIconSize(QSize(32, 32));
     Command3->setGeometry(488, 364, 189, 59);
     registerControl(Command3);
@@ -216,7 +219,7 @@ void frmMain::buildLayout() {
     lblFeed->setObjectName("lblFeed");
     lblFeed->setBoldOnHover(true);
     lblFeed->setToolTip("Send us your suggestion or question");
-    lblFeed->setStyleSheet("color: #1a56b8;");
+    lblFeed->setStyleSheet("QLabel { color: #1a56b8; } QLabel:disabled { color: #9aa3ad; }");
     lblFeed->setGeometry(624, 432, 48, 13);
     registerControl(lblFeed);
 

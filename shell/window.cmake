@@ -6,6 +6,7 @@ target_sources(tessaro_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogBackend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Scaling.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SingleInstance.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ToolIcons.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainLayout.cpp

@@ -15,7 +15,7 @@ clip() {  # name seconds
     ffmpeg -loglevel error -y -f lavfi -i "testsrc=size=640x360:rate=25:duration=$2" \
         -f lavfi -i "sine=frequency=440:duration=$2" -shortest -f flv "$work/$1"
 }
-clip "演示 影片.flv" 60
+clip "演示 影片.flv" 300
 clip "holiday-2026.flv" 3
 clip "lecture_01.flv" 3
 clip "trailer.flv" 3
@@ -25,7 +25,7 @@ xvfb-run -a -s '-screen 0 800x560x24' sh -c '
     "$preview" "$work/out" "$work/演示 影片.flv" "$work/holiday-2026.flv" \
         "$work/lecture_01.flv" "$work/trailer.flv" &
     pid=$!
-    sleep 5
+    sleep 3
     import -window root "$shot"
     kill $pid
 ' sh "$preview" "$out/window.png" "$work"

@@ -1,0 +1,123 @@
+#include "shell/ToolIcons.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <cmath>
+
+namespace tessaro {
+namespace {
+
+const QColor kOutline(74, 90, 112);
+const QColor kGreen(46, 160, 67);
+const QColor kRed(214, 69, 65);
+
+void drawPage(QPainter& p) {
+    QPainterPath page;
+    page.moveTo(7, 3);
+    page.lineTo(19, 3);
+    page.lineTo(25, 9);
+    page.lineTo(25, 29);
+    page.lineTo(7, 29);
+    page.closeSubpath();
+    p.setPen(QPen(kOutline, 1.5));
+    p.setBrush(Qt::white);
+    p.drawPath(page);
+    p.drawPolyline(QPolygonF({QPointF(19, 3), QPointF(19, 9), QPointF(25, 9)}));
+    p.setPen(QPen(QColor(170, 182, 198), 1.5));
+    for (int y : {14, 18, 22}) p.drawLine(QPointF(10, y), QPointF(20, y));
+}
+
+void drawFolder(QPainter& p) {
+    QPainterPath back;
+    back.moveTo(3, 8);
+    back.lineTo(12, 8);
+    back.lineTo(15, 11);
+    back.lineTo(29, 11);
+    back.lineTo(29, 27);
+    back.lineTo(3, 27);
+    back.closeSubpath();
+    p.setPen(QPen(QColor(176, 128, 30), 1.5));
+    p.setBrush(QColor(242, 193, 78));
+    p.drawPath(back);
+    p.setBrush(QColor(250, 214, 120));
+    p.drawRect(QRectF(3, 14, 26, 13));
+}
+
+// A round badge at the bottom right with a plus or a minus.
+void drawBadge(QPainter& p, const QColor& colour, bool plus) {
+    p.setPen(QPen(Qt::white, 1.5));
+    p.setBrush(colour);
+    p.drawEllipse(QRectF(17, 17, 14, 14));
+    p.setPen(QPen(Qt::white, 2.2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(20.5, 24), QPointF(27.5, 24));
+    if (plus) p.drawLine(QPointF(24, 20.5), QPointF(24, 27.5));
+}
+
+void drawGear(QPainter& p) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(kOutline);
+    p.translate(16, 16);
+    for (int i = 0; i < 8; ++i) {
+        p.drawRoundedRect(QRectF(-3, -14, 6, 8), 1.5, 1.5);
+        p.rotate(45);
+    }
+    p.drawEllipse(QPointF(0, 0), 10, 10);
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(0, 0), 4, 4);
+    p.resetTransform();
+}
+
+void drawPower(QPainter& p) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(kRed);
+    p.drawEllipse(QRectF(2, 2, 28, 28));
+    p.setPen(QPen(Qt::white, 2.6, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(9, 9, 14, 14), 120 * 16, -240 * 16);
+    p.drawLine(QPointF(16, 7), QPointF(16, 15));
+}
+
+void drawPlay(QPainter& p) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(kGreen);
+    p.drawEllipse(QRectF(2, 2, 28, 28));
+    p.setBrush(Qt::white);
+    p.drawPolygon(QPolygonF({QPointF(12.5, 9), QPointF(23.5, 16), QPointF(12.5, 23)}));
+}
+
+QPixmap draw(ToolIcon icon, int size) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
+    switch (icon) {
+    case ToolIcon::AddFile:
+        drawPage(p);
+        drawBadge(p, kGreen, true);
+        break;
+    case ToolIcon::AddFolder:
+        drawFolder(p);
+        drawBadge(p, kGreen, true);
+        break;
+    case ToolIcon::RemoveFile:
+        drawPage(p);
+        drawBadge(p, kRed, false);
+        break;
+    case ToolIcon::Settings: drawGear(p); break;
+    case ToolIcon::Exit: drawPower(p); break;
+    case ToolIcon::Start: drawPlay(p); break;
+    }
+    return pixmap;
+}
+
+}  // namespace
+
+QIcon toolIcon(ToolIcon icon) {
+    QIcon result;
+    for (int size : {32, 64}) result.addPixmap(draw(icon, size));
+    return result;
+}
+
+}  // namespace tessaro
