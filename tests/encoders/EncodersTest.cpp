@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "encoders/EncoderProgress.h"
+#include "engine/CommandLineText.h"
+#include "engine/DOSOutputs.h"
 #include "encoders/FfmpegJob.h"
 #include "encoders/FfmpegProcess.h"
 
@@ -34,42 +36,6 @@ struct RunResult {
     int exitCode = -1;
     std::string output;  // stdout and stderr, in order
 };
-
-// Windows command-line rules: blanks separate outside quotes, a quote toggles,
-// backslashes are literal unless they precede a quote.
-Args splitWindows(const std::string& text) {
-    Args out;
-    std::string cur;
-    bool inArg = false, quoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\\') {
-            size_t n = 0;
-            while (i < text.size() && text[i] == '\\') ++n, ++i;
-            if (i < text.size() && text[i] == '"') {
-                cur.append(n / 2, '\\');
-                if (n % 2) cur.push_back('"');
-                else quoted = !quoted;
-            } else {
-                cur.append(n, '\\');
-                --i;
-            }
-            inArg = true;
-        } else if (c == '"') {
-            quoted = !quoted;
-            inArg = true;
-        } else if ((c == ' ' || c == '\t') && !quoted) {
-            if (inArg) out.push_back(cur);
-            cur.clear();
-            inArg = false;
-        } else {
-            cur.push_back(c);
-            inArg = true;
-        }
-    }
-    if (inArg) out.push_back(cur);
-    return out;
-}
 
 // Runs argv directly (no shell) with stdout and stderr on one pipe.
 RunResult runArgv(const Args& argv, const std::vector<std::string>& extraEnv = {}) {
@@ -111,8 +77,21 @@ RunResult runArgv(const Args& argv, const std::vector<std::string>& extraEnv = {
     return r;
 }
 
-// A designed command text, split and run the way the runner runs it.
-RunResult runCommandText(const std::string& text) { return runArgv(splitWindows(text)); }
+// A designed command text, run by the window's own runner.
+RunResult runCommandText(const std::string& text) {
+    struct Boxes : tessaro::MessageBoxes {
+        void showMessage(const std::string& text, tessaro::MessageIcon, const std::string&) override {
+            ADD_FAILURE() << "runner message: " << text;
+        }
+    } boxes;
+    tessaro::NullMessagePump pump;
+    tessaro::DOSOutputs runner(pump, boxes);
+    RunResult r;
+    r.output = runner.ExecuteCommand(text);
+    const tessaro::RunStatus& status = runner.lastStatus();
+    if (status.started) r.exitCode = status.exited ? status.exitCode : 128 + status.signal;
+    return r;
+}
 
 // ---- probing the result -----------------------------------------------------
 
@@ -350,7 +329,7 @@ TEST(CoderJobTest, TranslatesTheDesignedTemplates) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
         const FfmpegJob job =
-            tessaro::coderJob(splitWindows(row.text), row.amrAvailable ? +amr : +noAmr);
+            tessaro::coderJob(tessaro::splitCommandLine(row.text), row.amrAvailable ? +amr : +noAmr);
         EXPECT_EQ(job.error, "");
         EXPECT_EQ(job.outputOptions, row.expected);
         const Args full = tessaro::ffmpegArguments(job);
