@@ -1,7 +1,6 @@
 #include "shell/ToolIcons.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
 #include <cmath>
 
@@ -13,33 +12,18 @@ const QColor kGreen(46, 160, 67);
 const QColor kRed(214, 69, 65);
 
 void drawPage(QPainter& p) {
-    QPainterPath page;
-    page.moveTo(7, 3);
-    page.lineTo(19, 3);
-    page.lineTo(25, 9);
-    page.lineTo(25, 29);
-    page.lineTo(7, 29);
-    page.closeSubpath();
     p.setPen(QPen(kOutline, 1.5));
     p.setBrush(Qt::white);
-    p.drawPath(page);
+    p.drawPolygon(QPolygonF({{7, 3}, {19, 3}, {25, 9}, {25, 29}, {7, 29}}));
     p.drawPolyline(QPolygonF({QPointF(19, 3), QPointF(19, 9), QPointF(25, 9)}));
     p.setPen(QPen(QColor(170, 182, 198), 1.5));
     for (int y : {14, 18, 22}) p.drawLine(QPointF(10, y), QPointF(20, y));
 }
 
 void drawFolder(QPainter& p) {
-    QPainterPath back;
-    back.moveTo(3, 8);
-    back.lineTo(12, 8);
-    back.lineTo(15, 11);
-    back.lineTo(29, 11);
-    back.lineTo(29, 27);
-    back.lineTo(3, 27);
-    back.closeSubpath();
     p.setPen(QPen(QColor(176, 128, 30), 1.5));
     p.setBrush(QColor(242, 193, 78));
-    p.drawPath(back);
+    p.drawPolygon(QPolygonF({{3, 8}, {12, 8}, {15, 11}, {29, 11}, {29, 27}, {3, 27}}));
     p.setBrush(QColor(250, 214, 120));
     p.drawRect(QRectF(3, 14, 26, 13));
 }
