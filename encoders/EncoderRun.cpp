@@ -1,18 +1,17 @@
 #include "encoders/EncoderRun.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "encoders/EncoderProgress.h"
 #include "encoders/FfmpegProcess.h"
 #include "engine/Platform.h"
+#include "settings/AtomicFile.h"
+#include "settings/SettingsText.h"
 
 namespace tessaro {
 namespace {
@@ -33,10 +32,6 @@ int fail(const std::string& program, const std::string& reason) {
     say("\n" + program + ": error: " + oneLine(reason) + "\n");
     return 1;
 }
-
-}  // namespace
-
-namespace {
 
 // ffmpeg's encoder names, one a line, as "ffmpeg -encoders" lists them.
 std::string listEncoders(const std::string& ffmpeg) {
@@ -67,20 +62,13 @@ bool ffmpegHasEncoder(const std::string& ffmpeg, const std::string& encoder) {
     const std::string cache = platform::temporaryFile("ffmpeg-encoders.txt");
     std::string names;
     if (cacheable) {
-        std::ifstream in(cache, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (text.rfind(key, 0) == 0) names = text.substr(key.size());
+        std::string text;
+        if (readFileHead(cache, text) == FileHead::Read && text.rfind(key, 0) == 0)
+            names = text.substr(key.size());
     }
     if (names.empty()) {
         names = listEncoders(ffmpeg);
-        if (cacheable && !names.empty()) {
-            const std::string part = cache + "." + std::to_string(::getpid());
-            {
-                std::ofstream out(part, std::ios::binary | std::ios::trunc);
-                out << key << names;
-            }
-            std::rename(part.c_str(), cache.c_str());
-        }
+        if (cacheable && !names.empty()) writeFileAtomically(cache, key + names);
     }
     return ("\n" + names).find("\n" + encoder + "\n") != std::string::npos;
 }

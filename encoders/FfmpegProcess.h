@@ -6,13 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/DOSOutputs.h"
+
 namespace tessaro {
 
-struct ChildStatus {
-    bool started = false;
-    bool exited = false;  // ended through exit(); false when killed
-    int exitCode = -1;
-    int signal = 0;
+struct ChildStatus : RunStatus {
     std::string startError;  // why it could not be started
 };
 

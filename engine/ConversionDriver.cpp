@@ -19,6 +19,8 @@ std::intmax_t fileSize(const std::string& path) {
     return ec ? -1 : static_cast<std::intmax_t>(size);
 }
 
+std::string notStarted(const char* imageName) { return std::string("无法启动编码器 ") + imageName; }
+
 }  // namespace
 
 ConversionDriver::ConversionDriver(BatchHost& host)
@@ -105,9 +107,7 @@ void ConversionDriver::ConvertQueue() {
                 const std::string command = stageOneCommand(m_format, paths, m_host.parameters());
                 DOSOutputs& runner = m_format == kMp3 ? objffmpeg : objDOS;
                 runStage(runner, encoderImageName(format->stageOne), command);
-                if (!m_fileFinished)
-                    finishFile(false, std::string("无法启动编码器 ") +
-                                          encoderImageName(format->stageOne));
+                if (!m_fileFinished) finishFile(false, notStarted(encoderImageName(format->stageOne)));
             }
         }
         m_host.processEvents();
@@ -149,7 +149,7 @@ std::string ConversionDriver::runFailure(const DOSOutputs& runner, const char* i
                                          const std::string& file, const char* emptyReason,
                                          const char* missingReason) const {
     const RunStatus& status = runner.lastStatus();
-    if (!status.started) return std::string("无法启动编码器 ") + imageName;
+    if (!status.started) return notStarted(imageName);
     if (!status.exited)
         return std::string(imageName) + " 被信号 " + std::to_string(status.signal) + " 终止";
     if (status.exitCode != 0)
@@ -180,7 +180,7 @@ void ConversionDriver::objDOS_CommandOver() {
     const CommandPaths paths{platform::applicationFolder(), m_input, m_output, intermediate};
     const char* imageName = encoderImageName(format->stageTwo);
     runStage(objffmpeg, imageName, stageTwoCommand(m_format, paths, m_host.parameters()));
-    if (!m_fileFinished) finishFile(false, std::string("无法启动编码器 ") + imageName);
+    if (!m_fileFinished) finishFile(false, notStarted(imageName));
 }
 
 void ConversionDriver::objffmpeg_CommandOver() {

@@ -1,8 +1,9 @@
 #include "engine/ProgressParser.h"
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
+
+#include "settings/SettingsText.h"
 
 namespace tessaro {
 namespace {
@@ -15,9 +16,6 @@ int64_t nowNs() {
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
-
-// Nearest whole number, halves to the even neighbour.
-double roundHalfEven(double x) { return x - std::remainder(x, 1.0); }
 
 // The text after `at` up to the next blank or the end of the chunk.
 std::string_view textUpToBlank(std::string_view chunk, size_t at, ScanPump& scan) {
@@ -61,29 +59,7 @@ std::string advanceMark(const std::string& mark) {
     return "-";
 }
 
-double leadingNumber(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    const size_t start = i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    size_t digits = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
-    }
-    if (digits == 0) return 0;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        size_t j = i + 1;
-        if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
-        if (j < text.size() && text[j] >= '0' && text[j] <= '9') {
-            while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
-            i = j;
-        }
-    }
-    const std::string number(text.substr(start, i - start));
-    return std::strtod(number.c_str(), nullptr);
-}
+double leadingNumber(std::string_view text) { return numericPrefix(text).value_or(0); }
 
 ScanPump::ScanPump(MessagePump* pump) : m_pump(pump), m_lastNs(pump ? nowNs() : 0) {}
 

@@ -1,32 +1,20 @@
 #include "settings/OptionsFile.h"
 
-#include <cmath>
-#include <limits>
-
 #include "settings/AtomicFile.h"
 #include "settings/SettingsText.h"
 
 namespace tessaro {
 namespace {
 
-// The nearest integer of a field's numeric prefix; nullopt when it does not
-// fit T (the option then keeps its value).
-template <typename T>
-std::optional<T> fittingValue(double value) {
-    const double rounded = roundHalfEven(value);
-    if (!(rounded >= std::numeric_limits<T>::min() && rounded <= std::numeric_limits<T>::max()))
-        return std::nullopt;
-    return static_cast<T>(rounded);
-}
-
+// A value that does not fit the option's type leaves the option as it was.
 template <typename T>
 void store(const std::vector<std::string>& fields, std::size_t index, T& option) {
     if (index >= fields.size()) return;  // a short file leaves the option as it was
-    if (const auto value = fittingValue<T>(fieldValue(fields[index]))) option = *value;
+    if (const auto value = roundedToFit<T>(fieldValue(fields[index]))) option = *value;
 }
 
 std::optional<int32_t> secondsOf(const std::string& h, const std::string& m, const std::string& s) {
-    return fittingValue<int32_t>(fieldValue(h) * 3600 + fieldValue(m) * 60 + fieldValue(s));
+    return roundedToFit<int32_t>(fieldValue(h) * 3600 + fieldValue(m) * 60 + fieldValue(s));
 }
 
 int64_t floorDiv(int64_t a, int64_t b) {
@@ -102,7 +90,7 @@ Options confirmedOptions(int soundPosition, bool cutterChecked, const CutterFiel
                          const Options& current) {
     Options options = current;
     if (allCutterFieldsZero(fields)) cutterChecked = false;
-    if (const auto sound = fittingValue<int16_t>(soundPosition)) options.intSoundReminder = *sound;
+    if (const auto sound = roundedToFit<int16_t>(soundPosition)) options.intSoundReminder = *sound;
     options.intMusicCutter = cutterChecked ? 1 : 0;
     if (const auto from = secondsOf(fields.fromH, fields.fromM, fields.fromS))
         options.lngCutFrom = *from;

@@ -152,10 +152,7 @@ std::optional<int> wholeNumber(std::string_view field) {
     if (!value) return std::nullopt;
     for (std::size_t i = consumed; i < field.size(); ++i)
         if (!isBlank(field[i])) return std::nullopt;
-    const double rounded = roundHalfEven(*value);
-    if (!(rounded >= std::numeric_limits<int>::min() && rounded <= std::numeric_limits<int>::max()))
-        return std::nullopt;
-    return static_cast<int>(rounded);
+    return roundedToFit<int>(*value);
 }
 
 }  // namespace tessaro

@@ -3,6 +3,7 @@
 // field tokenizer both files share, and the number conversions.
 
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,16 @@ std::optional<double> numericPrefix(std::string_view text, std::size_t* consumed
 
 // Nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double roundHalfEven(double value);
+
+// The nearest integer of `value` (halves to even) as a T; nullopt when it
+// does not fit T (infinities and NaN never do).
+template <typename T>
+std::optional<T> roundedToFit(double value) {
+    const double rounded = roundHalfEven(value);
+    if (!(rounded >= std::numeric_limits<T>::min() && rounded <= std::numeric_limits<T>::max()))
+        return std::nullopt;
+    return static_cast<T>(rounded);
+}
 
 // A whole field converted to the nearest whole number: blanks around the
 // number are allowed, anything else (empty, "8x", out of int range) is not.
