@@ -49,7 +49,7 @@ int main(int argc, char** argv)
     const char* pumpKind = "counting only";
 #endif
     const bool everyEntry = argc > 2 && std::strcmp(argv[2], "--every-entry") == 0;
-    const auto interval = everyEntry ? std::chrono::nanoseconds(0) : tessaro::kSearchPumpInterval;
+    const auto interval = everyEntry ? std::chrono::nanoseconds(0) : tessaro::kPumpInterval;
 
     BenchPump pump;
     std::vector<std::string> found;

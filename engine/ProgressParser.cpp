@@ -1,6 +1,5 @@
 #include "engine/ProgressParser.h"
 
-#include <chrono>
 #include <cstdio>
 
 #include "settings/SettingsText.h"
@@ -8,17 +7,12 @@
 namespace tessaro {
 namespace {
 
-constexpr int64_t kPumpIntervalNs = 5'000'000;  // 5 ms
-constexpr unsigned kClockEvery = 64;             // positions between clock reads
+constexpr unsigned kClockEvery = 64;  // scanned positions between clock reads
 
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+ThrottledPump scanPump(MessagePump* pump) { return ThrottledPump(pump, kPumpInterval, kClockEvery); }
 
 // The text after `at` up to the next blank or the end of the chunk.
-std::string_view textUpToBlank(std::string_view chunk, size_t at, ScanPump& scan) {
+std::string_view textUpToBlank(std::string_view chunk, size_t at, ThrottledPump& scan) {
     size_t end = at;
     while (end < chunk.size() && chunk[end] != ' ') {
         ++end;
@@ -61,16 +55,6 @@ std::string advanceMark(const std::string& mark) {
 
 double leadingNumber(std::string_view text) { return numericPrefix(text).value_or(0); }
 
-ScanPump::ScanPump(MessagePump* pump) : m_pump(pump), m_lastNs(pump ? nowNs() : 0) {}
-
-void ScanPump::tick() {
-    if (!m_pump || ++m_count % kClockEvery != 0) return;
-    const int64_t now = nowNs();
-    if (now - m_lastNs < kPumpIntervalNs) return;
-    m_pump->processEvents();
-    m_lastNs = nowNs();
-}
-
 std::string percentText(double ratio) {
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, "%.15g", ratio * 100);
@@ -80,7 +64,7 @@ std::string percentText(double ratio) {
 std::optional<ProgressDisplay> stageOneProgress(std::string_view chunk, std::string& strSpinner,
                                                 MessagePump* pump) {
     strSpinner = advanceMark(strSpinner);
-    ScanPump scan(pump);
+    ThrottledPump scan = scanPump(pump);
     std::string_view text;
     bool found = false;
     for (size_t i = 0; i < chunk.size(); ++i) {
@@ -106,7 +90,7 @@ std::optional<ProgressDisplay> stageOneProgress(std::string_view chunk, std::str
 
 std::optional<ProgressDisplay> stageTwoProgress(std::string_view chunk, std::string& strSpinner,
                                                 int32_t& lngDuration, MessagePump* pump) {
-    ScanPump scan(pump);
+    ThrottledPump scan = scanPump(pump);
     constexpr std::string_view kDuration = "Duration: ";
     constexpr std::string_view kTime = "time=";
     if (lngDuration == 0) {

@@ -28,19 +28,6 @@ std::string advanceMark(const std::string& mark);
 // first character that cannot continue the number; 0 when there is none.
 double leadingNumber(std::string_view text);
 
-// Lets the message loop run at most every few milliseconds during a scan,
-// so that a scan costs microseconds and the window stays responsive.
-class ScanPump {
-public:
-    explicit ScanPump(MessagePump* pump);
-    void tick();  // cheap; pumps when the interval has passed
-
-private:
-    MessagePump* m_pump;
-    unsigned m_count = 0;
-    int64_t m_lastNs;
-};
-
 // Stage one (conv): advances strSpinner, then reads the first "(" followed by
 // ")" 4 or 5 characters later. "(100%)" gives the full bar and "结束 100%";
 // otherwise p = the rounded leading number gives "转换中" + mark + " " + p +

@@ -15,13 +15,9 @@ namespace tessaro {
 // read-only ones too); links to folders are not followed; a folder that
 // cannot be read adds nothing. Found paths carry one separator after the
 // folder, also when `folder` ends in one ("/" gives "/a.flv"). Pumps messages
-// between entries, at most once per kSearchPumpInterval.
+// between entries, at most once per kPumpInterval.
 void SearchFolder(const std::string& folder, std::vector<std::string>& found,
                   MessagePump& pump);
-
-// How often the search lets the window process its events: often enough to
-// keep it responsive, rarely enough that a large tree is not slowed down.
-inline constexpr std::chrono::nanoseconds kSearchPumpInterval = std::chrono::milliseconds(5);
 
 // The same with another pump interval; zero pumps after every entry.
 void SearchFolder(const std::string& folder, std::vector<std::string>& found,

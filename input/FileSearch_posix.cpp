@@ -26,35 +26,6 @@ bool isDotEntry(const char* name)
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// Runs the pump at most once per interval (every time when it is zero), so
-// that a huge tree keeps the window responsive without paying for an event
-// loop pass per entry.
-class Pumper {
-public:
-    Pumper(MessagePump& pump, std::chrono::nanoseconds interval)
-        : m_pump(pump), m_interval(interval), m_last(std::chrono::steady_clock::now())
-    {
-    }
-
-    void tick()
-    {
-        if (m_interval.count() <= 0) {
-            m_pump.processEvents();
-            return;
-        }
-        const auto now = std::chrono::steady_clock::now();
-        if (now - m_last >= m_interval) {
-            m_pump.processEvents();
-            m_last = std::chrono::steady_clock::now();
-        }
-    }
-
-private:
-    MessagePump& m_pump;
-    std::chrono::nanoseconds m_interval;
-    std::chrono::steady_clock::time_point m_last;
-};
-
 // What one listed entry is. Folders are told by their type, never by a name
 // or a permission; a symbolic link is never a folder to enter.
 enum class EntryKind { Folder, Link, Other };
@@ -101,7 +72,7 @@ void appendName(std::string& path, const std::string& folder, const char* name)
 
 void SearchFolder(const std::string& folder, std::vector<std::string>& found, MessagePump& pump)
 {
-    SearchFolder(folder, found, pump, kSearchPumpInterval);
+    SearchFolder(folder, found, pump, kPumpInterval);
 }
 
 void SearchFolder(const std::string& folder, std::vector<std::string>& found, MessagePump& pump,
@@ -109,7 +80,7 @@ void SearchFolder(const std::string& folder, std::vector<std::string>& found, Me
 {
     if (folder.empty())
         return;
-    Pumper pumper(pump, pumpInterval);
+    ThrottledPump pumper(&pump, pumpInterval);
 
     // Folders still to search, the next one at the back. A folder's listing is
     // read to its end and closed before any subfolder is opened, so only one
