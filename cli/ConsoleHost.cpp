@@ -34,16 +34,15 @@ void ConsoleHost::setTimer1Enabled(bool enabled) { m_timer1 = enabled; }
 void ConsoleHost::setProgressBarWidth(double) {}
 void ConsoleHost::setProgressValue(double) {}
 
-std::string ConsoleHost::lineHead() const {
-    return "[" + std::to_string(m_done + 1) + "/" + std::to_string(m_total) + "] " +
-           GetFileName(m_current);
+std::string ConsoleHost::lineHead(int number, const std::string& path) const {
+    return "[" + std::to_string(number) + "/" + std::to_string(m_total) + "] " + GetFileName(path);
 }
 
 void ConsoleHost::setProgressCaption(const std::string& caption) {
     if (caption == m_caption) return;
     m_caption = caption;
     if (!m_interactive || m_current.empty()) return;
-    std::string line = lineHead() + "  " + caption;
+    std::string line = lineHead(m_done + 1, m_current) + "  " + caption;
     const size_t width = line.size();
     if (width < m_lineWidth) line.append(m_lineWidth - width, ' ');
     m_lineWidth = width;
@@ -59,8 +58,8 @@ void ConsoleHost::showCurrentFile(const std::string& path) {
 void ConsoleHost::printResult(const std::string& input, bool converted, const std::string& detail) {
     // The result replaces the line drawn in place; the head has already left
     // the queue, so the counter of done files names this one.
-    std::string line = "[" + std::to_string(m_done) + "/" + std::to_string(m_total) + "] " +
-                       GetFileName(input) + "  " + (converted ? "OK -> " : "FAILED: ") + detail;
+    std::string line =
+        lineHead(m_done, input) + "  " + (converted ? "OK -> " : "FAILED: ") + detail;
     if (m_interactive && line.size() < m_lineWidth) line.append(m_lineWidth - line.size(), ' ');
     std::fprintf(m_out, "%s%s\n", m_interactive ? "\r" : "", line.c_str());
     std::fflush(m_out);

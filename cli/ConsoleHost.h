@@ -45,7 +45,8 @@ public:
     void processEvents() override;
 
 private:
-    std::string lineHead() const;
+    // "[number/total] name": the head of a progress or result line.
+    std::string lineHead(int number, const std::string& path) const;
 
     std::FILE* m_out;
     bool m_interactive;

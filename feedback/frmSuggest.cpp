@@ -47,7 +47,6 @@ ImageButton* imageButton(HoverPicture picture, QWidget* parent, const char* name
 
 frmSuggest::frmSuggest(QWidget* parent, const QString& site)
     : QDialog(parent), m_site(site) {
-    while (m_site.endsWith(QLatin1Char('/'))) m_site.chop(1);
     setWindowTitle(QStringLiteral("建议和意见"));
     setModal(true);
     setFixedSize(420, 284);

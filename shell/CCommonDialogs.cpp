@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include "engine/Commands.h"
 #include "engine/Platform.h"
 #include "shell/COMDLG.h"
 #include "shell/DialogBackend.h"
@@ -24,8 +25,8 @@ std::string CCommonDialogs::FileName() const { return upToNul(m_FileName); }
 
 void CCommonDialogs::takeFile(const std::string& fileName) {
     m_FileName = fileName;
+    m_FileTitle = GetFileName(fileName);
     const size_t last = fileName.rfind(platform::kSeparator);
-    m_FileTitle = last == std::string::npos ? fileName : fileName.substr(last + 1);
     m_Path = last == std::string::npos ? std::string() : fileName.substr(0, last);
 }
 
@@ -77,10 +78,8 @@ bool CCommonDialogs::ShowPrinterProperties() { return m_dialogs.showPrinterPrope
 
 bool CCommonDialogs::ShowSave() {
     m_Path = initialFolder(m_Path);
-    const std::string filter =
-        m_Filter.find_first_not_of(' ') == std::string::npos ? "*.*|*.*" : m_Filter;
     const std::optional<QString> chosen =
-        m_dialogs.saveFile(m_owner, "Save", qs(m_Path), qtNameFilters(splitFilter(filter)));
+        m_dialogs.saveFile(m_owner, "Save", qs(m_Path), qtNameFilters(splitFilter(filterOrAll(m_Filter))));
     if (!chosen) return false;
     takeFile(upToNul(chosen->toStdString()).substr(0, 255));
     return true;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "engine/Commands.h"
 #include "engine/Platform.h"
 #include "shell/DialogBackend.h"
 
@@ -35,6 +36,8 @@ std::vector<FilterPair> splitFilter(const std::string& filter) {
     return pairs;
 }
 
+std::string filterOrAll(const std::string& filter) { return isBlank(filter) ? "*.*|*.*" : filter; }
+
 QStringList qtNameFilters(const std::vector<FilterPair>& pairs) {
     QStringList filters;
     for (const FilterPair& pair : pairs) {
@@ -52,8 +55,7 @@ QStringList qtNameFilters(const std::vector<FilterPair>& pairs) {
 
 std::string initialFolder(const std::string& folder) {
     if (isBlank(folder)) return platform::applicationFolder();
-    std::string adjusted = folder;
-    if (adjusted.back() != platform::kSeparator) adjusted += platform::kSeparator;
+    const std::string adjusted = withTrailingSeparator(folder);
     if (!QFileInfo(qs(adjusted)).isDir()) return platform::applicationFolder();
     return adjusted;
 }
@@ -62,9 +64,8 @@ std::string OpenFileDialog(QWidget* owner, const std::string& title, std::string
                            const std::string& filter, uint32_t flags, DialogBackend& dialogs) {
     (void)flags;
     folder = initialFolder(folder);
-    const std::string usedFilter = isBlank(filter) ? "*.*|*.*" : filter;
-    const std::optional<QString> chosen =
-        dialogs.openFile(owner, qs(title), qs(folder), qtNameFilters(splitFilter(usedFilter)), {});
+    const std::optional<QString> chosen = dialogs.openFile(
+        owner, qs(title), qs(folder), qtNameFilters(splitFilter(filterOrAll(filter))), {});
     if (!chosen) return {};
     return chosen->toStdString();
 }

@@ -22,6 +22,9 @@ struct FilterPair {
 // description without a pattern is dropped, a blank list gives no pair.
 std::vector<FilterPair> splitFilter(const std::string& filter);
 
+// The filter list, or "*.*|*.*" (every file) when it is blank.
+std::string filterOrAll(const std::string& filter);
+
 // The pairs as Qt name filters ("所有格式文件(*.*)", "Video (*.flv *.mp4)").
 QStringList qtNameFilters(const std::vector<FilterPair>& pairs);
 

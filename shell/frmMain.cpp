@@ -67,11 +67,18 @@ void playWaveFile(const std::string& wav) {
 #endif
 }
 
+// The list position of a combo box: its current entry while the text still
+// spells it, else -1 (a typed text).
+int comboPosition(const QComboBox* box) {
+    const int index = box->currentIndex();
+    return index >= 0 && box->itemText(index) == box->currentText() ? index : -1;
+}
+
 // Reads a combo box as the panel sees it: a picked entry, or a typed text.
 void readCombo(const QComboBox* box, ComboValue& value) {
-    const int index = box->currentIndex();
-    if (index >= 0 && box->itemText(index) == box->currentText())
-        value.setPosition(index);
+    const int position = comboPosition(box);
+    if (position >= 0)
+        value.setPosition(position);
     else
         value.setText(box->currentText().toStdString());
 }
@@ -80,11 +87,6 @@ void showCombo(QComboBox* box, const ComboValue& value) {
     const QSignalBlocker blocker(box);
     box->setCurrentIndex(value.position());
     if (value.position() < 0 && box->isEditable()) box->setEditText(qs(value.text()));
-}
-
-int comboPosition(const QComboBox* box) {
-    const int index = box->currentIndex();
-    return index >= 0 && box->itemText(index) == box->currentText() ? index : -1;
 }
 
 }  // namespace
@@ -233,7 +235,6 @@ void frmMain::syncListView() {
         new QTreeWidgetItem(LV, {qs(rows[i].path), qs(rows[i].tag)});
         lstFile->addItem(qs(rows[i].path));
     }
-    picText->setVisible(m_list.hintVisible());
 }
 
 // ---- BatchHost ----
@@ -290,7 +291,6 @@ void frmMain::setProgressCaption(const std::string& caption) {
 }
 
 void frmMain::showCurrentFile(const std::string& path) {
-    m_currentFile = path;
     setWindowTitle(path.empty() ? QString("Tessaro")
                                 : QString("Tessaro - %1").arg(QFileInfo(qs(path)).fileName()));
     // Only the head of the queue is ever converted.

@@ -178,7 +178,6 @@ private:
     std::string m_txtPath;
     std::vector<QWidget*> m_controls;  // in the window's own order
     QRect m_lblPBRect;                 // lblPB as laid out; its text grows from the centre
-    std::string m_currentFile;
     bool m_unloading = false;
 };
 

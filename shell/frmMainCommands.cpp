@@ -79,9 +79,7 @@ void frmMain::imgToolbar_Click(int index) {
     switch (index) {
     case 0: imgAdd_Click(); break;
     case 1: m_dialogs.popup(*menuForm().menuRemove, QCursor::pos()); break;
-    case 2:
-        showOptions();
-        break;
+    case 2: showOptions(); break;
     case 3: imgHelp_Click(); break;
     case 4: imgExit_Click(); break;
     case 6: AddFolderToList(*this, m_list, *this); break;
@@ -146,13 +144,7 @@ void frmMain::imgMin_Click() {
 
 void frmMain::imgExit_Click() {
     readPanel();
-    SetupValues values;
-    values.audioBitratePosition = m_cmbBR.position();
-    values.sampleRatePosition = m_cmbR.position();
-    values.channelPosition = m_cmbChannel.position();
-    values.outputFolder = m_txtPath;
-    values.formatIndex = m_cmbOF.position();
-    writeSetupFile(platform::applicationFile(platform::kSetupFile), values);
+    writeSetupFile(platform::applicationFile(platform::kSetupFile), setupValues(panel()));
     close();
     Form_Unload();  // close() of a window that is not shown raises no close event
 }
