@@ -7,25 +7,15 @@
 #include <string>
 
 #include "engine/CommandLineText.h"
+#include "bench/PrintedMessages.h"
 #include "engine/DOSOutputs.h"
-
-namespace {
-
-class PrintingMessageBoxes : public tessaro::MessageBoxes {
-public:
-    void showMessage(const std::string& text, tessaro::MessageIcon, const std::string& title) override {
-        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
-    }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const unsigned long long total = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 100000000ull;
     const double targetMBs = 50.0;
 
     tessaro::NullMessagePump pump;
-    PrintingMessageBoxes messages;
+    tessaro::bench::PrintedMessages messages;
     tessaro::DOSOutputs runner(pump, messages);
     unsigned long long received = 0;
     unsigned long long chunks = 0;

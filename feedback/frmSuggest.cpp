@@ -10,7 +10,6 @@
 #include <QTimer>
 
 #include "shell/BackgroundHandler.h"
-#include "shell/HoverPictures.h"
 #include "shell/ImageButton.h"
 
 namespace tessaro {
@@ -35,11 +34,9 @@ QPushButton* button(const QString& text, QWidget* parent, const char* name, cons
 
 ImageButton* imageButton(HoverPicture picture, QWidget* parent, const char* name,
                          const QRect& rect) {
-    auto* b = new ImageButton(parent);
+    auto* b = new ImageButton(picture, parent);
     b->setObjectName(QString::fromLatin1(name));
     b->setGeometry(rect);
-    b->setNormalPicture(normalPicture(picture));
-    b->setHoverPicture(hoverPicture(picture));
     return b;
 }
 

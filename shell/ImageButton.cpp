@@ -10,6 +10,11 @@ ImageButton::ImageButton(QWidget* parent) : ClickLabel(parent) {
     setAlignment(Qt::AlignCenter);
 }
 
+ImageButton::ImageButton(HoverPicture picture, QWidget* parent) : ImageButton(parent) {
+    m_hoverPicture = hoverPicture(picture);
+    setNormalPicture(normalPicture(picture));
+}
+
 void ImageButton::setHoverPicture(const QPixmap& picture) {
     m_hoverPicture = picture;
     showState();

@@ -10,6 +10,7 @@
 #include <QPixmap>
 
 #include "shell/ClickLabel.h"
+#include "shell/HoverPictures.h"
 
 namespace tessaro {
 
@@ -17,6 +18,9 @@ class ImageButton : public ClickLabel {
     Q_OBJECT
 public:
     explicit ImageButton(QWidget* parent = nullptr);
+    // A button showing `picture`: its hover picture when hovered, the quiet
+    // version in the normal state (for windows with no artwork beneath).
+    ImageButton(HoverPicture picture, QWidget* parent);
 
     // The picture shown while hovered.
     void setHoverPicture(const QPixmap& picture);

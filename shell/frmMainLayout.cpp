@@ -15,7 +15,6 @@
 #include "settings/FormatCatalogue.h"
 #include "shell/BackgroundHandler.h"
 #include "shell/ClickLabel.h"
-#include "shell/HoverPictures.h"
 #include "shell/ImageButton.h"
 #include "shell/LinkLabel.h"
 #include "shell/ToolIcons.h"
@@ -109,11 +108,9 @@ void frmMain::buildLayout() {
     // state shows a quiet version of the hover picture.
     auto imageButton = [this](const char* name, HoverPicture picture, const char* tooltip,
                               QRect rect) {
-        auto* button = new ImageButton(this);
+        auto* button = new ImageButton(picture, this);
         button->setObjectName(name);
         button->setToolTip(tooltip);
-        button->setHoverPicture(hoverPicture(picture));
-        button->setNormalPicture(normalPicture(picture));
         button->setGeometry(rect);
         registerControl(button, false);
         return button;

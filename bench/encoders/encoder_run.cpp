@@ -4,20 +4,9 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/PrintedMessages.h"
 #include "engine/DOSOutputs.h"
-#include "engine/MessageBoxes.h"
 #include "engine/MessagePump.h"
-
-namespace {
-
-class PrintedMessages : public tessaro::MessageBoxes {
-public:
-    void showMessage(const std::string& text, tessaro::MessageIcon, const std::string& title) override {
-        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
-    }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -25,7 +14,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     tessaro::NullMessagePump pump;
-    PrintedMessages messages;
+    tessaro::bench::PrintedMessages messages;
     tessaro::DOSOutputs runner(pump, messages);
     size_t bytes = 0;
     runner.ReceiveOutputs = [&](const std::string& chunk) { bytes += chunk.size(); };

@@ -1,0 +1,18 @@
+#pragma once
+// Message boxes of the benchmark tools: printed to standard error.
+
+#include <cstdio>
+#include <string>
+
+#include "engine/MessageBoxes.h"
+
+namespace tessaro::bench {
+
+class PrintedMessages : public MessageBoxes {
+public:
+    void showMessage(const std::string& text, MessageIcon, const std::string& title) override {
+        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+    }
+};
+
+}  // namespace tessaro::bench
