@@ -1,18 +1,15 @@
 #include "encoders/FfmpegProcess.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
-extern char** environ;
+#include "engine/ChildProcess.h"
 
 namespace tessaro {
 namespace {
@@ -70,29 +67,8 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
                      const std::function<void(const std::string&)>& onStdoutLine,
                      const std::function<void(const std::string&)>& onStderrLine) {
     ChildStatus status;
-    int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) {
-        status.startError = std::strerror(errno);
-        return status;
-    }
-    if (::pipe2(err, O_CLOEXEC) != 0) {
-        status.startError = std::strerror(errno);
-        ::close(out[0]);
-        ::close(out[1]);
-        return status;
-    }
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);  // nothing else inherited
-
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), args.begin(), args.end());
 
     struct sigaction sa {}, oldInt {}, oldTerm {}, oldHup {};
     sa.sa_handler = forwardSignal;
@@ -102,53 +78,48 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
     ::sigaction(SIGTERM, &sa, &oldTerm);
     ::sigaction(SIGHUP, &sa, &oldHup);
 
-    pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    ::close(err[1]);
-    if (rc != 0) {
-        status.startError = program + ": " + std::strerror(rc);
-        ::close(out[0]);
-        ::close(err[0]);
-    } else {
+    ChildProcess child;
+    switch (child.start(argv, ChildProcess::Streams::Separate)) {
+    case ChildProcess::StartResult::Started:
         status.started = true;
-        g_child = pid;
+        break;
+    case ChildProcess::StartResult::PipeFailed:
+        status.startError = std::strerror(child.errorNumber());
+        break;
+    case ChildProcess::StartResult::SpawnFailed:
+        status.startError = program + ": " + std::strerror(child.errorNumber());
+        break;
+    }
+    if (status.started) {
+        g_child = child.pid();
         LineSplitter outLines(onStdoutLine), errLines(onStderrLine);
-        pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-        LineSplitter* splitters[2] = {&outLines, &errLines};
-        int open = 2;
         char buf[16384];
-        while (open > 0) {
+        // Hands on what waits in one pipe; closes it at its end.
+        const auto drain = [&](bool errors) {
+            std::size_t n = 0;
+            const ChildProcess::ReadResult r =
+                errors ? child.readErrors(buf, sizeof buf, &n) : child.read(buf, sizeof buf, &n);
+            LineSplitter& lines = errors ? errLines : outLines;
+            if (r == ChildProcess::ReadResult::Data) {
+                lines.feed(buf, n);
+            } else if (r != ChildProcess::ReadResult::Empty) {
+                lines.flush();
+                errors ? child.closeErrors() : child.closeOutput();
+            }
+        };
+        while (child.outputFd() >= 0 || child.errorFd() >= 0) {
+            pollfd fds[2] = {{child.outputFd(), POLLIN, 0}, {child.errorFd(), POLLIN, 0}};
             if (::poll(fds, 2, -1) < 0) {
                 if (errno == EINTR) continue;
                 break;
             }
-            for (int i = 0; i < 2; ++i) {
-                if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-                const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
-                if (n > 0) {
-                    splitters[i]->feed(buf, static_cast<size_t>(n));
-                } else if (n == 0 || errno != EINTR) {
-                    splitters[i]->flush();
-                    ::close(fds[i].fd);
-                    fds[i].fd = -1;
-                    --open;
-                }
-            }
+            for (int i = 0; i < 2; ++i)
+                if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) drain(i == 1);
         }
-        for (auto& f : fds)
-            if (f.fd >= 0) ::close(f.fd);
-        int ws = 0;
-        while (::waitpid(pid, &ws, 0) < 0 && errno == EINTR) {
-        }
+        child.closeOutput();
+        child.closeErrors();
+        child.wait(status);
         g_child = 0;
-        if (WIFEXITED(ws)) {
-            status.exited = true;
-            status.exitCode = WEXITSTATUS(ws);
-        } else if (WIFSIGNALED(ws)) {
-            status.signal = WTERMSIG(ws);
-        }
     }
     ::sigaction(SIGINT, &oldInt, nullptr);
     ::sigaction(SIGTERM, &oldTerm, nullptr);

@@ -1,6 +1,7 @@
 #pragma once
 // One child process started from an argument vector, with its standard
-// output and standard error on one pipe that the parent reads.
+// output and standard error on pipes that the parent reads: one pipe for
+// both, or one each.
 
 #include <sys/types.h>
 
@@ -15,6 +16,8 @@ class ChildProcess {
 public:
     enum class StartResult { Started, PipeFailed, SpawnFailed };
     enum class ReadResult { Data, Empty, EndOfFile, Failed };
+    // Standard error on the output pipe, or on a pipe of its own.
+    enum class Streams { Merged, Separate };
 
     ChildProcess() = default;
     // Closes the descriptors still held; a child still running is left alone.
@@ -24,31 +27,43 @@ public:
 
     // Starts argv[0] (looked up on PATH when it holds no '/') directly, never
     // through a shell: standard input from /dev/null, standard output and
-    // standard error on one pipe, no other descriptor inherited. The result
-    // tells a failed pipe from a program that could not be executed;
-    // errorNumber() gives the system's error number then.
-    StartResult start(const std::vector<std::string>& argv);
+    // standard error on the pipes, no other descriptor inherited, default
+    // signal handling. The result tells a failed pipe from a program that
+    // could not be executed; errorNumber() gives the system's error number then.
+    StartResult start(const std::vector<std::string>& argv, Streams streams = Streams::Merged);
     int errorNumber() const { return m_error; }
+    pid_t pid() const { return m_pid; }
 
-    // Reads at most capacity bytes that wait in the pipe, without blocking.
+    // Reads at most capacity bytes that wait in the output (or the separate
+    // error) pipe, without blocking.
     ReadResult read(char* buffer, std::size_t capacity, std::size_t* count);
+    ReadResult readErrors(char* buffer, std::size_t capacity, std::size_t* count);
 
     // Reaps the child when it has ended (never blocks) and fills status.
     // True once the child is gone.
     bool reap(RunStatus& status);
+    // Waits for the child to end and fills status.
+    void wait(RunStatus& status);
     bool ended() const { return m_ended; }
 
-    // The pipe's read end, and a descriptor that becomes readable when the
-    // child ends (-1 when the system has none); both for poll().
+    // The pipes' read ends (-1 once closed, and the error pipe when merged),
+    // and a descriptor that becomes readable when the child ends (-1 when the
+    // system has none); all for poll().
     int outputFd() const { return m_readFd; }
+    int errorFd() const { return m_errorFd; }
     int exitFd() const { return m_pidFd; }
 
-    // Releases the pipe's read end.
+    // Releases a pipe's read end.
     void closeOutput();
+    void closeErrors();
 
 private:
+    ReadResult readFrom(int fd, char* buffer, std::size_t capacity, std::size_t* count);
+    bool reapWith(RunStatus& status, int options);
+
     pid_t m_pid = -1;
     int m_readFd = -1;
+    int m_errorFd = -1;
     int m_pidFd = -1;
     int m_error = 0;
     bool m_ended = false;

@@ -44,10 +44,12 @@ int openPidFd(pid_t pid) {
 
 ChildProcess::~ChildProcess() {
     closeOutput();
+    closeErrors();
     if (m_pidFd >= 0) ::close(m_pidFd);
 }
 
-ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& argv) {
+ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& argv,
+                                              Streams streams) {
     if (argv.empty()) {
         m_error = ENOENT;
         return StartResult::SpawnFailed;
@@ -57,12 +59,20 @@ ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& ar
         m_error = errno;
         return StartResult::PipeFailed;
     }
+    int errors[2] = {fds[0], fds[1]};
+    if (streams == Streams::Separate && ::pipe2(errors, O_CLOEXEC) != 0) {
+        m_error = errno;
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return StartResult::PipeFailed;
+    }
+    const bool separate = streams == Streams::Separate;
 
     SpawnRecords records;
     // dup2 clears close-on-exec on the copies, so only 0, 1 and 2 survive exec.
     int rc = posix_spawn_file_actions_addopen(&records.actions, 0, "/dev/null", O_RDONLY, 0);
     if (rc == 0) rc = posix_spawn_file_actions_adddup2(&records.actions, fds[1], 1);
-    if (rc == 0) rc = posix_spawn_file_actions_adddup2(&records.actions, fds[1], 2);
+    if (rc == 0) rc = posix_spawn_file_actions_adddup2(&records.actions, errors[1], 2);
     // Descriptors opened elsewhere without O_CLOEXEC must not leak either.
     if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(&records.actions, 3);
 
@@ -85,25 +95,42 @@ ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& ar
     // glibc reports a failed exec as the result here, so a missing or
     // non-executable file never counts as a started child.
     if (rc == 0) rc = ::posix_spawnp(&pid, args[0], &records.actions, &records.attributes, args.data(), environ);
-    ::close(fds[1]);  // only the child holds the write end now
+    // only the child holds the write ends now
+    ::close(fds[1]);
+    if (separate) ::close(errors[1]);
     if (rc != 0) {
         ::close(fds[0]);
+        if (separate) ::close(errors[0]);
         m_error = rc;
         return StartResult::SpawnFailed;
     }
     ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
     m_pid = pid;
     m_readFd = fds[0];
+    if (separate) {
+        ::fcntl(errors[0], F_SETFL, ::fcntl(errors[0], F_GETFL) | O_NONBLOCK);
+        m_errorFd = errors[0];
+    }
     m_pidFd = openPidFd(pid);
     m_ended = false;
     return StartResult::Started;
 }
 
 ChildProcess::ReadResult ChildProcess::read(char* buffer, std::size_t capacity, std::size_t* count) {
+    return readFrom(m_readFd, buffer, capacity, count);
+}
+
+ChildProcess::ReadResult ChildProcess::readErrors(char* buffer, std::size_t capacity,
+                                                  std::size_t* count) {
+    return readFrom(m_errorFd, buffer, capacity, count);
+}
+
+ChildProcess::ReadResult ChildProcess::readFrom(int fd, char* buffer, std::size_t capacity,
+                                                std::size_t* count) {
     *count = 0;
-    if (m_readFd < 0) return ReadResult::EndOfFile;
+    if (fd < 0) return ReadResult::EndOfFile;
     for (;;) {
-        const ssize_t n = ::read(m_readFd, buffer, capacity);
+        const ssize_t n = ::read(fd, buffer, capacity);
         if (n > 0) {
             *count = static_cast<std::size_t>(n);
             return ReadResult::Data;
@@ -116,12 +143,16 @@ ChildProcess::ReadResult ChildProcess::read(char* buffer, std::size_t capacity, 
     }
 }
 
-bool ChildProcess::reap(RunStatus& status) {
+bool ChildProcess::reap(RunStatus& status) { return reapWith(status, WNOHANG); }
+
+void ChildProcess::wait(RunStatus& status) { reapWith(status, 0); }
+
+bool ChildProcess::reapWith(RunStatus& status, int options) {
     if (m_ended || m_pid <= 0) return m_ended;
     int wstatus = 0;
     pid_t r;
     do {
-        r = ::waitpid(m_pid, &wstatus, WNOHANG);
+        r = ::waitpid(m_pid, &wstatus, options);
     } while (r < 0 && errno == EINTR);
     if (r == 0) return false;
     m_ended = true;
@@ -145,6 +176,11 @@ bool ChildProcess::reap(RunStatus& status) {
 void ChildProcess::closeOutput() {
     if (m_readFd >= 0) ::close(m_readFd);
     m_readFd = -1;
+}
+
+void ChildProcess::closeErrors() {
+    if (m_errorFd >= 0) ::close(m_errorFd);
+    m_errorFd = -1;
 }
 
 }  // namespace tessaro
