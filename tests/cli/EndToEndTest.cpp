@@ -30,13 +30,18 @@ protected:
         if (!haveTools()) return;
         for (const char* name : {"one", "two.part", "three"}) {
             const std::string clip = (s_root / "in" / (std::string(name) + ".flv")).string();
-            runShell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=duration=3:size=320x240:rate=25"
-                     " -f lavfi -i sine=frequency=440:duration=3:sample_rate=44100"
-                     " -c:v flv -b:v 400k -c:a libmp3lame -b:a 64k -ar 44100 -shortest " +
-                     shellWord(clip));
+            makeClip(clip, "320x240", 3);
             s_inputs.push_back(clip);
         }
         std::ofstream(s_root / "in/corrupt.flv") << "FLV this is no video at all";
+    }
+    // An FLV clip (FLV1 video, MP3 audio) made with ffmpeg.
+    static void makeClip(const std::string& clip, const std::string& size, int seconds) {
+        const std::string length = std::to_string(seconds);
+        runShell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=duration=" + length + ":size=" +
+                 size + ":rate=25 -f lavfi -i sine=frequency=440:duration=" + length +
+                 ":sample_rate=44100 -c:v flv -b:v 400k -c:a libmp3lame -b:a 64k -ar 44100"
+                 " -shortest " + shellWord(clip));
     }
     static bool haveTools() {
         return fs::exists(kApp / "data/conv") && fs::exists(kApp / "data/coder") &&
@@ -128,10 +133,7 @@ TEST_P(FrameSizeTest, WideAndOddSourcesConvert) {
     std::vector<std::string> clips;
     for (const char* size : {"640x360", "426x241"}) {
         const std::string clip = (s_root / "in" / (std::string("size") + size + ".flv")).string();
-        if (!fs::exists(clip))
-            runShell(std::string("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=duration=1:size=") +
-                     size + ":rate=25 -f lavfi -i sine=duration=1 -c:v flv -c:a libmp3lame -shortest " +
-                     shellWord(clip));
+        if (!fs::exists(clip)) makeClip(clip, size, 1);
         clips.push_back(clip);
     }
     const fs::path out = s_root / ("size" + std::to_string(format));
