@@ -75,7 +75,7 @@ void ConversionDriver::ConvertQueue() {
     }
     std::string temporaryProblem;
     const bool temporaryReady = platform::prepareTemporaryFolder(&temporaryProblem);
-    const std::string intermediate = platform::temporaryFile(platform::kIntermediateName);
+    const std::string intermediate = platform::intermediateFile();
 
     while (m_host.queueCount() > 0) {
         const std::string folder = outputFolder();
@@ -169,7 +169,7 @@ void ConversionDriver::objDOS_CommandOver() {
                                            "输出文件为空", "没有生成输出文件");
         return finishFile(why.empty(), why);
     }
-    const std::string intermediate = platform::temporaryFile(platform::kIntermediateName);
+    const std::string intermediate = platform::intermediateFile();
     const std::string why = runFailure(objDOS, encoderImageName(format->stageOne), intermediate,
                                        "中间文件为空", "没有生成中间文件");
     if (!why.empty()) return finishFile(false, why);

@@ -25,7 +25,10 @@ inline constexpr const char* kDefaultOutputSuffix = "/output";
 inline constexpr const char* kHelpFile = "help.html";
 #endif
 
-inline constexpr const char* kIntermediateName = "tmp.mp4";
+// The intermediate of the two-stage formats is "tmp-PID.mp4": a name per
+// process, so that two batches at once never share one.
+inline constexpr const char* kIntermediatePrefix = "tmp-";
+inline constexpr const char* kIntermediateSuffix = ".mp4";
 inline constexpr const char* kLeftoverWav = "tmpfile.wav";
 inline constexpr const char* kLeftoverMp3 = "tmpfile1.mp3";
 inline constexpr const char* kSoundFile = "sound.wav";
@@ -48,6 +51,16 @@ bool prepareTemporaryFolder(std::string* why = nullptr);
 
 // temporaryFolder() + separator + name.
 std::string temporaryFile(const char* name);
+
+// This process's intermediate file in the temporary folder.
+std::string intermediateFile();
+
+// True when path names an intermediate file of any process ("tmp-PID.mp4" in
+// the temporary folder). The encoders tell the intermediate by this.
+bool isIntermediateFile(const std::string& path);
+
+// The current process's numeric id.
+long processId();
 
 // applicationFolder() + separator + name.
 std::string applicationFile(const char* name);

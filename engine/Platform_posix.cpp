@@ -61,6 +61,8 @@ bool prepareTemporaryFolder(std::string* why) {
 
 std::string temporaryFile(const char* name) { return temporaryFolder() + kSeparator + name; }
 
+long processId() { return static_cast<long>(::getpid()); }
+
 std::string applicationFile(const char* name) { return applicationFolder() + kSeparator + name; }
 
 std::string defaultOutputFolder() { return applicationFolder() + kDefaultOutputSuffix; }

@@ -239,7 +239,7 @@ TEST_F(ConversionDriverTest, EachFailureIsCountedAndListedOnce) {
 
 TEST_F(ConversionDriverTest, StaleIntermediateIsNeverConverted) {
     fs::create_directories(root / "tmp");
-    std::ofstream(root / "tmp/tmp.mp4") << "previous file";
+    std::ofstream(platform::intermediateFile()) << "previous file";
     host.queue = {input("convnothing.flv")};
     runBatch();
     EXPECT_EQ(logLines(), std::vector<std::string>{"conv"});

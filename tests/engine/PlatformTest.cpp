@@ -49,3 +49,14 @@ TEST(PlatformTest, DefaultFolderNamesFollowTheUser) {
     EXPECT_EQ(platform::defaultOutputFolder(), "/opt/tessaro/output");
     platform::setApplicationFolder("");
 }
+
+TEST(PlatformTest, IntermediateIsPerProcessAndRecognised) {
+    const std::string own = platform::intermediateFile();
+    EXPECT_EQ(own, platform::temporaryFile(("tmp-" + std::to_string(::getpid()) + ".mp4").c_str()));
+    const std::string t = platform::temporaryFolder() + "/";
+    for (const auto& [path, is] : std::initializer_list<std::pair<std::string, bool>>{
+             {own, true}, {t + "tmp-7.mp4", true}, {t + "tmp-.mp4", false},
+             {t + "tmp-7x.mp4", false}, {t + "tmp.mp4", false}, {"/elsewhere/tmp-7.mp4", false},
+             {t + "sub/tmp-7.mp4", false}})
+        EXPECT_EQ(platform::isIntermediateFile(path), is) << path;
+}
