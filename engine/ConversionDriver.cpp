@@ -44,7 +44,13 @@ void ConversionDriver::Start() {
         return;
     }
     m_host.setControlsEnabled(false);
+    m_armed = true;
+    m_stopRequested = false;
     m_host.setTimer1Enabled(true);
+}
+
+void ConversionDriver::Stop() {
+    if (running()) m_stopRequested = true;
 }
 
 void ConversionDriver::Timer1_Timer() {
@@ -68,6 +74,7 @@ std::string ConversionDriver::outputFolder() {
 void ConversionDriver::ConvertQueue() {
     if (m_running) return;
     m_running = true;
+    m_armed = false;
     m_results.clear();
     {
         std::error_code ec;
@@ -77,7 +84,7 @@ void ConversionDriver::ConvertQueue() {
     const bool temporaryReady = platform::prepareTemporaryFolder(&temporaryProblem);
     const std::string intermediate = platform::intermediateFile();
 
-    while (m_host.queueCount() > 0) {
+    while (m_host.queueCount() > 0 && !m_stopRequested) {
         const std::string folder = outputFolder();
         m_format = m_host.formatIndex();
         m_input = m_host.queueHead();
@@ -113,13 +120,17 @@ void ConversionDriver::ConvertQueue() {
         m_host.processEvents();
     }
 
-    m_host.openFolder(m_host.outputFolderText());
-    if (m_soundReminder == 0) m_host.playSound(platform::applicationFile(platform::kSoundFile));
+    const bool stopped = m_stopRequested;
+    if (!stopped) {
+        m_host.openFolder(m_host.outputFolderText());
+        if (m_soundReminder == 0) m_host.playSound(platform::applicationFile(platform::kSoundFile));
+    }
     m_host.setControlsEnabled(true);
     m_host.setProgressBarWidth(0);
-    m_host.setProgressCaption("Done.");
+    m_host.setProgressCaption(stopped ? "已停止。" : "Done.");
     m_host.showCurrentFile({});
     m_running = false;
+    m_stopRequested = false;
     reportFailures();
 }
 

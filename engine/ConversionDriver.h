@@ -45,6 +45,15 @@ public:
     // opened, sound, controls enabled, "Done.", and the failures listed.
     void ConvertQueue();
 
+    // Asks the running batch to stop: the running encoder is ended and its
+    // partial output removed, the current file stays at the head of the queue,
+    // and the batch ends without opening the folder or playing the sound, with
+    // "已停止。" in lblPB and the controls enabled. Returns at once; does
+    // nothing when no batch runs.
+    void Stop();
+    // True from Start until the batch has ended (armed or converting).
+    bool running() const { return m_armed || m_running; }
+
     // Called after every file has been finished, converted or failed.
     std::function<void(const FileResult&)> fileFinished;
 
@@ -79,7 +88,9 @@ private:
     int m_soundReminder = 0;
     bool m_failureMessageShown = true;
 
+    bool m_armed = false;         // Start has switched Timer1 on
     bool m_running = false;
+    bool m_stopRequested = false;
     bool m_fileFinished = false;  // the current head has been finished
     int m_format = -1;            // format of the current file
     std::string m_input;          // the current head
