@@ -12,7 +12,7 @@ set(CPACK_PACKAGE_DESCRIPTION
     "nine formats: RMVB, RM, MPG, AVI, MP4 in high quality, MOV, MP4 for phones,\n"
     "3GP and MP3, through its own encoders over the system's ffmpeg. Its window\n"
     "(in Chinese) takes files, folders and dropped files, sets the video and\n"
-    "audio parameters and shows the progress; tessaro-cli converts from the\n"
+    "audio parameters and shows the progress. tessaro-cli converts from the\n"
     "command line.")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 
