@@ -48,7 +48,7 @@ deb=$(ls build/tessaro_*_amd64.deb 2>/dev/null | head -1)
 echo "package: $deb, $(du -k "$deb" | cut -f1) KiB; $(dpkg-deb -f "$deb" Installed-Size) KiB installed"
 echo "Depends: $(dpkg-deb -f "$deb" Depends)"
 
-check "lintian finds no error" lintian --fail-on error --no-tag-display-limit "$deb"
+check "lintian finds no error" lintian --fail-on error --tag-display-limit 0 "$deb"
 sed 's/^/    /' "$work/out"
 mkdir -p "$work/deb"
 dpkg-deb -x "$deb" "$work/deb"
