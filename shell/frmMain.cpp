@@ -353,8 +353,7 @@ void frmMain::windowLost() {
     // No window is left to ask with: stop without a question.
     if (m_driver && m_driver->running()) {
         m_pendingExit = PendingExit::Close;
-        m_stopAsked = true;
-        m_driver->Stop();
+        requestStop();
         return;
     }
     Form_Unload();
@@ -366,8 +365,7 @@ void frmMain::Form_Unload() {
         // Ending now would leave the driver mid-run inside the batch's
         // nested loop: stop it and unload once it has returned.
         m_pendingExit = PendingExit::Close;
-        m_stopAsked = true;
-        m_driver->Stop();
+        requestStop();
         return;
     }
     m_unloading = true;

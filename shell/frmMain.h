@@ -173,6 +173,8 @@ private:
     void syncListView();
     void fitProgressCaption();
     void Form_Unload();
+    // Asks the running batch to stop, once; Command3 waits disabled for its end.
+    void requestStop();
     // Shows the start or the stop face of Command3.
     void setCommand3Stopping(bool stopping);
     enum class PendingExit { None, Command, Close };

@@ -136,7 +136,12 @@ void frmMain::Command3_Click() {
     if (!m_dialogs.question(this, "确定要停止转换吗？", "停止转换")) return;
     // The batch may have ended while the question was up.
     if (!m_driver->running()) return;
+    requestStop();
+}
+
+void frmMain::requestStop() {
     m_stopAsked = true;
+    Command3->setEnabled(false);  // taken: the batch ends as soon as it can
     m_driver->Stop();
 }
 
@@ -150,8 +155,7 @@ bool frmMain::readyToExit(PendingExit kind) {
     // Never leave from inside the batch: stop it and exit once it has
     // unwound (batchReturned).
     m_pendingExit = kind;
-    m_stopAsked = true;
-    m_driver->Stop();
+    requestStop();
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 #include "engine/Platform.h"
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
 
     // Qt's own dialogs and standard buttons in Chinese, as the rest of the
     // window; without the translations installed they stay in English.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));  // dates, sizes, file types
     QTranslator qtTexts;
     if (qtTexts.load("qtbase_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
