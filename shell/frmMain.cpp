@@ -12,7 +12,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QListWidget>
-#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
