@@ -4,6 +4,7 @@
 set -euo pipefail
 packages=(cmake g++ make libgtest-dev libgmock-dev qt6-base-dev qt6-multimedia-dev libgl-dev
           ffmpeg fonts-noto-cjk xvfb xauth xdotool imagemagick python3
+          qt6-translations-l10n
           dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin)
 missing=()
 for p in "${packages[@]}"; do
