@@ -65,7 +65,7 @@ snapshot >"$work/before"
 
 id "$user" >/dev/null 2>&1 || useradd -m -s /bin/bash "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
-rm -rf "$home/.config/tessaro" "$home/Tessaro"
+rm -rf "$home/.config/tessaro" "$home/Tessaro" "$home/out"
 as_user() { runuser -u "$user" -- env -u XDG_CONFIG_HOME -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM \
     HOME="$home" "$@"; }
 
