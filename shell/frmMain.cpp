@@ -151,7 +151,7 @@ bool frmMain::Form_Load(SingleInstance* instance) {
     runStep([this] { txtPath->setText(qs(defaultOutputFolder())); });
     runStep([this] {
         const std::optional<SetupFields> fields =
-            readSetupFile(platform::applicationFile(platform::kSetupFile));
+            readSetupFile(platform::settingsFile(platform::kSetupFile));
         if (!fields) return;
         readPanel();
         SettingsPanel target = panel();
@@ -166,7 +166,7 @@ bool frmMain::Form_Load(SingleInstance* instance) {
         lblWeb->setText("Tessaro");
     });
     runStep([this] {
-        readOptionsFile(platform::applicationFile(platform::kOptionsFile), m_options);
+        readOptionsFile(platform::settingsFile(platform::kOptionsFile), m_options);
         if (m_driver) m_driver->setSoundReminder(m_options.intSoundReminder);
     });
     runStep([this] {

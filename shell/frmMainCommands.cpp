@@ -188,13 +188,15 @@ void frmMain::imgMin_Click() {
 void frmMain::imgExit_Click() {
     if (!readyToExit(PendingExit::Command)) return;
     readPanel();
-    writeSetupFile(platform::applicationFile(platform::kSetupFile), setupValues(panel()));
+    if (platform::prepareSettingsFolder())
+        writeSetupFile(platform::settingsFile(platform::kSetupFile), setupValues(panel()));
     close();
     Form_Unload();  // close() of a window that is not shown raises no close event
 }
 
 void frmMain::showOptions() {
-    frmOptions dialog(m_options, platform::applicationFile(platform::kOptionsFile), this, this);
+    platform::prepareSettingsFolder();  // the dialog writes options.ini there on confirm
+    frmOptions dialog(m_options, platform::settingsFile(platform::kOptionsFile), this, this);
     m_dialogs.showModal(dialog);
     if (m_driver) m_driver->setSoundReminder(m_options.intSoundReminder);
 }

@@ -43,3 +43,7 @@ add_custom_command(OUTPUT ${TESSARO_APP_DIR}/sound.wav
   COMMENT "Writing sound.wav")
 add_custom_target(tessaro_sound ALL DEPENDS ${TESSARO_APP_DIR}/sound.wav)
 add_dependencies(tessaro tessaro_sound)
+
+install(TARGETS tessaro RUNTIME DESTINATION ${TESSARO_INSTALL_DIR})
+install(FILES ${TESSARO_APP_DIR}/help.html ${TESSARO_APP_DIR}/sound.wav
+        DESTINATION ${TESSARO_INSTALL_DIR})
