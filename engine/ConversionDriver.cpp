@@ -88,7 +88,11 @@ void ConversionDriver::Stop() {
 void ConversionDriver::Timer1_Timer() {
     m_host.setTimer1Enabled(false);
     if (m_running) return;
-    m_host.processEvents();
+    try {
+        m_host.processEvents();
+    } catch (...) {
+        // the batch below still runs and ends cleanly
+    }
     ConvertQueue();
 }
 
@@ -127,23 +131,19 @@ void ConversionDriver::ConvertQueue() {
             }
         }
     };
-    bool ended = false;
     {
         BatchEnd end{*this};
         try {
             runBatch();
-            ended = !m_stopRequested;
+            if (!m_stopRequested) {
+                m_host.openFolder(m_host.outputFolderText());
+                if (m_soundReminder == 0)
+                    m_host.playSound(platform::applicationFile(platform::kSoundFile));
+            }
         } catch (const std::exception& e) {
             m_host.showMessage(std::string("转换中断：") + e.what(), MessageIcon::Critical, "Tessaro");
         } catch (...) {
             m_host.showMessage("转换中断", MessageIcon::Critical, "Tessaro");
-        }
-    }
-    if (ended) {
-        try {
-            m_host.openFolder(m_host.outputFolderText());
-            if (m_soundReminder == 0) m_host.playSound(platform::applicationFile(platform::kSoundFile));
-        } catch (...) {
         }
     }
     reportFailures();

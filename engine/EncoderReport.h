@@ -10,7 +10,7 @@ namespace tessaro {
 
 // Exit status of an encoder whose output is complete and kept but much shorter
 // than the length its source declares.
-inline constexpr int kExitIncompleteSource = 3;
+inline constexpr int kExitIncompleteSource = 4;
 
 // True when the source declares a length and the output is more than 5 % and
 // more than 1 s shorter.
