@@ -132,6 +132,8 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
     };
 
     double duration = -1, position = 0;
+    const std::string partialName = "file:" + job.output;
+    std::string outputError;
     bool durationSeen = false, outputSeen = false;
     std::string lastError;
     int lastPercent = -1;
@@ -154,6 +156,15 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
             auto text = line.substr(line.find(']') + 1);
             const auto first = text.find_first_not_of(' ');
             lastError = first == std::string::npos ? std::string() : text.substr(first);
+            // Shown under the name the user asked for.
+            for (auto at = lastError.find(partialName); at != std::string::npos;
+                 at = lastError.find(partialName, at + asked.output.size()))
+                lastError.replace(at, partialName.size(), asked.output);
+            // ffmpeg 5 exits 0 when writing the output fails at its end (a
+            // full disk while writing the trailer): such a line fails the run.
+            if (lastError.find(asked.output) != std::string::npos ||
+                lastError.rfind("av_interleaved_write_frame", 0) == 0)
+                outputError = lastError;
         }
     };
     auto onProgress = [&](const std::string& line) {
@@ -187,9 +198,10 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
         return failAndClean(lastError.empty()
                                 ? "ffmpeg failed with exit status " + std::to_string(st.exitCode)
                                 : lastError);
+    if (!outputError.empty()) return failAndClean(outputError);
     struct stat sb {};
     if (::stat(job.output.c_str(), &sb) != 0 || sb.st_size == 0)
-        return failAndClean("no output was written: " + asked.output);
+        return failAndClean(lastError.empty() ? "no output was written: " + asked.output : lastError);
     // The intermediate is this process's own name: it is never renamed aside.
     const std::string written = platform::isIntermediateFile(asked.output)
                                     ? (renameNoReplace(job.output, asked.output) ? asked.output : "")

@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -216,7 +218,7 @@ TEST_F(FaultTest, FullDiskFailsWithTheEncodersReasonAndLeavesNothing) {
     const fs::path disk = out / "disk";
     fs::create_directories(disk);
     ASSERT_EQ(::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k"), 0) << std::strerror(errno);
-    const std::string input = clip("short", "160x120", 2);
+    const std::string input = clip("sixty", "160x120", 60);
     const auto cli = runShell(shellWord((kApp / "tessaro-cli").string()) + " -f 2 -o " +
                               shellWord(disk.string()) + " " + shellWord(input));
     const auto conv = runShell(shellWord((kApp / "data/conv").string()) + " " + shellWord(input) +
