@@ -1,7 +1,6 @@
 #include "encoders/EncoderRun.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -9,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cerrno>
+#include <filesystem>
 
 #include "encoders/EncoderProgress.h"
 #include "encoders/FfmpegProcess.h"
@@ -59,13 +59,27 @@ bool hasFormatOption(const std::vector<std::string>& options) {
 // or a missing one (ffmpeg reports that itself). A FIFO or a device would
 // block or never end.
 std::string notARegularFile(const std::string& path) {
-    struct stat sb {};
-    if (::stat(path.c_str(), &sb) != 0 || S_ISREG(sb.st_mode)) return {};
-    const char* what = S_ISDIR(sb.st_mode)    ? "a folder"
-                       : S_ISFIFO(sb.st_mode) ? "a FIFO"
-                       : S_ISSOCK(sb.st_mode) ? "a socket"
-                                              : "a device";
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (ec || !fs::exists(st) || fs::is_regular_file(st)) return {};
+    const char* what = fs::is_directory(st) ? "a folder"
+                       : fs::is_fifo(st)    ? "a FIFO"
+                       : fs::is_socket(st)  ? "a socket"
+                                            : "a device";
     return "the input is " + std::string(what) + ", not a regular file: " + path;
+}
+
+// Size of a regular file; 0 when there is none.
+std::uintmax_t regularFileSize(const std::string& path) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    return ec ? 0 : size;
+}
+
+void removeFile(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
 }
 
 // ffmpeg's encoder names, one a line, as "ffmpeg -encoders" lists them.
@@ -127,7 +141,7 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
     }
     watchStopSignals();
     const auto failAndClean = [&](const std::string& reason) {
-        ::unlink(job.output.c_str());
+        removeFile(job.output);
         return fail(program, reason);
     };
 
@@ -199,8 +213,7 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
                                 ? "ffmpeg failed with exit status " + std::to_string(st.exitCode)
                                 : lastError);
     if (!outputError.empty()) return failAndClean(outputError);
-    struct stat sb {};
-    if (::stat(job.output.c_str(), &sb) != 0 || sb.st_size == 0)
+    if (regularFileSize(job.output) == 0)
         return failAndClean(lastError.empty() ? "no output was written: " + asked.output : lastError);
     // The intermediate is this process's own name: it is never renamed aside.
     const std::string written = platform::isIntermediateFile(asked.output)
