@@ -118,7 +118,7 @@ void ConversionDriver::ConvertQueue() {
     struct BatchEnd {
         ConversionDriver& d;
         ~BatchEnd() {
-            removeQuietly(platform::intermediateFile());
+            if (d.m_temporaryReady) removeQuietly(platform::intermediateFile());
             d.m_stopped = d.m_stopRequested;
             d.m_running = false;
             d.m_stopRequested = false;
@@ -156,6 +156,7 @@ void ConversionDriver::runBatch() {
     }
     std::string temporaryProblem;
     const bool temporaryReady = platform::prepareTemporaryFolder(&temporaryProblem);
+    m_temporaryReady = temporaryReady;
     const std::string intermediate = platform::intermediateFile();
 
     while (m_host.queueCount() > 0 && !m_stopRequested) {
@@ -206,9 +207,16 @@ void ConversionDriver::runStage(DOSOutputs& runner, const char* imageName,
                                 const std::string& command, const std::string& target) {
     strEncoderExe = imageName;
     runner.setCommandLine(command);
+    // A killed or stopped encoder cannot remove its partial output itself;
+    // done even when a handler throws.
+    struct PartialCleanup {
+        const DOSOutputs& runner;
+        const std::string& target;
+        ~PartialCleanup() {
+            if (runner.lastStatus().started) removeQuietly(partialFilePath(target, runner.lastStatus().pid));
+        }
+    } cleanup{runner, target};
     runner.ExecuteCommand({});
-    // A killed or stopped encoder cannot remove its partial output itself.
-    if (runner.lastStatus().started) removeQuietly(partialFilePath(target, runner.lastStatus().pid));
 }
 
 void ConversionDriver::show(const std::optional<ProgressDisplay>& display) {

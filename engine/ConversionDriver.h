@@ -101,6 +101,7 @@ private:
     bool m_running = false;
     bool m_stopRequested = false;
     bool m_stopped = false;
+    bool m_temporaryReady = false;  // the batch may write the temporary folder
     bool m_fileFinished = false;  // the current head has been finished
     int m_format = -1;            // format of the current file
     std::string m_input;          // the current head

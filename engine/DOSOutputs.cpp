@@ -60,6 +60,7 @@ void DOSOutputs::trimOutput() const {
 
 std::string DOSOutputs::ExecuteCommand(const std::string& CommandLine) {
     if (!CommandLine.empty()) m_commandLine = CommandLine;
+    m_status = RunStatus{};
     if (m_commandLine.empty()) {
         m_messages.showMessage("Command Line empty", MessageIcon::Critical, kTitle);
         return {};
@@ -87,11 +88,20 @@ std::string DOSOutputs::ExecuteCommand(const std::string& CommandLine) {
     m_status.pid = child.pid();
     m_terminated = false;
     m_child = &child;
-    // However the run ends, m_child never outlives the child object.
+    // However the run ends, m_child never outlives the child object, and an
+    // exception out of an event handler leaves no child running.
     struct ChildReset {
-        ChildProcess*& child;
-        ~ChildReset() { child = nullptr; }
-    } childReset{m_child};
+        ChildProcess*& current;
+        ChildProcess& child;
+        RunStatus& status;
+        ~ChildReset() {
+            current = nullptr;
+            if (!child.ended()) {
+                child.kill();
+                child.wait(status);
+            }
+        }
+    } childReset{m_child, child, m_status};
 
     // The pipe is read in large blocks and handed on in chunks of at most
     // kChunkSize bytes: one system call per 1024 bytes would cap the drain
