@@ -18,7 +18,8 @@ struct ChildStatus : RunStatus {
 std::string findOnPath(const std::string& name);
 
 // From now on SIGINT, SIGTERM and SIGHUP no longer end this process: they are
-// recorded (receivedStopSignal) and passed on to the child that runChild runs.
+// recorded (receivedStopSignal) and passed on to the child that runChild runs;
+// a write to a closed output fails instead of ending the process (SIGPIPE).
 void watchStopSignals();
 // The last of those signals received, 0 when none.
 int receivedStopSignal();

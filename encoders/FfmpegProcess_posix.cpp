@@ -75,7 +75,12 @@ std::string findOnPath(const std::string& name) {
     return {};
 }
 
-void watchStopSignals() { installForwarding(nullptr, nullptr, nullptr); }
+void watchStopSignals() {
+    installForwarding(nullptr, nullptr, nullptr);
+    // An owner that has gone must not kill us on the next progress line before
+    // the partial output is removed; its end arrives as SIGTERM.
+    ::signal(SIGPIPE, SIG_IGN);
+}
 
 int receivedStopSignal() { return g_stopSignal; }
 
