@@ -213,7 +213,12 @@ INSTANTIATE_TEST_SUITE_P(Victims, KillTest,
                          testing::Values(KillRow{"ffmpeg", SIGKILL, 2, 1}, KillRow{"encoder", SIGKILL, 2, 1},
                                          KillRow{"encoder", SIGKILL, 0, 1}, KillRow{"cli", SIGTERM, 0, 143},
                                          KillRow{"cli", SIGKILL, 2, 128 + SIGKILL},
-                                         KillRow{"cli", SIGINT, 8, 130}));
+                                         KillRow{"cli", SIGINT, 8, 130}),
+                         [](const testing::TestParamInfo<KillRow>& info) {
+                             return std::string(info.param.victim) + "_signal" +
+                                    std::to_string(info.param.signal) + "_format" +
+                                    std::to_string(info.param.format);
+                         });
 
 TEST_F(FaultTest, FullDiskFailsWithTheEncodersReasonAndLeavesNothing) {
     if (::geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
