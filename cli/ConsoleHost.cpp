@@ -76,6 +76,8 @@ void ConsoleHost::showMessage(const std::string& text, MessageIcon, const std::s
     std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
 }
 
-void ConsoleHost::processEvents() {}
+void ConsoleHost::processEvents() {
+    if (onEvents) onEvents();
+}
 
 }  // namespace tessaro

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <string>
 
 #include "engine/BatchHost.h"
@@ -21,6 +22,10 @@ public:
     void setParameters(const ParameterTexts& parameters);
     bool timer1Enabled() const;
     int total() const;  // files queued since start
+    // The files still queued, head first.
+    const std::deque<std::string>& remaining() const { return m_queue; }
+    // Called whenever the batch lets events be processed.
+    std::function<void()> onEvents;
 
     // A finished file: its final progress line.
     void printResult(const std::string& input, bool converted, const std::string& detail);

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "cli/ConsoleHost.h"
+#include "cli/StopRequest.h"
 #include "engine/ConversionDriver.h"
+#include "engine/Platform.h"
 
 using namespace tessaro;
 
@@ -35,7 +37,8 @@ constexpr const char* kUsage =
     "  -h, --help         show this text\n"
     "\n"
     "Options not given take the defaults of the chosen format. Exit status: 0 when\n"
-    "every file converted, 1 when any failed, 2 for a usage error.\n";
+    "every file converted, 1 when any failed, 2 for a usage error, 130 or 143 when\n"
+    "stopped by SIGINT or SIGTERM (the running file's partial output is removed).\n";
 
 int usageError(const std::string& why) {
     std::fprintf(stderr, "tessaro-cli: %s\n\n%s", why.c_str(), kUsage);
@@ -51,6 +54,7 @@ std::string absolute(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::restoreDefaultChildHandling();
     int format = 0;
     std::string folder;
     std::vector<std::string> files;
@@ -122,8 +126,12 @@ int main(int argc, char** argv) {
     driver.fileFinished = [&host](const FileResult& r) {
         host.printResult(r.input, r.converted, r.converted ? r.output : r.reason);
     };
+    watchStopRequests();
+    host.onEvents = [&driver] {
+        if (stopRequest() != 0) driver.Stop();
+    };
     driver.Start();
-    if (host.timer1Enabled()) driver.Timer1_Timer();
+    if (host.timer1Enabled() && stopRequest() == 0) driver.Timer1_Timer();
 
     int converted = 0;
     std::string failed;
@@ -133,5 +141,20 @@ int main(int argc, char** argv) {
     }
     std::printf("Converted %d of %d file(s).\n", converted, host.total());
     if (!failed.empty()) std::printf("Failed:\n%s", failed.c_str());
+    if (const int stop = stopRequest(); stop != 0) {
+        // The head was being converted when the stop came, unless the batch
+        // never started.
+        const auto& left = host.remaining();
+        bool first = driver.stopped();
+        std::string notStarted;
+        for (const std::string& path : left) {
+            if (first) std::printf("Stopped: %s\n", path.c_str());
+            else notStarted += "  " + path + "\n";
+            first = false;
+        }
+        if (!notStarted.empty()) std::printf("Not started:\n%s", notStarted.c_str());
+        std::fflush(stdout);
+        return stop;
+    }
     return failed.empty() ? 0 : 1;
 }

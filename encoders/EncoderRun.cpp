@@ -6,9 +6,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <cerrno>
+#include <filesystem>
 
 #include "encoders/EncoderProgress.h"
 #include "encoders/FfmpegProcess.h"
+#include "engine/EncoderReport.h"
 #include "engine/Platform.h"
 #include "settings/AtomicFile.h"
 #include "settings/SettingsText.h"
@@ -21,16 +25,61 @@ void say(const std::string& text) {
     std::fflush(stdout);
 }
 
-// A reason is printed on one line, whatever the paths in it hold.
-std::string oneLine(std::string s) {
-    for (char& c : s)
-        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-    return s;
+int fail(const std::string& program, const std::string& reason) {
+    say(errorLine(program, reason));
+    return 1;
 }
 
-int fail(const std::string& program, const std::string& reason) {
-    say("\n" + program + ": error: " + oneLine(reason) + "\n");
-    return 1;
+// ffmpeg's muxer for a file name's extension; "" when unknown. The output is
+// written under a partial name, so ffmpeg cannot tell the container by it.
+std::string muxerFor(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const auto dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    static const char* const kMuxers[][2] = {
+        {"rmvb", "rm"}, {"rm", "rm"},     {"mpg", "mpeg"}, {"mpeg", "mpeg"}, {"avi", "avi"},
+        {"mp4", "mp4"}, {"m4a", "mp4"},   {"mov", "mov"},  {"3gp", "3gp"},   {"mp3", "mp3"},
+        {"flv", "flv"}, {"mkv", "matroska"}, {"webm", "webm"}, {"wav", "wav"}, {"ogg", "ogg"},
+    };
+    for (const auto& m : kMuxers)
+        if (ext == m[0]) return m[1];
+    return {};
+}
+
+bool hasFormatOption(const std::vector<std::string>& options) {
+    for (std::size_t i = 0; i + 1 < options.size(); ++i)
+        if (options[i] == "-f") return true;
+    return false;
+}
+
+// Why a path that exists cannot be read as a source; "" for a regular file
+// or a missing one (ffmpeg reports that itself). A FIFO or a device would
+// block or never end.
+std::string notARegularFile(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (ec || !fs::exists(st) || fs::is_regular_file(st)) return {};
+    const char* what = fs::is_directory(st) ? "a folder"
+                       : fs::is_fifo(st)    ? "a FIFO"
+                       : fs::is_socket(st)  ? "a socket"
+                                            : "a device";
+    return "the input is " + std::string(what) + ", not a regular file: " + path;
+}
+
+// Size of a regular file; 0 when there is none.
+std::uintmax_t regularFileSize(const std::string& path) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    return ec ? 0 : size;
+}
+
+void removeFile(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
 }
 
 // ffmpeg's encoder names, one a line, as "ffmpeg -encoders" lists them.
@@ -73,13 +122,32 @@ bool ffmpegHasEncoder(const std::string& ffmpeg, const std::string& encoder) {
     return ("\n" + names).find("\n" + encoder + "\n") != std::string::npos;
 }
 
-int runEncoder(const std::string& program, const FfmpegJob& job, ProgressForm form) {
-    if (!job.error.empty()) return fail(program, job.error);
+int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm form) {
+    platform::restoreDefaultChildHandling();
+    if (!asked.error.empty()) return fail(program, asked.error);
+    if (const std::string why = notARegularFile(asked.input); !why.empty()) return fail(program, why);
     const std::string ffmpeg = findOnPath("ffmpeg");
     if (ffmpeg.empty())
         return fail(program, "ffmpeg was not found on PATH (install the ffmpeg package)");
 
-    double duration = -1;
+    // ffmpeg writes a partial file beside the output, which takes its name
+    // only once it is complete; a failed or stopped run removes it.
+    FfmpegJob job = asked;
+    job.output = partialFilePath(asked.output, platform::processId());
+    if (!hasFormatOption(job.outputOptions)) {
+        const std::string muxer = muxerFor(asked.output);
+        if (muxer.empty()) return fail(program, "cannot tell the container format of " + asked.output);
+        job.outputOptions.insert(job.outputOptions.end(), {"-f", muxer});
+    }
+    watchStopSignals();
+    const auto failAndClean = [&](const std::string& reason) {
+        removeFile(job.output);
+        return fail(program, reason);
+    };
+
+    double duration = -1, position = 0;
+    const std::string partialName = "file:" + job.output;
+    std::string outputError;
     bool durationSeen = false, outputSeen = false;
     std::string lastError;
     int lastPercent = -1;
@@ -102,6 +170,15 @@ int runEncoder(const std::string& program, const FfmpegJob& job, ProgressForm fo
             auto text = line.substr(line.find(']') + 1);
             const auto first = text.find_first_not_of(' ');
             lastError = first == std::string::npos ? std::string() : text.substr(first);
+            // Shown under the name the user asked for.
+            for (auto at = lastError.find(partialName); at != std::string::npos;
+                 at = lastError.find(partialName, at + asked.output.size()))
+                lastError.replace(at, partialName.size(), asked.output);
+            // ffmpeg 5 exits 0 when writing the output fails at its end (a
+            // full disk while writing the trailer): such a line fails the run.
+            if (lastError.find(asked.output) != std::string::npos ||
+                lastError.rfind("av_interleaved_write_frame", 0) == 0)
+                outputError = lastError;
         }
     };
     auto onProgress = [&](const std::string& line) {
@@ -113,6 +190,7 @@ int runEncoder(const std::string& program, const FfmpegJob& job, ProgressForm fo
         } else if (key == "out_time_us") {
             if (value.empty() || value[0] < '0' || value[0] > '9') return;  // "N/A"
             const double pos = std::atof(value.c_str()) / 1e6;
+            position = std::max(position, pos);
             if (form == ProgressForm::DurationTime) {
                 say(timeText(pos));
             } else if (duration > 0) {
@@ -124,21 +202,36 @@ int runEncoder(const std::string& program, const FfmpegJob& job, ProgressForm fo
     };
 
     const ChildStatus st = runChild(ffmpeg, ffmpegArguments(job), onProgress, onLog);
-    if (!st.started) return fail(program, "cannot start ffmpeg: " + st.startError);
+    if (!st.started) return failAndClean("cannot start ffmpeg: " + st.startError);
+    if (const int sig = receivedStopSignal(); sig != 0)
+        return failAndClean("stopped by signal " + std::to_string(sig));
+    if (st.unknown) return failAndClean("the end of ffmpeg could not be told");
     if (!st.exited)
-        return fail(program, "ffmpeg was stopped by signal " + std::to_string(st.signal));
+        return failAndClean("ffmpeg was stopped by signal " + std::to_string(st.signal));
     if (st.exitCode != 0)
-        return fail(program, lastError.empty()
-                                 ? "ffmpeg failed with exit status " + std::to_string(st.exitCode)
-                                 : lastError);
-    struct stat sb {};
-    if (::stat(job.output.c_str(), &sb) != 0 || sb.st_size == 0)
-        return fail(program, "no output was written: " + job.output);
+        return failAndClean(lastError.empty()
+                                ? "ffmpeg failed with exit status " + std::to_string(st.exitCode)
+                                : lastError);
+    if (!outputError.empty()) return failAndClean(outputError);
+    if (regularFileSize(job.output) == 0)
+        return failAndClean(lastError.empty() ? "no output was written: " + asked.output : lastError);
+    // The intermediate is this process's own name: it is never renamed aside.
+    const std::string written = platform::isIntermediateFile(asked.output)
+                                    ? (renameNoReplace(job.output, asked.output) ? asked.output : "")
+                                    : commitPartialFile(job.output, asked.output);
+    if (written.empty())
+        return failAndClean("cannot name the output " + asked.output + ": " + std::strerror(errno));
+    if (written != asked.output) say(writtenAsLine(program, written));
     if (form == ProgressForm::Percent) {
         while (lastPercent < 99) say(convProgressText(++lastPercent, duration, frames));
         say(convProgressText(100, duration > 0 ? duration : 0, frames) + "\n");
     } else {
         say("\n");
+    }
+    // The output is all the source holds: it is kept, and the run still fails.
+    if (durationSeen && isIncompleteOutput(position, duration)) {
+        say(errorLine(program, incompleteSourceReason(position, duration)));
+        return kExitIncompleteSource;
     }
     return 0;
 }

@@ -17,11 +17,18 @@ struct ChildStatus : RunStatus {
 // Full path of an executable file of this name in a folder of PATH; "" when none.
 std::string findOnPath(const std::string& name);
 
+// From now on SIGINT, SIGTERM and SIGHUP no longer end this process: they are
+// recorded (receivedStopSignal) and passed on to the child that runChild runs;
+// a write to a closed output fails instead of ending the process (SIGPIPE).
+void watchStopSignals();
+// The last of those signals received, 0 when none.
+int receivedStopSignal();
+
 // Runs program with args (args[0] is not the program name: it is added) with
 // stdin from /dev/null; each line of the child's stdout and stderr goes to the
 // matching callback (without its line end). Returns once the child has ended
 // and both streams are drained. SIGINT, SIGTERM and SIGHUP received meanwhile
-// are passed on to the child.
+// are passed on to the child; the child is killed when this process ends.
 ChildStatus runChild(const std::string& program, const std::vector<std::string>& args,
                      const std::function<void(const std::string&)>& onStdoutLine,
                      const std::function<void(const std::string&)>& onStderrLine);

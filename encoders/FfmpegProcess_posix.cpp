@@ -15,9 +15,21 @@ namespace tessaro {
 namespace {
 
 volatile sig_atomic_t g_child = 0;
+volatile sig_atomic_t g_stopSignal = 0;
 
 void forwardSignal(int sig) {
+    g_stopSignal = sig;
     if (g_child > 0) ::kill(static_cast<pid_t>(g_child), sig);
+}
+
+void installForwarding(struct sigaction* oldInt, struct sigaction* oldTerm, struct sigaction* oldHup) {
+    struct sigaction sa {};
+    sa.sa_handler = forwardSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &sa, oldInt);
+    ::sigaction(SIGTERM, &sa, oldTerm);
+    ::sigaction(SIGHUP, &sa, oldHup);
 }
 
 // Splits what was read into lines; a CR ends a line as well as an LF.
@@ -63,6 +75,15 @@ std::string findOnPath(const std::string& name) {
     return {};
 }
 
+void watchStopSignals() {
+    installForwarding(nullptr, nullptr, nullptr);
+    // An owner that has gone must not kill us on the next progress line before
+    // the partial output is removed; its end arrives as SIGTERM.
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+int receivedStopSignal() { return g_stopSignal; }
+
 ChildStatus runChild(const std::string& program, const std::vector<std::string>& args,
                      const std::function<void(const std::string&)>& onStdoutLine,
                      const std::function<void(const std::string&)>& onStderrLine) {
@@ -70,16 +91,12 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
 
-    struct sigaction sa {}, oldInt {}, oldTerm {}, oldHup {};
-    sa.sa_handler = forwardSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &sa, &oldInt);
-    ::sigaction(SIGTERM, &sa, &oldTerm);
-    ::sigaction(SIGHUP, &sa, &oldHup);
+    struct sigaction oldInt {}, oldTerm {}, oldHup {};
+    installForwarding(&oldInt, &oldTerm, &oldHup);
 
     ChildProcess child;
-    switch (child.start(argv, ChildProcess::Streams::Separate)) {
+    // ffmpeg never outlives the encoder, however the encoder ends.
+    switch (child.start(argv, ChildProcess::Streams::Separate, ChildProcess::OwnerEnd::Kill)) {
     case ChildProcess::StartResult::Started:
         status.started = true;
         break;

@@ -25,12 +25,25 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
+    // What happens to the child when its owner (this process) ends first.
+    enum class OwnerEnd {
+        Ignore,     // nothing: it runs on
+        Terminate,  // it is asked to end (SIGTERM), so it can clean up
+        Kill,       // it is ended at once (SIGKILL)
+    };
+
     // Starts argv[0] (looked up on PATH when it holds no '/') directly, never
     // through a shell: standard input from /dev/null, standard output and
     // standard error on the pipes, no other descriptor inherited, default
     // signal handling. The result tells a failed pipe from a program that
     // could not be executed; errorNumber() gives the system's error number then.
-    StartResult start(const std::vector<std::string>& argv, Streams streams = Streams::Merged);
+    StartResult start(const std::vector<std::string>& argv, Streams streams = Streams::Merged,
+                      OwnerEnd ownerEnd = OwnerEnd::Ignore);
+
+    // Asks a running child to end (SIGTERM); kill() ends it at once (SIGKILL).
+    // Nothing happens once it has been reaped.
+    void terminate();
+    void kill();
     int errorNumber() const { return m_error; }
     pid_t pid() const { return m_pid; }
 

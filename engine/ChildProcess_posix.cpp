@@ -2,31 +2,89 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 
 extern char** environ;
 
 namespace tessaro {
 namespace {
 
-// Closes the posix_spawn attribute records on every way out.
-struct SpawnRecords {
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    SpawnRecords() {
-        posix_spawn_file_actions_init(&actions);
-        posix_spawnattr_init(&attributes);
+// argv0 itself when it holds a '/', else the first executable file of that
+// name in a folder of PATH; "" when there is none. Looked up before fork, so
+// that the child only calls what is safe between fork and exec.
+std::string executablePath(const std::string& argv0) {
+    if (argv0.find('/') != std::string::npos) return argv0;
+    const char* path = std::getenv("PATH");
+    const std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    std::size_t from = 0;
+    while (from <= dirs.size()) {
+        std::size_t end = dirs.find(':', from);
+        if (end == std::string::npos) end = dirs.size();
+        const std::string dir = end == from ? std::string(".") : dirs.substr(from, end - from);
+        const std::string candidate = dir + "/" + argv0;
+        struct stat st {};
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        from = end + 1;
     }
-    ~SpawnRecords() {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
+    return {};
+}
+
+// Closes every descriptor from `first` on except `keep`.
+void closeFrom(int first, int keep) {
+#ifdef SYS_close_range
+    if (keep < first || ::syscall(SYS_close_range, first, keep - 1, 0) == 0) {
+        if (::syscall(SYS_close_range, std::max(first, keep + 1), ~0U, 0) == 0) return;
     }
-};
+#endif
+    const long limit = ::sysconf(_SC_OPEN_MAX);
+    for (int fd = first; fd < (limit > 0 ? limit : 1024); ++fd)
+        if (fd != keep) ::close(fd);
+}
+
+// Runs in the forked child: only async-signal-safe calls until exec.
+[[noreturn]] void execChild(const char* file, char* const* args, int out, int err, int report,
+                            int deathSignal, pid_t owner) {
+    auto fail = [report]() {
+        const int e = errno;
+        while (::write(report, &e, sizeof e) < 0 && errno == EINTR) {
+        }
+        ::_exit(127);
+    };
+    // The child starts with default signal handling and nothing blocked, even
+    // when the parent ignores SIGPIPE or SIGCHLD.
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &dfl, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (deathSignal != 0) {
+        if (::prctl(PR_SET_PDEATHSIG, deathSignal) != 0) fail();
+        // The owner may have ended before the line above took effect.
+        if (::getppid() != owner) ::_exit(127);
+    }
+    const int in = ::open("/dev/null", O_RDONLY);
+    if (in < 0) fail();
+    // dup2 clears close-on-exec on the copies, so only 0, 1 and 2 survive exec.
+    if (in != 0 && ::dup2(in, 0) < 0) fail();
+    if (::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) fail();
+    // Descriptors opened elsewhere without O_CLOEXEC must not leak either; the
+    // report pipe is close-on-exec and so still tells a failed exec.
+    closeFrom(3, report);
+    ::execve(file, args, environ);
+    fail();
+    ::_exit(127);
+}
 
 int openPidFd(pid_t pid) {
 #ifdef SYS_pidfd_open
@@ -49,8 +107,13 @@ ChildProcess::~ChildProcess() {
 }
 
 ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& argv,
-                                              Streams streams) {
+                                              Streams streams, OwnerEnd ownerEnd) {
     if (argv.empty()) {
+        m_error = ENOENT;
+        return StartResult::SpawnFailed;
+    }
+    const std::string file = executablePath(argv[0]);
+    if (file.empty()) {
         m_error = ENOENT;
         return StartResult::SpawnFailed;
     }
@@ -59,49 +122,73 @@ ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& ar
         m_error = errno;
         return StartResult::PipeFailed;
     }
+    const bool separate = streams == Streams::Separate;
     int errors[2] = {fds[0], fds[1]};
-    if (streams == Streams::Separate && ::pipe2(errors, O_CLOEXEC) != 0) {
+    int report[2] = {-1, -1};
+    auto closeAll = [&]() {
+        for (int fd : {fds[0], fds[1], report[0], report[1]})
+            if (fd >= 0) ::close(fd);
+        if (separate)
+            for (int fd : errors)
+                if (fd >= 0) ::close(fd);
+    };
+    if (separate && ::pipe2(errors, O_CLOEXEC) != 0) {
         m_error = errno;
-        ::close(fds[0]);
-        ::close(fds[1]);
+        errors[0] = errors[1] = -1;
+        closeAll();
         return StartResult::PipeFailed;
     }
-    const bool separate = streams == Streams::Separate;
-
-    SpawnRecords records;
-    // dup2 clears close-on-exec on the copies, so only 0, 1 and 2 survive exec.
-    int rc = posix_spawn_file_actions_addopen(&records.actions, 0, "/dev/null", O_RDONLY, 0);
-    if (rc == 0) rc = posix_spawn_file_actions_adddup2(&records.actions, fds[1], 1);
-    if (rc == 0) rc = posix_spawn_file_actions_adddup2(&records.actions, errors[1], 2);
-    // Descriptors opened elsewhere without O_CLOEXEC must not leak either.
-    if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(&records.actions, 3);
-
-    // The child starts with default signal handling and nothing blocked, even
-    // when the parent ignores SIGPIPE.
-    sigset_t all, none;
-    sigfillset(&all);
-    sigemptyset(&none);
-    if (rc == 0) rc = posix_spawnattr_setsigdefault(&records.attributes, &all);
-    if (rc == 0) rc = posix_spawnattr_setsigmask(&records.attributes, &none);
-    if (rc == 0)
-        rc = posix_spawnattr_setflags(&records.attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    if (::pipe2(report, O_CLOEXEC) != 0) {
+        m_error = errno;
+        report[0] = report[1] = -1;
+        closeAll();
+        return StartResult::PipeFailed;
+    }
 
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    const int deathSignal = ownerEnd == OwnerEnd::Kill        ? SIGKILL
+                            : ownerEnd == OwnerEnd::Terminate ? SIGTERM
+                                                              : 0;
+    const pid_t owner = ::getpid();
 
-    pid_t pid = -1;
-    // glibc reports a failed exec as the result here, so a missing or
-    // non-executable file never counts as a started child.
-    if (rc == 0) rc = ::posix_spawnp(&pid, args[0], &records.actions, &records.attributes, args.data(), environ);
+    // fork rather than posix_spawn: only a forked child can ask to be ended
+    // with its owner (PR_SET_PDEATHSIG) before it runs the program.
+    const pid_t pid = ::fork();
+    if (pid == 0) execChild(file.c_str(), args.data(), fds[1], errors[1], report[1], deathSignal, owner);
+    const int forkError = errno;
     // only the child holds the write ends now
     ::close(fds[1]);
-    if (separate) ::close(errors[1]);
-    if (rc != 0) {
-        ::close(fds[0]);
-        if (separate) ::close(errors[0]);
-        m_error = rc;
+    fds[1] = -1;
+    if (separate) {
+        ::close(errors[1]);
+        errors[1] = -1;
+    }
+    ::close(report[1]);
+    report[1] = -1;
+    int execError = 0;
+    if (pid < 0) {
+        execError = forkError;
+    } else {
+        // The report pipe closes on a successful exec; a failed one writes errno.
+        ssize_t n;
+        do {
+            n = ::read(report[0], &execError, sizeof execError);
+        } while (n < 0 && errno == EINTR);
+        if (n != static_cast<ssize_t>(sizeof execError)) execError = 0;
+        if (execError != 0) {
+            int ignored = 0;
+            while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
+            }
+        }
+    }
+    ::close(report[0]);
+    report[0] = -1;
+    if (execError != 0) {
+        closeAll();
+        m_error = execError;
         return StartResult::SpawnFailed;
     }
     ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
@@ -114,6 +201,14 @@ ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& ar
     m_pidFd = openPidFd(pid);
     m_ended = false;
     return StartResult::Started;
+}
+
+void ChildProcess::terminate() {
+    if (m_pid > 0 && !m_ended) ::kill(m_pid, SIGTERM);
+}
+
+void ChildProcess::kill() {
+    if (m_pid > 0 && !m_ended) ::kill(m_pid, SIGKILL);
 }
 
 ChildProcess::ReadResult ChildProcess::read(char* buffer, std::size_t capacity, std::size_t* count) {
@@ -156,7 +251,11 @@ bool ChildProcess::reapWith(RunStatus& status, int options) {
     } while (r < 0 && errno == EINTR);
     if (r == 0) return false;
     m_ended = true;
-    if (r == m_pid) {
+    status.pid = m_pid;
+    if (r < 0) {
+        // ECHILD: reaped elsewhere (SIGCHLD ignored); the status is unknown
+        status.unknown = true;
+    } else if (r == m_pid) {
         if (WIFEXITED(wstatus)) {
             status.exited = true;
             status.exitCode = WEXITSTATUS(wstatus);
@@ -165,7 +264,6 @@ bool ChildProcess::reapWith(RunStatus& status, int options) {
             status.signal = WTERMSIG(wstatus);
         }
     }
-    // r < 0 (ECHILD): someone else reaped it, the status is unknown
     if (m_pidFd >= 0) {
         ::close(m_pidFd);
         m_pidFd = -1;

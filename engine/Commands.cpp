@@ -56,6 +56,20 @@ std::string designedOutputPath(const std::string& folder, const std::string& inp
            std::to_string(time.minute) + std::to_string(time.second) + std::string(extension);
 }
 
+std::string fittedOutputPath(const std::string& folder, const std::string& input,
+                             std::string_view extension, ClockTime time, std::size_t maxNameBytes) {
+    std::string base = GetBaseName(input);
+    const std::string tail = "-" + std::to_string(time.hour) + std::to_string(time.minute) +
+                             std::to_string(time.second) + std::string(extension);
+    const std::size_t room = maxNameBytes > tail.size() ? maxNameBytes - tail.size() : 0;
+    if (base.size() > room) {
+        std::size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+        base.resize(cut);
+    }
+    return withTrailingSeparator(folder) + base + tail;
+}
+
 std::string uniqueOutputPath(const std::string& designedPath, std::string_view extension) {
     namespace fs = std::filesystem;
     std::error_code ec;

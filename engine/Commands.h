@@ -32,6 +32,12 @@ ClockTime currentClockTime();
 std::string designedOutputPath(const std::string& folder, const std::string& input,
                                std::string_view extension, ClockTime time);
 
+// designedOutputPath() with the base name cut short (at a UTF-8 character
+// boundary) so that the file name takes at most maxNameBytes bytes; the "-"
+// with the time and the extension are kept whole.
+std::string fittedOutputPath(const std::string& folder, const std::string& input,
+                             std::string_view extension, ClockTime time, std::size_t maxNameBytes);
+
 // The designed path when no file of that name exists, else the first free
 // name with "_2", "_3", ... inserted before the extension.
 std::string uniqueOutputPath(const std::string& designedPath, std::string_view extension);

@@ -1,10 +1,13 @@
 #include "engine/ConversionDriver.h"
 
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
 #include "engine/Commands.h"
+#include "engine/EncoderReport.h"
 #include "engine/Platform.h"
+#include "settings/AtomicFile.h"
 
 namespace tessaro {
 namespace {
@@ -20,6 +23,32 @@ std::intmax_t fileSize(const std::string& path) {
 }
 
 std::string notStarted(const char* imageName) { return std::string("无法启动编码器 ") + imageName; }
+
+// Why a queued path cannot be converted at all; "" for a regular file or a
+// missing one (the encoder reports that). A FIFO or a device would hang the
+// batch.
+std::string notARegularFile(const std::string& path) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (ec || !fs::exists(st) || fs::is_regular_file(st)) return {};
+    const char* what = fs::is_directory(st) ? "文件夹"
+                       : fs::is_fifo(st)    ? "命名管道"
+                       : fs::is_socket(st)  ? "套接字"
+                                            : "设备";
+    return std::string("不是普通文件（") + what + "）";
+}
+
+void removeQuietly(const std::string& path) {
+    std::error_code ec;
+    if (!path.empty()) fs::remove(path, ec);
+}
+
+// Bytes a name may take so that its partial name and a "_N" clash suffix fit.
+std::size_t outputNameRoom(const std::string& folder) {
+    const std::size_t reserve = kPartialNameExtra + 5;
+    const std::size_t max = platform::maxFileNameLength(folder);
+    return max > reserve ? max - reserve : 1;
+}
 
 }  // namespace
 
@@ -50,13 +79,20 @@ void ConversionDriver::Start() {
 }
 
 void ConversionDriver::Stop() {
-    if (running()) m_stopRequested = true;
+    if (!running()) return;
+    m_stopRequested = true;
+    objDOS.Terminate();
+    objffmpeg.Terminate();
 }
 
 void ConversionDriver::Timer1_Timer() {
     m_host.setTimer1Enabled(false);
     if (m_running) return;
-    m_host.processEvents();
+    try {
+        m_host.processEvents();
+    } catch (...) {
+        // the batch below still runs and ends cleanly
+    }
     ConvertQueue();
 }
 
@@ -75,13 +111,52 @@ void ConversionDriver::ConvertQueue() {
     if (m_running) return;
     m_running = true;
     m_armed = false;
+    m_stopped = false;
     m_results.clear();
+    // Whatever ends the batch (its end, Stop, an exception) leaves the
+    // controls enabled and the driver ready for the next one.
+    struct BatchEnd {
+        ConversionDriver& d;
+        ~BatchEnd() {
+            if (d.m_temporaryReady) removeQuietly(platform::intermediateFile());
+            d.m_stopped = d.m_stopRequested;
+            d.m_running = false;
+            d.m_stopRequested = false;
+            try {
+                d.m_host.setControlsEnabled(true);
+                d.m_host.setProgressBarWidth(0);
+                d.m_host.setProgressCaption(d.m_stopped ? "已停止。" : "Done.");
+                d.m_host.showCurrentFile({});
+            } catch (...) {
+            }
+        }
+    };
+    {
+        BatchEnd end{*this};
+        try {
+            runBatch();
+            if (!m_stopRequested) {
+                m_host.openFolder(m_host.outputFolderText());
+                if (m_soundReminder == 0)
+                    m_host.playSound(platform::applicationFile(platform::kSoundFile));
+            }
+        } catch (const std::exception& e) {
+            m_host.showMessage(std::string("转换中断：") + e.what(), MessageIcon::Critical, "Tessaro");
+        } catch (...) {
+            m_host.showMessage("转换中断", MessageIcon::Critical, "Tessaro");
+        }
+    }
+    reportFailures();
+}
+
+void ConversionDriver::runBatch() {
     {
         std::error_code ec;
         fs::create_directories(m_host.outputFolderText(), ec);
     }
     std::string temporaryProblem;
     const bool temporaryReady = platform::prepareTemporaryFolder(&temporaryProblem);
+    m_temporaryReady = temporaryReady;
     const std::string intermediate = platform::intermediateFile();
 
     while (m_host.queueCount() > 0 && !m_stopRequested) {
@@ -89,55 +164,58 @@ void ConversionDriver::ConvertQueue() {
         m_format = m_host.formatIndex();
         m_input = m_host.queueHead();
         m_output.clear();
+        m_incomplete.clear();
         m_fileFinished = false;
         m_host.showCurrentFile(m_input);
 
         const OutputFormat* format = outputFormat(m_format);
+        std::error_code ec;
         if (!format) {
             finishFile(false, "没有选择输出格式");
+        } else if (const std::string why = notARegularFile(m_input); !why.empty()) {
+            finishFile(false, why);
         } else {
             // Never convert from the previous file's intermediate.
             // A refused temporary folder is left alone.
-            std::error_code ec;
             if (temporaryReady) fs::remove(intermediate, ec);
-            if (isTwoStage(m_format) && (!temporaryReady || fs::exists(intermediate))) {
+            if (isTwoStage(m_format) && (!temporaryReady || fs::exists(intermediate, ec))) {
                 finishFile(false, temporaryReady ? "无法删除中间文件 " + intermediate
                                                  : "临时文件夹不可用：" + temporaryProblem);
             } else {
                 CommandPaths paths{platform::applicationFolder(), m_input, {}, intermediate};
-                if (!isTwoStage(m_format)) {
-                    m_output = uniqueOutputPath(
-                        designedOutputPath(folder, m_input, format->extension, currentClockTime()),
-                        format->extension);
-                    paths.output = m_output;
-                }
+                if (!isTwoStage(m_format)) paths.output = m_output = nameOutput(folder, *format);
                 const std::string command = stageOneCommand(m_format, paths, m_host.parameters());
                 DOSOutputs& runner = m_format == kMp3 ? objffmpeg : objDOS;
-                runStage(runner, encoderImageName(format->stageOne), command);
-                if (!m_fileFinished) finishFile(false, notStarted(encoderImageName(format->stageOne)));
+                runStage(runner, encoderImageName(format->stageOne), command,
+                         isTwoStage(m_format) ? intermediate : m_output);
+                if (!m_fileFinished && !m_stopRequested)
+                    finishFile(false, notStarted(encoderImageName(format->stageOne)));
             }
         }
+        if (temporaryReady) removeQuietly(intermediate);
         m_host.processEvents();
     }
+}
 
-    const bool stopped = m_stopRequested;
-    if (!stopped) {
-        m_host.openFolder(m_host.outputFolderText());
-        if (m_soundReminder == 0) m_host.playSound(platform::applicationFile(platform::kSoundFile));
-    }
-    m_host.setControlsEnabled(true);
-    m_host.setProgressBarWidth(0);
-    m_host.setProgressCaption(stopped ? "已停止。" : "Done.");
-    m_host.showCurrentFile({});
-    m_running = false;
-    m_stopRequested = false;
-    reportFailures();
+std::string ConversionDriver::nameOutput(const std::string& folder, const OutputFormat& format) {
+    return uniqueOutputPath(fittedOutputPath(folder, m_input, format.extension, currentClockTime(),
+                                             outputNameRoom(folder)),
+                            format.extension);
 }
 
 void ConversionDriver::runStage(DOSOutputs& runner, const char* imageName,
-                                const std::string& command) {
+                                const std::string& command, const std::string& target) {
     strEncoderExe = imageName;
     runner.setCommandLine(command);
+    // A killed or stopped encoder cannot remove its partial output itself;
+    // done even when a handler throws.
+    struct PartialCleanup {
+        const DOSOutputs& runner;
+        const std::string& target;
+        ~PartialCleanup() {
+            if (runner.lastStatus().started) removeQuietly(partialFilePath(target, runner.lastStatus().pid));
+        }
+    } cleanup{runner, target};
     runner.ExecuteCommand({});
 }
 
@@ -161,9 +239,11 @@ std::string ConversionDriver::runFailure(const DOSOutputs& runner, const char* i
                                          const char* missingReason) const {
     const RunStatus& status = runner.lastStatus();
     if (!status.started) return notStarted(imageName);
-    if (!status.exited)
+    if (status.unknown) {
+        // Reaped elsewhere: the file tells how the run went.
+    } else if (!status.exited)
         return std::string(imageName) + " 被信号 " + std::to_string(status.signal) + " 终止";
-    if (status.exitCode != 0)
+    else if (status.exitCode != 0 && status.exitCode != kExitIncompleteSource)
         return std::string(imageName) + " 退出码 " + std::to_string(status.exitCode);
     const auto size = fileSize(file);
     if (size < 0) return missingReason;
@@ -171,35 +251,55 @@ std::string ConversionDriver::runFailure(const DOSOutputs& runner, const char* i
     return {};
 }
 
+// The reason an incomplete source gives, "" when the run did not say so.
+static std::string incompleteReason(const DOSOutputs& runner) {
+    const RunStatus& status = runner.lastStatus();
+    if (!status.exited || status.exitCode != kExitIncompleteSource) return {};
+    const std::string reason = lastErrorReason(runner.Outputs());
+    return reason.empty() ? "源文件可能不完整" : reason;
+}
+
+// The name the encoder's output finally took.
+static std::string writtenOutput(const DOSOutputs& runner, const std::string& asked) {
+    const std::string renamed = writtenAsPath(runner.Outputs());
+    return renamed.empty() ? asked : renamed;
+}
+
 void ConversionDriver::objDOS_CommandOver() {
+    if (m_stopRequested) return;
     const std::string folder = outputFolder();
     const OutputFormat* format = outputFormat(m_format);
     if (!format) return finishFile(false, "没有选择输出格式");
     if (!isTwoStage(m_format)) {
-        const std::string why = runFailure(objDOS, encoderImageName(format->stageOne), m_output,
-                                           "输出文件为空", "没有生成输出文件");
+        m_output = writtenOutput(objDOS, m_output);
+        std::string why = runFailure(objDOS, encoderImageName(format->stageOne), m_output,
+                                     "输出文件为空", "没有生成输出文件");
+        if (why.empty()) why = incompleteReason(objDOS);
         return finishFile(why.empty(), why);
     }
     const std::string intermediate = platform::intermediateFile();
     const std::string why = runFailure(objDOS, encoderImageName(format->stageOne), intermediate,
                                        "中间文件为空", "没有生成中间文件");
     if (!why.empty()) return finishFile(false, why);
+    // The intermediate holds all the source does: stage two still runs.
+    m_incomplete = incompleteReason(objDOS);
 
-    m_output = uniqueOutputPath(
-        designedOutputPath(folder, m_input, format->extension, currentClockTime()),
-        format->extension);
+    m_output = nameOutput(folder, *format);
     const CommandPaths paths{platform::applicationFolder(), m_input, m_output, intermediate};
     const char* imageName = encoderImageName(format->stageTwo);
-    runStage(objffmpeg, imageName, stageTwoCommand(m_format, paths, m_host.parameters()));
-    if (!m_fileFinished) finishFile(false, notStarted(imageName));
+    runStage(objffmpeg, imageName, stageTwoCommand(m_format, paths, m_host.parameters()), m_output);
+    if (!m_fileFinished && !m_stopRequested) finishFile(false, notStarted(imageName));
 }
 
 void ConversionDriver::objffmpeg_CommandOver() {
+    if (m_stopRequested) return;
+    m_output = writtenOutput(objffmpeg, m_output);
     const OutputFormat* format = outputFormat(m_format);
     const char* imageName =
         format ? encoderImageName(m_format == kMp3 ? format->stageOne : format->stageTwo) : "";
-    const std::string why =
-        runFailure(objffmpeg, imageName, m_output, "输出文件为空", "没有生成输出文件");
+    std::string why = runFailure(objffmpeg, imageName, m_output, "输出文件为空", "没有生成输出文件");
+    if (why.empty()) why = incompleteReason(objffmpeg);
+    if (why.empty()) why = m_incomplete;
     finishFile(why.empty(), why);
 }
 

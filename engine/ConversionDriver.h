@@ -53,6 +53,9 @@ public:
     void Stop();
     // True from Start until the batch has ended (armed or converting).
     bool running() const { return m_armed || m_running; }
+    // True when the last batch ended through Stop(); the stopped file and the
+    // files not started are still in the queue.
+    bool stopped() const { return m_stopped; }
 
     // Called after every file has been finished, converted or failed.
     std::function<void(const FileResult&)> fileFinished;
@@ -70,7 +73,13 @@ private:
     void objffmpeg_CommandOver();
 
     std::string outputFolder();  // txtPath, normalised and created
-    void runStage(DOSOutputs& runner, const char* imageName, const std::string& command);
+    void runBatch();
+    // Starts one encoder run writing `target`; afterwards removes what a
+    // killed encoder left under the partial name of `target`.
+    void runStage(DOSOutputs& runner, const char* imageName, const std::string& command,
+                  const std::string& target);
+    // The final output path of the current file, named now.
+    std::string nameOutput(const std::string& folder, const OutputFormat& format);
     void show(const std::optional<ProgressDisplay>& display);
     // Takes the head off the queue and records how it ended.
     void finishFile(bool converted, const std::string& reason);
@@ -91,10 +100,13 @@ private:
     bool m_armed = false;         // Start has switched Timer1 on
     bool m_running = false;
     bool m_stopRequested = false;
+    bool m_stopped = false;
+    bool m_temporaryReady = false;  // the batch may write the temporary folder
     bool m_fileFinished = false;  // the current head has been finished
     int m_format = -1;            // format of the current file
     std::string m_input;          // the current head
     std::string m_output;         // its final file
+    std::string m_incomplete;     // why stage one found the source incomplete
     std::vector<FileResult> m_results;
 };
 

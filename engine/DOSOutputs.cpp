@@ -40,6 +40,13 @@ const std::string& DOSOutputs::Outputs() const {
 
 const RunStatus& DOSOutputs::lastStatus() const { return m_status; }
 
+void DOSOutputs::Terminate() {
+    if (!m_child || m_child->ended()) return;
+    if (!m_terminated) m_terminatedAt = std::chrono::steady_clock::now();
+    m_terminated = true;
+    m_child->terminate();
+}
+
 bool DOSOutputs::IsProcessRunning(const std::string& imageName) const { return isImageRunning(imageName); }
 
 void DOSOutputs::appendOutput(const std::string& chunk) {
@@ -53,13 +60,17 @@ void DOSOutputs::trimOutput() const {
 
 std::string DOSOutputs::ExecuteCommand(const std::string& CommandLine) {
     if (!CommandLine.empty()) m_commandLine = CommandLine;
+    m_status = RunStatus{};
     if (m_commandLine.empty()) {
         m_messages.showMessage("Command Line empty", MessageIcon::Critical, kTitle);
         return {};
     }
 
     ChildProcess child;
-    switch (child.start(splitCommandLine(m_commandLine))) {
+    // An encoder ends with its owner, and is given the chance to remove its
+    // partial output.
+    switch (child.start(splitCommandLine(m_commandLine), ChildProcess::Streams::Merged,
+                        ChildProcess::OwnerEnd::Terminate)) {
     case ChildProcess::StartResult::Started:
         break;
     case ChildProcess::StartResult::PipeFailed:
@@ -74,6 +85,23 @@ std::string DOSOutputs::ExecuteCommand(const std::string& CommandLine) {
     m_outputs.clear();
     m_status = RunStatus{};
     m_status.started = true;
+    m_status.pid = child.pid();
+    m_terminated = false;
+    m_child = &child;
+    // However the run ends, m_child never outlives the child object, and an
+    // exception out of an event handler leaves no child running.
+    struct ChildReset {
+        ChildProcess*& current;
+        ChildProcess& child;
+        RunStatus& status;
+        ~ChildReset() {
+            current = nullptr;
+            if (!child.ended()) {
+                child.kill();
+                child.wait(status);
+            }
+        }
+    } childReset{m_child, child, m_status};
 
     // The pipe is read in large blocks and handed on in chunks of at most
     // kChunkSize bytes: one system call per 1024 bytes would cap the drain
@@ -122,8 +150,14 @@ std::string DOSOutputs::ExecuteCommand(const std::string& CommandLine) {
         } else if (chunks < kChunksPerPass) {
             // The pipe was found empty: the run is over once our own child has
             // gone and no other process of the encoder's image name is left.
-            if (child.reap(m_status) && !IsProcessRunning(strEncoderExe)) keepGoing = false;
+            // A terminated run waits for its own child only.
+            if (child.reap(m_status) && (m_terminated || !IsProcessRunning(strEncoderExe)))
+                keepGoing = false;
         }
+        if (keepGoing && m_terminated && !child.ended() &&
+            std::chrono::steady_clock::now() - m_terminatedAt >
+                std::chrono::milliseconds(kTerminateGraceMs))
+            child.kill();
         m_pump.processEvents();
         // No wait while read bytes are still to be handed on.
         if (keepGoing && begin == end)
@@ -136,6 +170,7 @@ std::string DOSOutputs::ExecuteCommand(const std::string& CommandLine) {
     }
     child.reap(m_status);
     child.closeOutput();
+    m_child = nullptr;
 
     if (CommandOver) CommandOver();
     trimOutput();

@@ -3,6 +3,7 @@
 // pipe, hands every chunk it writes to ReceiveOutputs while pumping the
 // message loop, and raises CommandOver once the run is over.
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -10,6 +11,8 @@
 #include "engine/MessagePump.h"
 
 namespace tessaro {
+
+class ChildProcess;
 
 // Image name of the encoder about to run ("conv", "coder", "coder2" here).
 // Set by the batch before every run; the runner ends a run only when the pipe
@@ -22,6 +25,10 @@ struct RunStatus {
     bool exited = false;   // it ended through exit(); false when killed
     int exitCode = -1;     // valid when exited
     int signal = 0;        // terminating signal when killed, else 0
+    // The child was reaped by someone else (SIGCHLD ignored): how it ended is
+    // unknown, which never counts as a signal.
+    bool unknown = false;
+    long pid = 0;  // the child's process id
     bool succeeded() const { return started && exited && exitCode == 0; }
 };
 
@@ -55,6 +62,15 @@ public:
     // Exit status of the last run.
     const RunStatus& lastStatus() const;
 
+    // Ends the running child, if any: it is asked to end at once and killed
+    // when it has not ended within kTerminateGraceMs. The run then ends as
+    // soon as the child has gone (other processes of the image name are not
+    // waited for) and raises CommandOver as usual. Returns at once.
+    void Terminate();
+    static constexpr int kTerminateGraceMs = 3000;
+    // True from Terminate() until the next run starts.
+    bool terminated() const { return m_terminated; }
+
 private:
     // True when a live (non-zombie) process of the current user has this image
     // name, compared without regard to case.
@@ -70,6 +86,9 @@ private:
     // Trimmed lazily, so that the cost of dropping old bytes stays small.
     mutable std::string m_outputs;
     RunStatus m_status;
+    ChildProcess* m_child = nullptr;  // the child of the run in progress
+    bool m_terminated = false;
+    std::chrono::steady_clock::time_point m_terminatedAt;
 };
 
 }  // namespace tessaro

@@ -62,6 +62,15 @@ bool isIntermediateFile(const std::string& path);
 // The current process's numeric id.
 long processId();
 
+// Gives the end of a child process its default handling again (POSIX: a
+// parent may have started us with SIGCHLD ignored, and then no child's exit
+// status could be read). Called first thing by every program.
+void restoreDefaultChildHandling();
+
+// The longest file name, in bytes, that the file system of this folder takes
+// (255 when it cannot be told).
+std::size_t maxFileNameLength(const std::string& folder);
+
 // applicationFolder() + separator + name.
 std::string applicationFile(const char* name);
 

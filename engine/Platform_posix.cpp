@@ -1,6 +1,7 @@
 #include "engine/Platform.h"
 
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,6 +63,13 @@ bool prepareTemporaryFolder(std::string* why) {
 }
 
 std::string temporaryFile(const char* name) { return temporaryFolder() + kSeparator + name; }
+
+void restoreDefaultChildHandling() { ::signal(SIGCHLD, SIG_DFL); }
+
+std::size_t maxFileNameLength(const std::string& folder) {
+    const long n = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return n > 0 ? static_cast<std::size_t>(n) : 255;
+}
 
 long processId() { return static_cast<long>(::getpid()); }
 

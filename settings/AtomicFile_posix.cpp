@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <stdio.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,6 +81,17 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes) {
         ::fsync(dir);
         ::close(dir);
     }
+    return true;
+}
+
+bool renameNoReplace(const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    // Only a file system (or kernel) that has no such rename falls back.
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+#endif
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    ::unlink(from.c_str());
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include "shell/frmMain.h"
 
 int main(int argc, char** argv) {
+    tessaro::platform::restoreDefaultChildHandling();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tessaro");
     QApplication::setApplicationVersion("2.7.0");

@@ -5,6 +5,7 @@
 #include "engine/ConversionDriver.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 
 #include "engine/Commands.h"
 #include "engine/Platform.h"
@@ -27,7 +29,9 @@ namespace fs = std::filesystem;
 // name back from their -i file (the intermediate) or take the -i path itself
 // (MP3) and write it into their last argument. A name containing
 // "<tool>fail", "<tool>nothing" or "<tool>empty" makes that tool exit 3,
-// write nothing, or write an empty file.
+// write nothing, or write an empty file; "<tool>short" writes its output and
+// reports an incomplete source (exit 4); "<tool>slow" writes its partial
+// output and sleeps, its process id in $FAKE_LOG.pid.
 constexpr const char* kFakeEncoder = R"(#!/bin/sh
 tool=$(basename "$0")
 echo "$tool $*" >> "$FAKE_LOG"
@@ -46,6 +50,10 @@ case "$name" in
   *${tag}fail*) exit 3;;
   *${tag}nothing*) exit 0;;
   *${tag}empty*) : > "$out"; exit 0;;
+  *${tag}short*) echo "$name" > "$out"
+    printf '\n%s: error: 源文件可能不完整：输出 13.9 秒，源文件 60.0 秒\n' "$tool"; exit 4;;
+  *${tag}slow*) echo "$name" > "$(dirname "$out")/.$(basename "$out").$$.part"
+    echo $$ > "$FAKE_LOG.pid"; exec sleep 30;;
 esac
 echo "$name" > "$out"
 )";
@@ -281,6 +289,75 @@ TEST_F(ConversionDriverTest, StageThatCannotStartDoesNotLoop) {
     runBatch();
     EXPECT_TRUE(host.queue.empty());
     EXPECT_FALSE(driver.results()[0].converted);
+}
+
+TEST_F(ConversionDriverTest, StopEndsTheEncoderAndKeepsTheQueue) {
+    host.format = kMpg;
+    const std::vector<std::string> queued = {input("convslow.flv"), input("next.flv")};
+    host.queue = {queued.begin(), queued.end()};
+    const fs::path out = root / "out/deep/er";
+    host.onPump = [&] {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(out, ec))
+            if (entry.path().extension() == ".part") driver.Stop();
+    };
+    runBatch();
+    EXPECT_FALSE(driver.running());
+    EXPECT_TRUE(driver.stopped());
+    EXPECT_EQ(std::vector<std::string>(host.queue.begin(), host.queue.end()), queued);
+    EXPECT_TRUE(driver.results().empty());
+    EXPECT_EQ(host.captions.back(), "已停止。");
+    EXPECT_EQ(host.events, (std::vector<std::string>{"disable", "timer on", "timer off", "enable"}));
+    EXPECT_TRUE(fs::is_empty(out));
+    std::ifstream pidFile(log + ".pid");
+    pid_t pid = 0;
+    ASSERT_TRUE(pidFile >> pid);
+    EXPECT_NE(::kill(pid, 0), 0);  // ended and reaped
+
+    // Ready for the next batch.
+    host.onPump = nullptr;
+    host.queue = {input("again.flv")};
+    runBatch();
+    EXPECT_EQ(converted(), 1);
+    EXPECT_FALSE(driver.stopped());
+}
+
+TEST_F(ConversionDriverTest, AnExceptionEndsTheBatchCleanly) {
+    host.queue = {input("a.flv"), input("b.flv")};
+    host.onPump = [&] { throw std::runtime_error("pump failed"); };
+    runBatch();
+    EXPECT_FALSE(driver.running());
+    EXPECT_EQ(host.events.back(), "enable");
+    EXPECT_FALSE(fs::exists(platform::intermediateFile()));
+    host.onPump = nullptr;
+    runBatch();
+    EXPECT_TRUE(host.queue.empty());
+}
+
+TEST_F(ConversionDriverTest, InputsThatAreNoRegularFileFailAtOnce) {
+    const fs::path fifo = root / "in/pipe.flv";
+    fs::create_directories(root / "in/folder.flv");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    host.queue = {fifo.string(), (root / "in/folder.flv").string()};
+    runBatch();
+    EXPECT_TRUE(logLines().empty());
+    ASSERT_EQ(driver.results().size(), 2u);
+    EXPECT_EQ(driver.results()[0].reason, "不是普通文件（命名管道）");
+    EXPECT_EQ(driver.results()[1].reason, "不是普通文件（文件夹）");
+}
+
+TEST_F(ConversionDriverTest, IncompleteSourceFailsButKeepsItsOutput) {
+    for (int format : {kRmvb, kMpg}) {
+        host.format = format;
+        host.queue = {input("convshort.flv")};
+        runBatch();
+        ASSERT_EQ(driver.results().size(), 1u);
+        const FileResult& r = driver.results()[0];
+        EXPECT_FALSE(r.converted);
+        EXPECT_EQ(r.reason, "源文件可能不完整：输出 13.9 秒，源文件 60.0 秒");
+        EXPECT_TRUE(fs::exists(r.output)) << format;
+    }
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"conv", "coder", "conv"}));
 }
 
 TEST_F(ConversionDriverTest, ProgressReachesTheHost) {

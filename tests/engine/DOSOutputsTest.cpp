@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <csignal>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -153,6 +155,13 @@ TEST_F(DOSOutputsTest, RecordsHowTheChildEnded) {
         EXPECT_EQ(s.succeeded(), row.exited && row.code == 0);
     }
     EXPECT_EQ(m_over, 4);
+
+    // Reaped by the system (SIGCHLD ignored): unknown, never a signal.
+    const auto old = std::signal(SIGCHLD, SIG_IGN);
+    m_runner.ExecuteCommand(quotePath(m_exe) + " exit 0");
+    std::signal(SIGCHLD, old);
+    EXPECT_TRUE(m_runner.lastStatus().unknown);
+    EXPECT_EQ(m_runner.lastStatus().signal, 0);
 }
 
 TEST_F(DOSOutputsTest, FiftyMegabytesArriveWholeInOrderInSmallChunks) {

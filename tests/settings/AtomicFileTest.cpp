@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <vector>
 
 #include "TempFolder.h"
 #include "settings/AtomicFile.h"
@@ -110,6 +111,36 @@ TEST(AtomicFileTest, KeepsPermissionsAndSymbolicLinks) {
     struct stat st {};
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace tessaro::test;
+
+// A complete partial file takes the first free name and never replaces one.
+TEST(AtomicFileTest, PartialFileTakesTheFirstFreeName) {
+    struct Row {
+        std::vector<std::string> existing;
+        std::string wanted, taken;
+    } rows[] = {
+        {{}, "clip-957.mp4", "clip-957.mp4"},
+        {{"clip-957.mp4"}, "clip-957.mp4", "clip-957_2.mp4"},
+        {{"clip-957.mp4", "clip-957_2.mp4"}, "clip-957.mp4", "clip-957_3.mp4"},
+        {{"noext"}, "noext", "noext_2"},
+    };
+    for (const Row& row : rows) {
+        TempFolder folder;
+        for (const auto& name : row.existing) writeBytes(folder.file(name), "old " + name);
+        const std::string partial = partialFilePath(folder.file(row.wanted), 4242);
+        EXPECT_EQ(partial, folder.file("." + row.wanted + ".4242.part"));
+        writeBytes(partial, "new");
+        EXPECT_EQ(commitPartialFile(partial, folder.file(row.wanted)), folder.file(row.taken));
+        EXPECT_EQ(readBytes(folder.file(row.taken)), "new");
+        for (const auto& name : row.existing) EXPECT_EQ(readBytes(folder.file(name)), "old " + name);
+        EXPECT_EQ(entriesIn(folder.path()), row.existing.size() + 1);  // the partial is gone
+    }
 }
 
 }  // namespace

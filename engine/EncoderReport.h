@@ -1,0 +1,36 @@
+#pragma once
+// What an encoder program tells its runner beyond progress: the exit status
+// of an incomplete source, and the lines it prints for its own error and for
+// an output that had to take another name. The encoders write them, the batch
+// reads them back from the collected output.
+
+#include <string>
+
+namespace tessaro {
+
+// Exit status of an encoder whose output is complete and kept but much shorter
+// than the length its source declares.
+inline constexpr int kExitIncompleteSource = 4;
+
+// True when the source declares a length and the output is more than 5 % and
+// more than 1 s shorter.
+bool isIncompleteOutput(double outputSeconds, double sourceSeconds);
+
+// "源文件可能不完整：输出 13.9 秒，源文件 60.0 秒".
+std::string incompleteSourceReason(double outputSeconds, double sourceSeconds);
+
+// The one error line of an encoder: "\nPROGRAM: error: REASON\n", with every
+// control character of the reason turned into a blank.
+std::string errorLine(const std::string& program, const std::string& reason);
+
+// The REASON of the last error line in an encoder's output; "" when none.
+std::string lastErrorReason(const std::string& outputs);
+
+// "\nPROGRAM: written as: PATH\n": printed when the output took another name
+// than the one asked for, because a file of that name appeared meanwhile.
+std::string writtenAsLine(const std::string& program, const std::string& path);
+
+// The PATH of the last such line in an encoder's output; "" when none.
+std::string writtenAsPath(const std::string& outputs);
+
+}  // namespace tessaro
