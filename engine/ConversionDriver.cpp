@@ -21,6 +21,24 @@ std::intmax_t fileSize(const std::string& path) {
 
 std::string notStarted(const char* imageName) { return std::string("无法启动编码器 ") + imageName; }
 
+// The reason an encoder gave for its failure: the text after ": error: " on
+// the last line of its output that has one; "" when none.
+std::string encoderError(const std::string& outputs) {
+    static const std::string kMark = ": error: ";
+    const auto at = outputs.rfind(kMark);
+    if (at == std::string::npos) return {};
+    const auto from = at + kMark.size();
+    const auto end = outputs.find_first_of("\r\n", from);
+    return outputs.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
+// "coder 退出码 1", followed by the encoder's own reason when it gave one.
+std::string exitFailure(const char* imageName, int exitCode, const std::string& outputs) {
+    std::string reason = std::string(imageName) + " 退出码 " + std::to_string(exitCode);
+    const std::string own = encoderError(outputs);
+    return own.empty() ? reason : reason + "：" + own;
+}
+
 }  // namespace
 
 ConversionDriver::ConversionDriver(BatchHost& host)
@@ -163,8 +181,7 @@ std::string ConversionDriver::runFailure(const DOSOutputs& runner, const char* i
     if (!status.started) return notStarted(imageName);
     if (!status.exited)
         return std::string(imageName) + " 被信号 " + std::to_string(status.signal) + " 终止";
-    if (status.exitCode != 0)
-        return std::string(imageName) + " 退出码 " + std::to_string(status.exitCode);
+    if (status.exitCode != 0) return exitFailure(imageName, status.exitCode, runner.Outputs());
     const auto size = fileSize(file);
     if (size < 0) return missingReason;
     if (size == 0) return emptyReason;
