@@ -1,5 +1,6 @@
 #include "encoders/OptionValues.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -26,7 +27,10 @@ std::string emptyField(const char* field) { return std::string(field) + "为空"
 
 std::string numberText(double value) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.6g", value);
+    if (value == std::floor(value) && std::fabs(value) < 1e12)
+        std::snprintf(buf, sizeof buf, "%.0f", value);
+    else
+        std::snprintf(buf, sizeof buf, "%.6g", value);
     return buf;
 }
 
