@@ -73,18 +73,6 @@ int nearestRate(const std::vector<int>& list, int value) {
     return best;
 }
 
-std::vector<double> anyRateBitrates(const AudioCodecLimits& codec) {
-    std::vector<double> all;
-    if (!codec.bitrates) return all;
-    for (int rate : codec.sampleRates) {
-        const std::vector<double> b = codec.bitrates(rate);
-        all.insert(all.end(), b.begin(), b.end());
-    }
-    std::sort(all.begin(), all.end());
-    all.erase(std::unique(all.begin(), all.end()), all.end());
-    return all;
-}
-
 std::vector<int> ratesTaking(const AudioCodecLimits& codec, double kbits) {
     std::vector<int> rates;
     for (int rate : codec.sampleRates) {

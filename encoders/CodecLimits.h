@@ -31,9 +31,8 @@ std::string defaultAudioEncoder(const std::string& container, const std::string&
 double nearestValue(const std::vector<double>& list, double value);
 int nearestRate(const std::vector<int>& list, int value);
 
-// Bitrates the codec takes at some sample rate, and the sample rates at
-// which it takes this bitrate (all of them when the codec takes any).
-std::vector<double> anyRateBitrates(const AudioCodecLimits& codec);
+// The sample rates at which the codec takes this bitrate (all of them when
+// the codec takes any).
 std::vector<int> ratesTaking(const AudioCodecLimits& codec, double kbits);
 
 // MPEG-1 video frame rates (with the unofficial ones ffmpeg allows), as
