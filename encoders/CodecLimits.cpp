@@ -27,7 +27,7 @@ std::vector<double> ac3Bitrates(int) {
 std::vector<double> amrNbBitrates(int) { return {4.75, 5.15, 5.9, 6.7, 7.4, 7.95, 10.2, 12.2}; }
 
 const AudioCodecLimits kCodecs[] = {
-    {"mp2", {16000, 22050, 24000, 32000, 44100, 48000}, 2, mp2Bitrates},
+    {"mp2", {16000, 22050, 24000, 32000, 44100, 48000}, 2, mp2Bitrates, true},
     {"libmp3lame", {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000}, 2, mp3Bitrates},
     {"ac3", {32000, 44100, 48000}, 6, ac3Bitrates},
     {"aac",

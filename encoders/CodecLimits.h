@@ -16,6 +16,9 @@ struct AudioCodecLimits {
     int maxChannels = 2;
     // Accepted bitrates in kbit/s at a sample rate; empty: any.
     std::vector<double> (*bitrates)(int sampleRate) = nullptr;
+    // Refuses to start at a bitrate its sample rate does not take (the
+    // others take the nearest one themselves).
+    bool refusesOtherBitrates = false;
 };
 
 // Limits of an audio encoder by its ffmpeg name (the AMR-NB encoders under

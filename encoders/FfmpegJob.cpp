@@ -119,15 +119,16 @@ void fitAudio(const std::string& encoder, AudioChoice& a, std::vector<std::strin
         a.rate = rate;
     }
     if (a.kbits <= 0 || !codec->bitrates) return;
-    // Without a sample rate: the bitrates of the highest one, and the
-    // source's rate kept among those that take the bitrate chosen.
+    // Without a sample rate: the bitrates of the highest one, and, for an
+    // encoder that would refuse it, the source's rate kept among those that
+    // take the bitrate chosen.
     const int rate = a.rate > 0 ? a.rate : codec->sampleRates.back();
     const double kbits = nearestValue(codec->bitrates(rate), a.kbits);
     if (kbits != a.kbits)
         notes.push_back(adjustedNote(kAudioBitrateField, numberText(a.kbits), numberText(kbits),
                                      encoder));
     a.kbits = kbits;
-    if (a.rate > 0) return;
+    if (a.rate > 0 || !codec->refusesOtherBitrates) return;
     const std::vector<int> rates = ratesTaking(*codec, kbits);
     if (rates.size() == codec->sampleRates.size()) return;
     a.rateFilter = "aformat=sample_rates=";

@@ -22,6 +22,7 @@
 #include "engine/CommandLineText.h"
 #include "engine/Commands.h"
 #include "engine/DOSOutputs.h"
+#include "encoders/FfmpegIdentity.h"
 #include "encoders/FfmpegJob.h"
 #include "encoders/FfmpegProcess.h"
 
@@ -570,4 +571,30 @@ TEST_F(EncoderRuns, FailuresExitNonZeroWithOneReason) {
     }
     const RunResult noPath = runArgv({kApp + "/data/coder", "-i", s_flv, out("x.mp3")}, {"PATH=/nonexistent"});
     EXPECT_NE(noPath.output.find("ffmpeg was not found"), std::string::npos) << noPath.output;
+}
+
+// The encoder-list cache's key changes with the libavcodec ffmpeg loads,
+// though the ffmpeg file stays the same (libavcodec-extra swapped in or out).
+TEST(FfmpegIdentityTest, FollowsTheLoadedLibavcodec) {
+    const fs::path dir = fs::temp_directory_path() / ("tessaro-identity-" + std::to_string(getpid()));
+    fs::create_directories(dir / "bin");
+    fs::create_directories(dir / "lib");
+    const std::string ffmpeg = (dir / "bin/ffmpeg").string();
+    std::ofstream(ffmpeg, std::ios::binary) << std::string("\x7f" "ELF\0libavutil.so.57\0libavcodec.so.59\0x", 40);
+    const char* old = std::getenv("LD_LIBRARY_PATH");
+    const std::string saved = old ? old : "";
+    setenv("LD_LIBRARY_PATH", (dir / "lib").c_str(), 1);
+    EXPECT_EQ(tessaro::linkedLibavcodec(ffmpeg), "libavcodec.so.59");
+    std::ofstream(dir / "lib/libavcodec.so.59") << "plain";
+    const std::string before = tessaro::ffmpegIdentity(ffmpeg);
+    std::ofstream(dir / "lib/libavcodec.so.59") << "with more encoders";
+    const std::string after = tessaro::ffmpegIdentity(ffmpeg);
+    EXPECT_NE(before, after);
+    EXPECT_NE(after.find((dir / "lib/libavcodec.so.59").string()), std::string::npos) << after;
+    EXPECT_EQ(before.substr(0, before.find('\t', ffmpeg.size() + 1)),
+              after.substr(0, after.find('\t', ffmpeg.size() + 1)));
+    if (old) setenv("LD_LIBRARY_PATH", saved.c_str(), 1);
+    else unsetenv("LD_LIBRARY_PATH");
+    EXPECT_EQ(tessaro::ffmpegIdentity((dir / "none").string()), "");
+    fs::remove_all(dir);
 }
