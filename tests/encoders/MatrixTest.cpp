@@ -188,6 +188,10 @@ struct MatrixCase {
     Field field;
 };
 
+void PrintTo(const MatrixCase& c, std::ostream* os) {
+    *os << "format " << c.format << ", field " << kFieldNames[c.field];
+}
+
 class MatrixTest : public testing::TestWithParam<MatrixCase> {
 protected:
     void SetUp() override {
