@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -90,7 +91,8 @@ class ConversionDriverTest : public testing::Test {
 protected:
     void SetUp() override {
         root = fs::path(testing::TempDir()) /
-               ("tessaro-driver-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+               ("tessaro-driver-" + std::to_string(::getpid()) + "-" +
+                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(root);
         fs::create_directories(root / "app/data");
         for (const char* tool : {"conv", "coder", "coder2"}) installEncoder(tool);
