@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "encoders/EncoderProgress.h"
+#include "encoders/FfmpegIdentity.h"
 #include "encoders/FfmpegProcess.h"
 #include "engine/EncoderReport.h"
 #include "engine/Platform.h"
@@ -102,11 +103,9 @@ std::string listEncoders(const std::string& ffmpeg) {
 bool ffmpegHasEncoder(const std::string& ffmpeg, const std::string& encoder) {
     // Starting ffmpeg just to list its encoders costs as much as a short
     // conversion, so the list is kept in the temporary folder, keyed by the
-    // ffmpeg file's path, size and modification time.
-    struct stat sb {};
-    std::string key;
-    if (::stat(ffmpeg.c_str(), &sb) == 0)
-        key = ffmpeg + "\t" + std::to_string(sb.st_size) + "\t" + std::to_string(sb.st_mtime) + "\n";
+    // ffmpeg file and the libavcodec it loads (see ffmpegIdentity).
+    std::string key = ffmpegIdentity(ffmpeg);
+    if (!key.empty()) key += "\n";
     const bool cacheable = !key.empty() && platform::prepareTemporaryFolder();
     const std::string cache = platform::temporaryFile("ffmpeg-encoders.txt");
     std::string names;
@@ -195,7 +194,8 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
                 say(timeText(pos));
             } else if (duration > 0) {
                 // Every percent shows; 100 waits for the finished file.
-                const int p = std::min(99, static_cast<int>(std::floor(pos / duration * 100)));
+                // Clamped before the cast: a bogus tiny duration gives a huge ratio.
+                const int p = static_cast<int>(std::clamp(std::floor(pos / duration * 100), -1.0, 99.0));
                 while (lastPercent < p) say(convProgressText(++lastPercent, pos, frames));
             }
         }

@@ -1,7 +1,11 @@
 #include "encoders/FfmpegJob.h"
 
+#include <cmath>
 #include <map>
 #include <sstream>
+
+#include "encoders/CodecLimits.h"
+#include "encoders/OptionValues.h"
 
 namespace tessaro {
 namespace {
@@ -55,15 +59,9 @@ std::string kbits(const std::string& value) {
 // MPEG-4 encoders only even ones: take the nearest size that is.
 int sizeStep(const std::string& vcodec) { return vcodec == "rv10" ? 16 : 2; }
 
-std::string roundedSize(const std::string& size, int step) {
-    const auto x = size.find('x');
-    if (x == std::string::npos) return size;
-    const std::string w = size.substr(0, x), h = size.substr(x + 1);
-    if (!isNumber(w) || !isNumber(h) || w.find('.') != std::string::npos ||
-        h.find('.') != std::string::npos || w.size() > 6 || h.size() > 6)
-        return size;
+std::string roundedSize(int width, int height, int step) {
     auto round = [step](int v) { return v < step ? step : (v + step / 2) / step * step; };
-    return std::to_string(round(std::stoi(w))) + "x" + std::to_string(round(std::stoi(h)));
+    return std::to_string(round(width)) + "x" + std::to_string(round(height));
 }
 
 // The same for the source's own size, as a scale filter.
@@ -71,6 +69,71 @@ std::string roundedSourceSize(int step) {
     const std::string n = std::to_string(step), half = std::to_string(step / 2);
     return "scale='max(" + n + ",trunc((iw+" + half + ")/" + n + ")*" + n + ")':'max(" + n +
            ",trunc((ih+" + half + ")/" + n + ")*" + n + ")'";
+}
+
+
+// The panel field an old-syntax option carries; nullptr for the others.
+const char* optionField(const std::string& option) {
+    if (option == "-s") return kVideoSizeField;
+    if (option == "-b") return kVideoBitrateField;
+    if (option == "-ar") return kSampleRateField;
+    if (option == "-ab") return kAudioBitrateField;
+    if (option == "-ac") return kChannelField;
+    return nullptr;
+}
+
+// An ffmpeg bitrate of the old syntax in kbit/s: "128k", or bit/s without the k.
+NumberValue readBitrate(const char* field, const std::string& text, double minKbits,
+                        double maxKbits) {
+    const bool kilo = !text.empty() && text.back() == 'k';
+    NumberValue n = readNumber(field, text, kilo ? minKbits : minKbits * 1000,
+                               kilo ? maxKbits : maxKbits * 1000, 'k');
+    if (!kilo) n.value /= 1000;
+    return n;
+}
+
+// The audio values of a job: channels and sample rate (0: the source's),
+// bitrate in kbit/s (0: the encoder's default), and a filter that keeps the
+// source's sample rate among those that take the bitrate.
+struct AudioChoice {
+    int channels = 0;
+    int rate = 0;
+    double kbits = 0;
+    std::string rateFilter;
+};
+
+// Moves each audio value to the nearest one the encoder takes, with a note.
+void fitAudio(const std::string& encoder, AudioChoice& a, std::vector<std::string>& notes) {
+    const AudioCodecLimits* codec = audioCodecLimits(encoder);
+    if (!codec) return;
+    if (a.channels > codec->maxChannels) {
+        notes.push_back(adjustedNote(kChannelField, std::to_string(a.channels),
+                                     std::to_string(codec->maxChannels), encoder));
+        a.channels = codec->maxChannels;
+    }
+    if (a.rate > 0 && !codec->sampleRates.empty()) {
+        const int rate = nearestRate(codec->sampleRates, a.rate);
+        if (rate != a.rate)
+            notes.push_back(adjustedNote(kSampleRateField, std::to_string(a.rate),
+                                         std::to_string(rate), encoder));
+        a.rate = rate;
+    }
+    if (a.kbits <= 0 || !codec->bitrates) return;
+    // Without a sample rate: the bitrates of the highest one, and, for an
+    // encoder that would refuse it, the source's rate kept among those that
+    // take the bitrate chosen.
+    const int rate = a.rate > 0 ? a.rate : codec->sampleRates.back();
+    const double kbits = nearestValue(codec->bitrates(rate), a.kbits);
+    if (kbits != a.kbits)
+        notes.push_back(adjustedNote(kAudioBitrateField, numberText(a.kbits), numberText(kbits),
+                                     encoder));
+    a.kbits = kbits;
+    if (a.rate > 0 || !codec->refusesOtherBitrates) return;
+    const std::vector<int> rates = ratesTaking(*codec, kbits);
+    if (rates.size() == codec->sampleRates.size()) return;
+    a.rateFilter = "aformat=sample_rates=";
+    for (size_t i = 0; i < rates.size(); ++i)
+        a.rateFilter += (i ? "|" : "") + std::to_string(rates[i]);
 }
 
 }  // namespace
@@ -99,8 +162,11 @@ FfmpegJob convJob(const std::vector<std::string>& args) {
             haveInput = true;
             continue;
         }
-        if (i + 1 >= args.size()) {
-            job.error = "option " + a + " needs a value";
+        // An empty frame-rate field leaves -ofps followed by the next option.
+        bool nextKnown = false;
+        for (const char* v : valued) nextKnown = nextKnown || (i + 1 < args.size() && args[i + 1] == v);
+        if (i + 1 >= args.size() || nextKnown) {
+            job.error = a == "-ofps" ? emptyField(kFrameRateField) : "option " + a + " needs a value";
             return job;
         }
         const std::string& v = args[++i];
@@ -119,8 +185,9 @@ FfmpegJob convJob(const std::vector<std::string>& args) {
 
     auto& o = job.outputOptions;
     // Video.
+    std::string vcodec;
     if (ovc.empty() || ovc == "lavc") {
-        const std::string vcodec = lavc.count("vcodec") ? lavc["vcodec"] : "mpeg4";
+        vcodec = lavc.count("vcodec") ? lavc["vcodec"] : "mpeg4";
         if (vcodec != "mpeg4" && vcodec != "mpeg1video" && vcodec != "mpeg2video") {
             job.error = "unsupported video codec: " + vcodec;
             return job;
@@ -128,16 +195,42 @@ FfmpegJob convJob(const std::vector<std::string>& args) {
         o.insert(o.end(), {"-c:v", vcodec});
         // MPEG-1 knows 15 frames/s only as an extension.
         if (vcodec == "mpeg1video") o.insert(o.end(), {"-strict", "unofficial"});
-        if (lavc.count("vbitrate")) o.insert(o.end(), {"-b:v", kbits(lavc["vbitrate"])});
+        if (lavc.count("vbitrate")) {
+            // kbit/s up to 16000, bit/s above, as MEncoder reads it.
+            const NumberValue b = readNumber(kVideoBitrateField, lavc["vbitrate"], 4, 24000000);
+            if (!b.error.empty()) { job.error = b.error; return job; }
+            o.insert(o.end(), {"-b:v", kbits(lavc["vbitrate"])});
+        }
     } else if (ovc == "copy") {
         o.insert(o.end(), {"-c:v", "copy"});
     } else {
         job.error = "unsupported -ovc: " + ovc;
         return job;
     }
-    if (!ofps.empty()) o.insert(o.end(), {"-r", ofps});
+    if (!ofps.empty()) {
+        const NumberValue fps = readNumber(kFrameRateField, ofps, 1, 120);
+        if (!fps.error.empty()) { job.error = fps.error; return job; }
+        std::string rate = ofps;
+        double chosen = fps.value;
+        if (vcodec == "mpeg1video") {
+            const std::string nearest = nearestMpeg1FrameRate(fps.value, &chosen);
+            if (std::fabs(chosen - fps.value) > 1e-9) {
+                job.notes.push_back(adjustedNote(kFrameRateField, ofps, numberText(chosen), vcodec));
+                rate = nearest;
+            }
+        }
+        o.insert(o.end(), {"-r", rate});
+    }
 
-    // Audio.
+    // Audio: a bitrate the encoder takes, with a note when it is not the one given.
+    auto audioBitrate = [&](const std::string& encoder, const std::string& text) {
+        const NumberValue b = readNumber(kAudioBitrateField, text, 1, 1000);
+        if (!b.error.empty()) { job.error = b.error; return; }
+        AudioChoice audio{0, 0, b.value, {}};
+        fitAudio(encoder, audio, job.notes);
+        o.insert(o.end(), {"-b:a", (audio.kbits == b.value ? text : numberText(audio.kbits)) + "k"});
+        if (!audio.rateFilter.empty()) o.insert(o.end(), {"-af", audio.rateFilter});
+    };
     if (oac.empty() || oac == "mp3lame") {
         o.insert(o.end(), {"-c:a", "libmp3lame"});
         if (lame.count("preset")) {
@@ -146,8 +239,8 @@ FfmpegJob convJob(const std::vector<std::string>& args) {
             else if (p == "extreme") o.insert(o.end(), {"-q:a", "0"});
             else if (p == "standard") o.insert(o.end(), {"-q:a", "2"});
             else if (p == "medium") o.insert(o.end(), {"-q:a", "4"});
-            else if (isNumber(p)) o.insert(o.end(), {"-b:a", p + "k"});
-            else { job.error = "unsupported LAME preset: " + p; return job; }
+            else audioBitrate("libmp3lame", p);
+            if (!job.error.empty()) return job;
         }
     } else if (oac == "lavc") {
         const std::string acodec = lavc.count("acodec") ? lavc["acodec"] : "mp2";
@@ -155,8 +248,10 @@ FfmpegJob convJob(const std::vector<std::string>& args) {
             job.error = "unsupported audio codec: " + acodec;
             return job;
         }
-        o.insert(o.end(), {"-c:a", acodec == "mp3" ? "libmp3lame" : acodec});
-        if (lavc.count("abitrate")) o.insert(o.end(), {"-b:a", lavc["abitrate"] + "k"});
+        const std::string encoder = acodec == "mp3" ? "libmp3lame" : acodec;
+        o.insert(o.end(), {"-c:a", encoder});
+        if (lavc.count("abitrate")) audioBitrate(encoder, lavc["abitrate"]);
+        if (!job.error.empty()) return job;
     } else if (oac == "copy") {
         o.insert(o.end(), {"-c:a", "copy"});
     } else {
@@ -195,60 +290,116 @@ FfmpegJob coderJob(const std::vector<std::string>& args,
     job.output = rest.back();
     rest.pop_back();
 
-    std::string vcodec, size;
+    static const char* const valued[] = {"-i", "-s", "-vcodec", "-b", "-f",
+                                         "-acodec", "-ar", "-ab", "-ac"};
+    auto isOption = [](const std::string& a) {
+        for (const char* v : valued)
+            if (a == v) return true;
+        return a == "-y" || a == "-vn";
+    };
+    std::map<std::string, std::string> given;  // option -> value
+    std::vector<std::string> order;            // options in the order given
     bool haveInput = false, noVideo = false;
-    auto& o = job.outputOptions;
     for (size_t i = 0; i < rest.size(); ++i) {
         const std::string& a = rest[i];
         if (a == "-y") continue;  // always overwrite
         if (a == "-vn") {
-            o.push_back("-vn");
             noVideo = true;
+            order.push_back(a);
             continue;
         }
-        static const char* const valued[] = {"-i", "-s", "-vcodec", "-b", "-f",
-                                             "-acodec", "-ar", "-ab", "-ac"};
-        bool known = false;
-        for (const char* v : valued) known = known || a == v;
-        if (!known) { job.error = "unknown option: " + a; return job; }
-        if (i + 1 >= rest.size()) { job.error = "option " + a + " needs a value"; return job; }
+        if (!isOption(a)) { job.error = "unknown option: " + a; return job; }
+        // An empty panel field leaves its option followed by the next one.
+        if (i + 1 >= rest.size() || isOption(rest[i + 1])) {
+            const char* field = optionField(a);
+            job.error = field ? emptyField(field) : "option " + a + " needs a value";
+            return job;
+        }
         const std::string& v = rest[++i];
         if (a == "-i") {
             if (haveInput) { job.error = "more than one input file given"; return job; }
             job.input = v;
             haveInput = true;
-        } else if (a == "-s") {
-            size = v;
+            continue;
+        }
+        if (!given.count(a)) order.push_back(a);
+        given[a] = v;
+    }
+    if (!haveInput) { job.error = "no input file given (-i)"; return job; }
+
+    // The panel's values, read and checked.
+    const std::string vcodec = given.count("-vcodec") ? given["-vcodec"] : "";
+    NumberValue videoKbits, rate, audioKbits, channels;
+    SizeValue size;
+    if (given.count("-b")) videoKbits = readBitrate(kVideoBitrateField, given["-b"], 4, 100000);
+    if (given.count("-s")) size = readSize(given["-s"]);
+    if (given.count("-ar")) rate = readNumber(kSampleRateField, given["-ar"], 1000, 192000);
+    if (given.count("-ab")) audioKbits = readBitrate(kAudioBitrateField, given["-ab"], 1, 1000);
+    if (given.count("-ac")) channels = readNumber(kChannelField, given["-ac"], 0, 8);
+    for (const auto* v : {&videoKbits, &rate, &audioKbits, &channels})
+        if (!v->error.empty()) { job.error = v->error; return job; }
+    if (!size.error.empty()) { job.error = size.error; return job; }
+
+    // The audio encoder: the one named, or the container's own.
+    std::string acodec = given.count("-acodec") ? given["-acodec"] : "";
+    const std::string ext = extensionOf(job.output);
+    const std::string container = given.count("-f") ? given["-f"] : "";
+    std::string muxer = container;
+    if (acodec == "amr_nb") {
+        if (hasEncoder("libopencore_amrnb")) acodec = "libopencore_amrnb";
+        else job.ownAmrNb = true;
+        // ffmpeg's MP4 muxer has no AMR-NB; 3GPP is the MP4 form that carries it.
+        if (muxer.empty() && ext == ".mp4") muxer = "3gp";
+    }
+    AudioChoice audio{static_cast<int>(channels.value), static_cast<int>(std::lround(rate.value)),
+                      audioKbits.value, {}};
+    fitAudio(acodec.empty() ? defaultAudioEncoder(container, ext.empty() ? "" : ext.substr(1))
+                            : acodec,
+             audio, job.notes);
+    if (job.ownAmrNb && audioKbits.value > 0) job.amrNbKbits = audio.kbits;
+
+    auto& o = job.outputOptions;
+    if (job.ownAmrNb) o.insert(o.end(), {"-map", "0:v:0?", "-map", "1:a:0", "-c:a", "copy"});
+    for (const std::string& a : order) {
+        const std::string& v = given[a];
+        if (a == "-vn") {
+            o.push_back("-vn");
         } else if (a == "-vcodec") {
-            vcodec = v;
             o.insert(o.end(), {"-c:v", v});
         } else if (a == "-b") {
             o.insert(o.end(), {"-b:v", v});
+            // rv10 frames travel in RealMedia packets of under 64 KiB: bound
+            // each frame through the rate control's buffer.
+            if (vcodec == "rv10") o.insert(o.end(), {"-maxrate", v, "-bufsize", "480k"});
         } else if (a == "-f") {
             o.insert(o.end(), {"-f", v});
         } else if (a == "-acodec") {
-            if (v == "amr_nb") {
-                if (hasEncoder("libopencore_amrnb"))
-                    o.insert(o.end(), {"-c:a", "libopencore_amrnb"});
-                else  // same rate, channels and bitrate, in AAC-LC
-                    o.insert(o.end(), {"-c:a", "aac", "-profile:a", "aac_low"});
-            } else {
-                o.insert(o.end(), {"-c:a", v});
-            }
+            if (!job.ownAmrNb) o.insert(o.end(), {"-c:a", acodec});
+        } else if (job.ownAmrNb) {
+            continue;  // the AMR-NB stream is made at 8000 Hz, mono
         } else if (a == "-ar") {
-            o.insert(o.end(), {"-ar", v});
+            o.insert(o.end(), {"-ar", audio.rate == std::lround(rate.value) ? v
+                                                                          : std::to_string(audio.rate)});
         } else if (a == "-ab") {
-            o.insert(o.end(), {"-b:a", v});
+            o.insert(o.end(), {"-b:a", audio.kbits == audioKbits.value ? v
+                                                                       : numberText(audio.kbits) + "k"});
         } else if (a == "-ac") {
             // 0 channels (a typed, not picked, channel field) means: keep the source's.
-            if (v != "0") o.insert(o.end(), {"-ac", v});
+            if (audio.channels > 0) o.insert(o.end(), {"-ac", std::to_string(audio.channels)});
         }
     }
-    if (!haveInput) { job.error = "no input file given (-i)"; return job; }
-    if (!size.empty())
-        o.insert(o.end(), {"-s", roundedSize(size, sizeStep(vcodec))});
-    else if (!noVideo)
-        o.insert(o.end(), {"-vf", roundedSourceSize(sizeStep(vcodec))});
+    if (!audio.rateFilter.empty() && !job.ownAmrNb) o.insert(o.end(), {"-af", audio.rateFilter});
+    if (muxer != container) o.insert(o.end(), {"-f", muxer});
+    const int step = sizeStep(vcodec);
+    if (given.count("-s")) {
+        const std::string rounded = roundedSize(size.width, size.height, step);
+        if (rounded != given["-s"])
+            job.notes.push_back(adjustedNote(kVideoSizeField, given["-s"], rounded,
+                                             vcodec.empty() ? "视频编码器" : vcodec));
+        o.insert(o.end(), {"-s", rounded});
+    } else if (!noVideo) {
+        o.insert(o.end(), {"-vf", roundedSourceSize(step)});
+    }
     return job;
 }
 
@@ -256,9 +407,16 @@ std::vector<std::string> ffmpegArguments(const FfmpegJob& job) {
     std::vector<std::string> a = {"-hide_banner", "-nostdin", "-nostats", "-loglevel",
                                   "level+info", "-progress", "pipe:1", "-stats_period",
                                   "0.1", "-y", "-i", "file:" + job.input};
+    for (const std::string& extra : job.extraInputs) a.insert(a.end(), {"-i", "file:" + extra});
     a.insert(a.end(), job.outputOptions.begin(), job.outputOptions.end());
     a.push_back("file:" + job.output);
     return a;
+}
+
+std::string noteLines(const std::string& program, const FfmpegJob& job) {
+    std::string text;
+    for (const std::string& note : job.notes) text += program + ": " + note + "\n";
+    return text;
 }
 
 }  // namespace tessaro

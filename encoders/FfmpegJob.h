@@ -13,22 +13,35 @@ struct FfmpegJob {
     std::string output;                      // path as given, no protocol prefix
     std::vector<std::string> outputOptions;  // ffmpeg options placed before the output
     std::string error;                       // non-empty: the options could not be understood
+    std::vector<std::string> notes;          // values used in place of those given, a line each
+    // The audio is AMR-NB that coder2 encodes itself: the options map the
+    // video of the input and the audio of a second input, an AMR-NB stream
+    // of this bitrate that the caller makes and names in extraInputs.
+    bool ownAmrNb = false;
+    double amrNbKbits = 12.2;
+    std::vector<std::string> extraInputs;  // inputs after the first, as given
 };
 
 // Translates MEncoder-style options (input path, -oac, -lameopts, -ovc,
-// -lavcopts given once or more, -ofps, -of, -lavfopts, -o) into an ffmpeg job.
+// -lavcopts given once or more, -ofps, -of, -lavfopts, -o) into an ffmpeg job,
+// with the same handling of the panel's values as coderJob.
 FfmpegJob convJob(const std::vector<std::string>& args);
 
 // Translates FFmpeg-style options of the old syntax (-i, -y, -s, -vcodec, -b,
 // -f, -acodec, -ar, -ab, -ac, -vn, output last) into current ffmpeg options.
 // hasEncoder tells whether the installed ffmpeg has an encoder of that name;
-// it is asked only when a codec needs a substitute (amr_nb).
+// it is asked only when a codec needs a substitute (amr_nb). Values a codec
+// cannot take are replaced by the nearest it can, with a line in notes;
+// values that are no usable number fail the job with a reason in Chinese.
 FfmpegJob coderJob(const std::vector<std::string>& args,
                    const std::function<bool(const std::string&)>& hasEncoder);
 
 // The full ffmpeg argument vector (without the program path) for a job:
 // quiet logging with level prefixes, machine-readable progress on stdout,
-// overwrite, and both paths behind the "file:" protocol.
+// overwrite, and every path behind the "file:" protocol.
 std::vector<std::string> ffmpegArguments(const FfmpegJob& job);
+
+// The job's notes, one line each behind the program's name ("" when none).
+std::string noteLines(const std::string& program, const FfmpegJob& job);
 
 }  // namespace tessaro

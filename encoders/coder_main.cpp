@@ -1,8 +1,10 @@
 // coder and coder2: front ends in the old FFmpeg option syntax over the
 // system's ffmpeg. The same source builds both; TESSARO_ENCODER_NAME names it.
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "encoders/AmrNbTrack.h"
 #include "encoders/EncoderRun.h"
 #include "encoders/FfmpegJob.h"
 #include "encoders/FfmpegProcess.h"
@@ -13,6 +15,7 @@ int main(int argc, char** argv) {
         const std::string ffmpeg = tessaro::findOnPath("ffmpeg");
         return !ffmpeg.empty() && tessaro::ffmpegHasEncoder(ffmpeg, name);
     };
-    return tessaro::runEncoder(TESSARO_ENCODER_NAME, tessaro::coderJob(args, hasEncoder),
-                               tessaro::ProgressForm::DurationTime);
+    const tessaro::FfmpegJob job = tessaro::coderJob(args, hasEncoder);
+    std::fputs(tessaro::noteLines(TESSARO_ENCODER_NAME, job).c_str(), stdout);
+    return tessaro::runCoderJob(TESSARO_ENCODER_NAME, job);
 }

@@ -1,4 +1,5 @@
 // conv: MEncoder-style front end over the system's ffmpeg.
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -7,5 +8,7 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return tessaro::runEncoder("conv", tessaro::convJob(args), tessaro::ProgressForm::Percent);
+    const tessaro::FfmpegJob job = tessaro::convJob(args);
+    std::fputs(tessaro::noteLines("conv", job).c_str(), stdout);
+    return tessaro::runEncoder("conv", job, tessaro::ProgressForm::Percent);
 }

@@ -45,6 +45,9 @@ QComboBox* makeCombo(QWidget* parent, const char* name, const std::vector<std::s
     combo->setObjectName(name);
     combo->setEditable(editable);
     combo->setInsertPolicy(QComboBox::NoInsert);
+    // Typed text reaches the commands as typed: no completion ("150" would
+    // become "1500").
+    if (editable) combo->setCompleter(nullptr);
     for (const std::string& entry : list) combo->addItem(QString::fromStdString(entry));
     combo->setToolTip(tooltip);
     combo->setGeometry(rect);

@@ -20,7 +20,9 @@
 
 #include "encoders/EncoderProgress.h"
 #include "engine/CommandLineText.h"
+#include "engine/Commands.h"
 #include "engine/DOSOutputs.h"
+#include "encoders/FfmpegIdentity.h"
 #include "encoders/FfmpegJob.h"
 #include "encoders/FfmpegProcess.h"
 
@@ -295,36 +297,48 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CoderJobTest, TranslatesTheDesignedTemplates) {
     const auto noAmr = [](const std::string&) { return false; };
     const auto amr = [](const std::string& n) { return n == "libopencore_amrnb"; };
+    const std::string scale16 = "scale='max(16,trunc((iw+8)/16)*16)':'max(16,trunc((ih+8)/16)*16)'";
     struct Row {
         const char* text;
         bool amrAvailable;
         Args expected;
+        size_t notes = 0;
     } rows[] = {
+        // rv10 frames are bounded through the rate control's buffer
         {"-i /t/tmp.mp4 -y -vcodec rv10 -b 1200k -f rm  -ab 128k -ac 2 o.rmvb", false,
-         {"-c:v", "rv10", "-b:v", "1200k", "-f", "rm", "-b:a", "128k", "-ac", "2", "-vf",
-          "scale='max(16,trunc((iw+8)/16)*16)':'max(16,trunc((ih+8)/16)*16)'"}},
+         {"-c:v", "rv10", "-b:v", "1200k", "-maxrate", "1200k", "-bufsize", "480k", "-f", "rm",
+          "-b:a", "128k", "-ac", "2", "-vf", scale16}},
         {"-i /t/tmp.mp4 -y -s 320x180 -vcodec rv10 -b 600k -f rm -ar 44100 -ab 320k -ac 0 o.rm",
          false,
-         {"-c:v", "rv10", "-b:v", "600k", "-f", "rm", "-ar", "44100", "-b:a", "320k", "-s",
-          "320x176"}},
+         {"-c:v", "rv10", "-b:v", "600k", "-maxrate", "600k", "-bufsize", "480k", "-f", "rm", "-ar",
+          "44100", "-b:a", "320k", "-s", "320x176"}, 1},
         {"-i /t/tmp.mp4 -y -s 176x144 -ac 2 -ar 48000 -ab 128k o.mov", false,
          {"-ac", "2", "-ar", "48000", "-b:a", "128k", "-s", "176x144"}},
         // odd sizes, typed or the source's, become even
         {"-i /t/tmp.mp4 -y -s 321x241 -ac 2 -ar 48000 -ab 128k o.mov", false,
-         {"-ac", "2", "-ar", "48000", "-b:a", "128k", "-s", "322x242"}},
+         {"-ac", "2", "-ar", "48000", "-b:a", "128k", "-s", "322x242"}, 1},
         {"-i /t/tmp.mp4 -y -ac 2 -ar 48000 -ab 128k o.mov", false,
          {"-ac", "2", "-ar", "48000", "-b:a", "128k", "-vf",
           "scale='max(2,trunc((iw+1)/2)*2)':'max(2,trunc((ih+1)/2)*2)'"}},
-        {"-i /t/tmp.mp4 -y -s 320x240 -vcodec mpeg4 -acodec amr_nb -ac 1 -ar 8000 -ab 12.2k o.3gp",
+        // AMR-NB made by coder2 itself comes in as a second input; MP4 is written as 3GPP
+        {"-i /t/tmp.mp4 -y -s 320x240 -vcodec mpeg4 -acodec amr_nb -ac 1 -ar 8000 -ab 12.2k o.mp4",
          false,
-         {"-c:v", "mpeg4", "-c:a", "aac", "-profile:a", "aac_low", "-ac", "1", "-ar", "8000",
-          "-b:a", "12.2k", "-s", "320x240"}},
+         {"-map", "0:v:0?", "-map", "1:a:0", "-c:a", "copy", "-c:v", "mpeg4", "-f", "3gp", "-s",
+          "320x240"}},
         {"-i /t/tmp.mp4 -y -s 320x240 -vcodec mpeg4 -acodec amr_nb -ac 1 -ar 8000 -ab 12.2k o.3gp",
          true,
          {"-c:v", "mpeg4", "-c:a", "libopencore_amrnb", "-ac", "1", "-ar", "8000", "-b:a",
           "12.2k", "-s", "320x240"}},
         {"-i in.flv -y -vn -ar 48000 -ab 320k -ac 2 -o.mp3", false,
          {"-vn", "-ar", "48000", "-b:a", "320k", "-ac", "2"}},
+        // values the codec cannot take: the nearest it can, with a note each
+        {"-i in.flv -y -vn -ar 12050 -ab 320k -ac 2 o.mp3", false,
+         {"-vn", "-ar", "12000", "-b:a", "64k", "-ac", "2"}, 2},
+        {"-i in.flv -y -vn -ar 8000 -ab 10.2k -ac 1 o.mp3", false,
+         {"-vn", "-ar", "8000", "-b:a", "8k", "-ac", "1"}, 1},
+        {"-i a -y -s 320x240 -vcodec rv10 -b 150k -f rm -ar 22050 -ab 12.2k -ac 1 o.rm", false,
+         {"-c:v", "rv10", "-b:v", "150k", "-maxrate", "150k", "-bufsize", "480k", "-f", "rm", "-ar",
+          "32000", "-b:a", "32k", "-ac", "1", "-s", "320x240"}, 2},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
@@ -332,6 +346,8 @@ TEST(CoderJobTest, TranslatesTheDesignedTemplates) {
             tessaro::coderJob(tessaro::splitCommandLine(row.text), row.amrAvailable ? +amr : +noAmr);
         EXPECT_EQ(job.error, "");
         EXPECT_EQ(job.outputOptions, row.expected);
+        EXPECT_EQ(job.notes.size(), row.notes);
+        EXPECT_EQ(job.ownAmrNb, row.expected.front() == "-map");
         const Args full = tessaro::ffmpegArguments(job);
         EXPECT_EQ(full.back().rfind("file:", 0), 0u);
         EXPECT_EQ(std::count(full.begin(), full.end(), "file:" + job.input), 1);
@@ -339,6 +355,84 @@ TEST(CoderJobTest, TranslatesTheDesignedTemplates) {
     EXPECT_FALSE(tessaro::coderJob({"-i", "a", "-qscale", "3", "o.avi"}, noAmr).error.empty());
     EXPECT_FALSE(tessaro::coderJob({"-y", "o.avi"}, noAmr).error.empty());
     EXPECT_FALSE(tessaro::coderJob({}, noAmr).error.empty());
+}
+
+// conv's values: the nearest MPEG-1 frame rate and audio bitrate, and the
+// sample rates kept to those that take a bitrate of MPEG-1 audio only.
+TEST(ConvJobValuesTest, TakesTheNearestAcceptedValue) {
+    const std::string mpg = "in.flv -oac lavc -lavcopts acodec=mp2:abitrate=%BR -ovc lavc -lavcopts "
+                            "vcodec=mpeg1video:vbitrate=600:vpass=1 -ofps %F -of lavf -o o.mpg";
+    const std::string hd = "in.flv -oac mp3lame -lameopts preset=%BR -ovc lavc -lavcopts "
+                           "vcodec=mpeg4:vbitrate=1200 -of avi -o o.mp4";
+    struct Row {
+        std::string base, br, f;
+        Args pieces;  // consecutive output options expected
+        size_t notes;
+    } rows[] = {
+        {mpg, "64", "24", {"-r", "24", "-c:a", "mp2", "-b:a", "64k", "-f"}, 0},
+        {mpg, "12.2", "23", {"-r", "24000/1001", "-c:a", "mp2", "-b:a", "32k", "-f"}, 2},
+        {mpg, "320", "15", {"-r", "15", "-c:a", "mp2", "-b:a", "320k", "-af",
+                            "aformat=sample_rates=32000|44100|48000"}, 0},
+        {hd, "10.2", "", {"-c:a", "libmp3lame", "-b:a", "32k", "-f"}, 1},
+        {hd, "64", "", {"-c:a", "libmp3lame", "-b:a", "64k", "-f"}, 0},
+    };
+    for (const Row& row : rows) {
+        std::string text = std::regex_replace(row.base, std::regex("%BR"), row.br);
+        text = std::regex_replace(text, std::regex("%F"), row.f);
+        SCOPED_TRACE(text);
+        const FfmpegJob job = tessaro::convJob(tessaro::splitCommandLine(text));
+        EXPECT_EQ(job.error, "");
+        EXPECT_NE(std::search(job.outputOptions.begin(), job.outputOptions.end(), row.pieces.begin(),
+                              row.pieces.end()),
+                  job.outputOptions.end());
+        EXPECT_EQ(job.notes.size(), row.notes);
+    }
+}
+
+// Nonsense typed into any field that reaches an encoder fails the job with a
+// reason that names the field (and the text, when there is one).
+TEST(PanelValuesTest, NonsenseFailsWithTheFieldNamed) {
+    using tessaro::ParameterTexts;
+    const tessaro::CommandPaths paths{"/app", "/in.flv", "/out", "/t/tmp-1.mp4"};
+    struct Field {
+        int format;
+        const char* caption;
+        std::string ParameterTexts::*member;
+    } fields[] = {
+        {tessaro::kMpg, "视频比特率", &ParameterTexts::videoBitrate},
+        {tessaro::kMpg, "帧率", &ParameterTexts::frameRate},
+        {tessaro::kAvi, "声音比特率", &ParameterTexts::audioBitrate},
+        {tessaro::kMp4Hd, "声音比特率", &ParameterTexts::audioBitrate},
+        {tessaro::kRmvb, "视频尺寸", &ParameterTexts::videoSize},
+        {tessaro::kRm, "视频比特率", &ParameterTexts::videoBitrate},
+        {tessaro::kRm, "声音频率", &ParameterTexts::sampleRate},
+        {tessaro::kRmvb, "声音比特率", &ParameterTexts::audioBitrate},
+        {tessaro::kMov, "视频尺寸", &ParameterTexts::videoSize},
+        {tessaro::k3gp, "视频尺寸", &ParameterTexts::videoSize},
+        {tessaro::kMp3, "声音频率", &ParameterTexts::sampleRate},
+        {tessaro::kMp3, "声音比特率", &ParameterTexts::audioBitrate},
+    };
+    const auto noAmr = [](const std::string&) { return false; };
+    for (const Field& field : fields) {
+        for (const std::string typed : {"abc", "0", "-5", "99999999", "320x", ""}) {
+            ParameterTexts p = tessaro::withFormatDefaults(field.format, {"128", "29", "320x240",
+                                                                          "48000", "320", 1});
+            if (field.member != &ParameterTexts::videoSize) p.videoSize = "320x240";
+            p.*field.member = typed;
+            const bool two = tessaro::isTwoStage(field.format);
+            const std::string command = two ? tessaro::stageTwoCommand(field.format, paths, p)
+                                            : tessaro::stageOneCommand(field.format, paths, p);
+            SCOPED_TRACE(command);
+            Args args = tessaro::splitCommandLine(command);
+            args.erase(args.begin());
+            const bool conv = !two && field.format != tessaro::kMp3;
+            const FfmpegJob job = conv ? tessaro::convJob(args) : tessaro::coderJob(args, noAmr);
+            EXPECT_NE(job.error.find(field.caption), std::string::npos) << job.error;
+            if (!typed.empty()) {
+                EXPECT_NE(job.error.find("“" + typed), std::string::npos) << job.error;
+            }
+        }
+    }
 }
 
 TEST(EncoderProgressTest, FixedForms) {
@@ -372,22 +466,16 @@ TEST_P(DesignedCommands, ProduceTheFormat) {
     const std::string final = out("clip-" + std::to_string(f) + (chosen ? "s" : "") + ext[f]);
     const std::string IN = s_flv;
 
-    RunResult one;
-    if (f == 2 || f == 3) {
-        one = runCommandText(kApp + "/data/conv " + Q + IN + Q +
-                             " -oac lavc -lavcopts acodec=mp2:abitrate=64 -ovc lavc -lavcopts "
-                             "vcodec=mpeg1video:vbitrate=600:vpass=1 -ofps 24 -of lavf -lavfopts "
-                             "format=yuv4mpeg -o " + Q + final + Q);
-    } else if (f == 4) {
-        one = runCommandText(kApp + "/data/conv " + Q + IN + Q +
-                             " -oac mp3lame -lameopts preset=320 -ovc lavc -lavcopts "
-                             "vcodec=mpeg4:vbitrate=1200 -of avi -o " + Q + final + Q);
-    } else if (f == 8) {
-        one = runCommandText(kApp + "/data/coder -i " + Q + IN + Q + " -y -vn -ar 48000 -ab 320k -ac " +
-                             (chosen ? "1" : "2") + " " + Q + final + Q);
-    } else {
-        one = runCommandText(stageOne(IN));
+    // The commands as the batch builds them, from the format's defaults.
+    tessaro::ParameterTexts p =
+        tessaro::withFormatDefaults(f, {"128", "29", "320x240", "48000", "320", 1});
+    if (chosen) {
+        p.videoSize = S;
+        p.videoBitrate = "600";
+        if (f == 8) p.channelPosition = 0;
     }
+    const tessaro::CommandPaths paths{kApp, IN, final, intermediate()};
+    const RunResult one = runCommandText(tessaro::stageOneCommand(f, paths, p));
     ASSERT_EQ(one.exitCode, 0) << one.output;
     if (f == 8) {
         expectDurationTimeProgress(one.output);
@@ -405,19 +493,7 @@ TEST_P(DesignedCommands, ProduceTheFormat) {
     }
     expectFile(intermediate(), {"mp4", "isom", "mpeg4", "mp3", 320, 240});
 
-    const std::string T = kApp + "/data/", TMP = intermediate();
-    std::string cmd;
-    if (f == 0 || f == 1) {
-        cmd = chosen ? "coder -i " + TMP + " -y -s " + S + " -vcodec rv10 -b 600k -f rm -ar 44100 -ab 320k -ac 2 "
-                     : "coder -i " + TMP + " -y -vcodec rv10 -b 1200k -f rm  -ab 128k -ac 2 ";
-    } else if (f == 5) {
-        cmd = chosen ? "coder -i " + TMP + " -y -s " + S + " -ac 2 -ar 48000 -ab 128k "
-                     : "coder -i " + TMP + " -y -ac 2 -ar 48000 -ab 128k ";
-    } else {
-        cmd = "coder2 -i " + TMP + " -y -s " + (chosen ? S : "320x240") +
-              " -vcodec mpeg4 -acodec amr_nb -ac 1 -ar 8000 -ab 12.2k ";
-    }
-    const RunResult two = runCommandText(T + cmd + Q + final + Q);
+    const RunResult two = runCommandText(tessaro::stageTwoCommand(f, paths, p));
     ASSERT_EQ(two.exitCode, 0) << two.output;
     expectDurationTimeProgress(two.output);
     const int w = chosen ? 176 : (f >= 6 ? 320 : 0), h = chosen ? 144 : (f >= 6 ? 240 : 0);
@@ -426,7 +502,7 @@ TEST_P(DesignedCommands, ProduceTheFormat) {
     else if (f == 5)
         expectFile(final, {"mov", "qt", "h264", "aac", w, h, 48000, 2});
     else
-        expectFile(final, {"mp4", f == 6 ? "isom" : "3gp", "mpeg4", "aac|amr_nb", w, h, 8000, 1});
+        expectFile(final, {"mp4", "3gp", "mpeg4", "amr_nb", w, h, 8000, 1});  // 3GPP carries AMR-NB
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -495,4 +571,30 @@ TEST_F(EncoderRuns, FailuresExitNonZeroWithOneReason) {
     }
     const RunResult noPath = runArgv({kApp + "/data/coder", "-i", s_flv, out("x.mp3")}, {"PATH=/nonexistent"});
     EXPECT_NE(noPath.output.find("ffmpeg was not found"), std::string::npos) << noPath.output;
+}
+
+// The encoder-list cache's key changes with the libavcodec ffmpeg loads,
+// though the ffmpeg file stays the same (libavcodec-extra swapped in or out).
+TEST(FfmpegIdentityTest, FollowsTheLoadedLibavcodec) {
+    const fs::path dir = fs::temp_directory_path() / ("tessaro-identity-" + std::to_string(getpid()));
+    fs::create_directories(dir / "bin");
+    fs::create_directories(dir / "lib");
+    const std::string ffmpeg = (dir / "bin/ffmpeg").string();
+    std::ofstream(ffmpeg, std::ios::binary) << std::string("\x7f" "ELF\0libavutil.so.57\0libavcodec.so.59\0x", 40);
+    const char* old = std::getenv("LD_LIBRARY_PATH");
+    const std::string saved = old ? old : "";
+    setenv("LD_LIBRARY_PATH", (dir / "lib").c_str(), 1);
+    EXPECT_EQ(tessaro::linkedLibavcodec(ffmpeg), "libavcodec.so.59");
+    std::ofstream(dir / "lib/libavcodec.so.59") << "plain";
+    const std::string before = tessaro::ffmpegIdentity(ffmpeg);
+    std::ofstream(dir / "lib/libavcodec.so.59") << "with more encoders";
+    const std::string after = tessaro::ffmpegIdentity(ffmpeg);
+    EXPECT_NE(before, after);
+    EXPECT_NE(after.find((dir / "lib/libavcodec.so.59").string()), std::string::npos) << after;
+    EXPECT_EQ(before.substr(0, before.find('\t', ffmpeg.size() + 1)),
+              after.substr(0, after.find('\t', ffmpeg.size() + 1)));
+    if (old) setenv("LD_LIBRARY_PATH", saved.c_str(), 1);
+    else unsetenv("LD_LIBRARY_PATH");
+    EXPECT_EQ(tessaro::ffmpegIdentity((dir / "none").string()), "");
+    fs::remove_all(dir);
 }

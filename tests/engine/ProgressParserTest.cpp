@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 namespace tessaro {
 namespace {
 
@@ -143,6 +145,22 @@ TEST(ProgressParserTest, ScanPumpsAtMostEveryFewMilliseconds) {
     // 200 scans of 1024 positions finish in far less than the pump interval
     // each; the pump is not called per position.
     EXPECT_LT(pump.calls, 50);
+
+    // A long scan does pump, about once per interval: never less than once
+    // per three intervals on average.
+    const std::string longChunk(40 * 1024 * 1024, 'x');
+    for (int stage = 1; stage <= 2; ++stage) {
+        SCOPED_TRACE(stage);
+        CountingPump counted;
+        const auto start = std::chrono::steady_clock::now();
+        if (stage == 1) stageOneProgress(longChunk, mark, &counted);
+        else stageTwoProgress(longChunk, mark, duration, &counted);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        const auto intervals = static_cast<int>(elapsed / kPumpInterval);
+        EXPECT_GE(intervals, 3) << "the scan is too quick to tell";
+        EXPECT_GE(counted.calls, intervals / 3);
+        EXPECT_LE(counted.calls, intervals + 1);
+    }
 }
 
 }  // namespace

@@ -25,8 +25,11 @@
 #include <fstream>
 #include <functional>
 
+#include <QTest>
+
 #include "FakeDialogs.h"
 #include "MouseHelpers.h"
+#include "engine/Commands.h"
 #include "engine/Platform.h"
 #include "shell/ImageButton.h"
 #include "shell/LinkLabel.h"
@@ -434,6 +437,50 @@ TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
     EXPECT_EQ(opened.back().scheme(), "file");
     EXPECT_EQ(played.size(), 1u);
     EXPECT_EQ(ended, 0);
+}
+
+// Typed into each editable combo by keys and left: the text stays as typed
+// (a prefix of a list entry included) and reaches the command unchanged.
+TEST_F(frmMainTest, TypedValuesReachTheCommandAsTyped) {
+    auto w = load();
+    w->activateWindow();  // completion works only in the active window
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->cmbOF->setCurrentIndex(kRmvb);
+    emit w->cmbOF->activated(kRmvb);
+    struct Row {
+        QComboBox* combo;
+        QString typed;
+        std::string piece;  // what the RMVB chosen-size command then holds
+    } rows[] = {
+        {w->cmbVB, "150", "-b 150k "},  {w->cmbVB, "", "-b k "},
+        {w->cmbS, "320x", "-s 320x "},  {w->cmbS, "12", "-s 12 "},
+        {w->cmbR, "2", "-ar 2 "},       {w->cmbR, "abc", "-ar abc "},
+        {w->cmbBR, "1", "-ab 1k "},     {w->cmbBR, "-5", "-ab -5k "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.typed.toStdString());
+        if (row.combo != w->cmbS) w->cmbS->setCurrentIndex(w->cmbS->findText("320x240"));
+        row.combo->setFocus();
+        row.combo->lineEdit()->selectAll();
+        QTest::keyClick(row.combo->lineEdit(), Qt::Key_Delete);
+        QTest::keyClicks(row.combo->lineEdit(), row.typed);
+        QTest::keyClick(row.combo->lineEdit(), Qt::Key_Tab);  // leave the field
+        EXPECT_EQ(row.combo->currentText().toStdString(), row.typed.toStdString());
+        const std::string command = stageTwoCommand(
+            kRmvb, {"/app", "/in.flv", "/out.rmvb", "/t/tmp-1.mp4"}, w->parameters());
+        EXPECT_NE(command.find(row.piece), std::string::npos) << command;
+    }
+    // The frame rate reaches the MPG stage one the same way.
+    w->cmbOF->setCurrentIndex(kMpg);
+    emit w->cmbOF->activated(kMpg);
+    w->cmbF->setFocus();
+    w->cmbF->lineEdit()->selectAll();
+    QTest::keyClicks(w->cmbF->lineEdit(), "2");
+    QTest::keyClick(w->cmbF->lineEdit(), Qt::Key_Tab);
+    EXPECT_EQ(w->cmbF->currentText().toStdString(), "2");
+    EXPECT_NE(stageOneCommand(kMpg, {"/app", "/in.flv", "/out.mpg", ""}, w->parameters())
+                  .find(" -ofps 2 "),
+              std::string::npos);
 }
 
 // Stopping, closing and exiting while a batch runs: each asks first, and a
