@@ -4,8 +4,14 @@
 
 #include "encoders/EncoderRun.h"
 #include "encoders/FfmpegJob.h"
+#include "encoders/IntermediateJob.h"
+#include "engine/Platform.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return tessaro::runEncoder("conv", tessaro::convJob(args), tessaro::ProgressForm::Percent);
+    const tessaro::FfmpegJob job = tessaro::convJob(args);
+    // Only stage two reads the intermediate: it keeps the source's streams.
+    if (job.error.empty() && tessaro::platform::isIntermediateFile(job.output))
+        return tessaro::runIntermediate("conv", job);
+    return tessaro::runEncoder("conv", job, tessaro::ProgressForm::Percent);
 }

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@
 #include "engine/DOSOutputs.h"
 #include "encoders/FfmpegJob.h"
 #include "encoders/FfmpegProcess.h"
+#include "encoders/IntermediateJob.h"
 
 namespace fs = std::filesystem;
 using tessaro::FfmpegJob;
@@ -495,4 +497,101 @@ TEST_F(EncoderRuns, FailuresExitNonZeroWithOneReason) {
     }
     const RunResult noPath = runArgv({kApp + "/data/coder", "-i", s_flv, out("x.mp3")}, {"PATH=/nonexistent"});
     EXPECT_NE(noPath.output.find("ffmpeg was not found"), std::string::npos) << noPath.output;
+}
+
+// ---- the intermediate -------------------------------------------------------
+
+TEST(IntermediateJobTest, CopiesWhatTheSourceAllowsAndEncodesTheRest) {
+    const tessaro::SourceStreams probed = tessaro::parseSourceStreams(
+        "codec_name=mp3\ncodec_type=audio\ncodec_type=video\nwidth=320\nheight=241\n"
+        "codec_name=bin_data\ncodec_type=data\nformat_name=mov,mp4,m4a,3gp,3g2,mj2\n");
+    EXPECT_EQ(probed.container, "mov,mp4,m4a,3gp,3g2,mj2");
+    EXPECT_EQ(probed.video, Args{""});  // no decoder: no codec name
+    EXPECT_EQ(probed.audio, Args{"mp3"});
+    EXPECT_TRUE(probed.oddSize);
+
+    const Args copyV = {"-c:v", "copy"}, copyA = {"-c:a", "copy"}, pcm = {"-c:a", "pcm_s16le"},
+               x264 = {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "12"},
+               mpeg4 = {"-c:v", "mpeg4", "-q:v", "2"};
+    struct Row {
+        const char* what;
+        tessaro::SourceStreams source;
+        bool copyAllowed;
+        const char* encoder;
+        Args video, audio;
+    } rows[] = {
+        {"Sorenson FLV", {"flv", {"flv1"}, {"mp3"}}, true, "libx264", copyV, copyA},
+        {"H.264 MP4", {"mov,mp4,m4a,3gp,3g2,mj2", {"h264"}, {"aac"}}, true, "libx264", copyV, copyA},
+        {"AVI has no timestamps to keep", {"avi", {"mpeg4"}, {"mp3"}}, true, "libx264", x264, pcm},
+        {"VP6 FLV", {"flv", {"vp6f"}, {"mp3"}}, true, "libx264", x264, copyA},
+        {"Nellymoser FLV", {"flv", {"flv1"}, {"nellymoser"}}, true, "libx264", copyV, pcm},
+        {"one odd audio stream of two", {"matroska,webm", {"h264"}, {"aac", ""}}, true, "libx264", copyV, pcm},
+        {"copy refused", {"flv", {"flv1"}, {"mp3"}}, false, "libx264", x264, pcm},
+        {"odd frame size", {"avi", {"mpeg4"}, {"mp3"}, true}, true, "libx264", mpeg4, pcm},
+        {"no x264", {"avi", {"mpeg4"}, {"mp3"}}, true, "mpeg4", mpeg4, pcm},
+        {"nothing known", {}, true, "libx264", x264, pcm},
+    };
+    const FfmpegJob designed = tessaro::convJob({"in.flv", "-o", "/t/tmp-1.mp4"});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const FfmpegJob job = tessaro::intermediateJob(designed, row.source, row.copyAllowed, row.encoder);
+        Args expected = {"-sn", "-dn"};
+        expected.insert(expected.end(), row.video.begin(), row.video.end());
+        expected.insert(expected.end(), row.audio.begin(), row.audio.end());
+        const bool quickTime = row.copyAllowed && row.source.container.rfind("mov,", 0) == 0;
+        expected.insert(expected.end(), {"-f", quickTime ? "mov" : "nut"});
+        EXPECT_EQ(job.outputOptions, expected);
+        EXPECT_EQ(job.input, "in.flv");
+        EXPECT_EQ(job.output, "/t/tmp-1.mp4");
+    }
+}
+
+// conv told to write an intermediate (recognised by its path) keeps the
+// source's streams, and stage two reads the file back by its content into
+// the same final file as from the source itself.
+TEST_F(EncoderRuns, IntermediateKeepsTheSourceForStageTwo) {
+    const std::string folder = "/tmp/tessaro-" + std::to_string(getuid());
+    ::mkdir(folder.c_str(), 0700);
+    const std::string TMP = folder + "/tmp-" + std::to_string(getpid()) + ".mp4";
+    const std::string avi = out("clip.avi"), mp4 = out("clip29.mp4"), flv = out("clip29.flv");
+    for (const Args& make : {Args{"-i", s_flv, "-c:v", "mpeg4", "-c:a", "pcm_s16le", avi},
+                             Args{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=30000/1001:duration=10",
+                                  "-f", "lavfi", "-i", "sine=sample_rate=22050:duration=10",
+                                  "-c:v", "libx264", "-c:a", "aac", "-shortest", mp4},
+                             Args{"-i", mp4, "-c", "copy", flv}}) {
+        Args argv = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y"};
+        argv.insert(argv.end(), make.begin(), make.end());
+        const RunResult r = runArgv(argv);
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+    }
+    struct Row {
+        std::string source, container, vcodec, acodec;
+    } rows[] = {{s_flv, "nut", "flv1", "mp3"},
+                {mp4, "mov", "h264", "aac"},
+                {flv, "nut", "h264", "aac"},
+                {avi, "nut", "h264", "pcm_s16le"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.source);
+        const RunResult one = runCommandText(kApp + "/data/conv " + Q + row.source + Q +
+                                             " -oac mp3lame -lameopts preset=320 -ovc lavc -lavcopts"
+                                             " vcodec=mpeg4:vbitrate=1200 -of avi -o " + TMP);
+        ASSERT_EQ(one.exitCode, 0) << one.output;
+        expectPercentProgress(one.output);
+        expectFile(TMP, {row.container, "", row.vcodec, row.acodec});
+
+        // Frame rate, size, sample rate and channels as from the source itself.
+        auto streams = [](const std::string& path) {
+            return runArgv({"ffprobe", "-v", "error", "-show_entries",
+                            "stream=codec_name,width,height,r_frame_rate,sample_rate,channels",
+                            "-of", "compact", "file:" + path}).output;
+        };
+        const std::string viaTmp = out("via.mov"), direct = out("direct.mov");
+        for (const auto& [in, final] : {std::pair{TMP, viaTmp}, std::pair{row.source, direct}}) {
+            const RunResult two = runCommandText(kApp + "/data/coder -i " + Q + in + Q +
+                                                 " -y -ac 2 -ar 48000 -ab 128k " + Q + final + Q);
+            ASSERT_EQ(two.exitCode, 0) << two.output;
+        }
+        EXPECT_EQ(streams(viaTmp), streams(direct));
+    }
+    fs::remove(TMP);
 }
