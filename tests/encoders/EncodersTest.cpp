@@ -501,49 +501,36 @@ TEST_F(EncoderRuns, FailuresExitNonZeroWithOneReason) {
 
 // ---- the intermediate -------------------------------------------------------
 
-TEST(IntermediateJobTest, CopiesWhatTheSourceAllowsAndEncodesTheRest) {
-    const tessaro::SourceStreams probed = tessaro::parseSourceStreams(
-        "codec_name=mp3\ncodec_type=audio\ncodec_type=video\nwidth=320\nheight=241\n"
-        "codec_name=bin_data\ncodec_type=data\nformat_name=mov,mp4,m4a,3gp,3g2,mj2\n");
-    EXPECT_EQ(probed.container, "mov,mp4,m4a,3gp,3g2,mj2");
-    EXPECT_EQ(probed.video, Args{""});  // no decoder: no codec name
-    EXPECT_EQ(probed.audio, Args{"mp3"});
-    EXPECT_TRUE(probed.oddSize);
-
-    const Args copyV = {"-c:v", "copy"}, copyA = {"-c:a", "copy"}, pcm = {"-c:a", "pcm_s16le"},
-               x264 = {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "12"},
-               mpeg4 = {"-c:v", "mpeg4", "-q:v", "2"};
-    struct Row {
-        const char* what;
-        tessaro::SourceStreams source;
-        bool copyAllowed;
-        const char* encoder;
-        Args video, audio;
-    } rows[] = {
-        {"Sorenson FLV", {"flv", {"flv1"}, {"mp3"}}, true, "libx264", copyV, copyA},
-        {"H.264 MP4", {"mov,mp4,m4a,3gp,3g2,mj2", {"h264"}, {"aac"}}, true, "libx264", copyV, copyA},
-        {"AVI has no timestamps to keep", {"avi", {"mpeg4"}, {"mp3"}}, true, "libx264", x264, pcm},
-        {"VP6 FLV", {"flv", {"vp6f"}, {"mp3"}}, true, "libx264", x264, copyA},
-        {"Nellymoser FLV", {"flv", {"flv1"}, {"nellymoser"}}, true, "libx264", copyV, pcm},
-        {"one odd audio stream of two", {"matroska,webm", {"h264"}, {"aac", ""}}, true, "libx264", copyV, pcm},
-        {"copy refused", {"flv", {"flv1"}, {"mp3"}}, false, "libx264", x264, pcm},
-        {"odd frame size", {"avi", {"mpeg4"}, {"mp3"}, true}, true, "libx264", mpeg4, pcm},
-        {"no x264", {"avi", {"mpeg4"}, {"mp3"}}, true, "mpeg4", mpeg4, pcm},
-        {"nothing known", {}, true, "libx264", x264, pcm},
+TEST(IntermediateJobTest, CopiesSelfIdentifyingSourcesAndEncodesTheRest) {
+    using namespace std::string_literals;
+    const std::string asf = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"s;
+    const std::pair<std::string, std::string> heads[] = {
+        {"FLV\x01\x05\x00\x00\x00\x09\x00"s, "flv"},
+        {"FLV\x01\x05\x00\x00\x00\x05"s, ""},  // header shorter than its own fields
+        {"FLV"s, ""},
+        {"\x00\x00\x00\x20" "ftypisom"s, "mov"},
+        {"\x00\x00\x00\x08" "wide"s, "mov"},
+        {"\x1A\x45\xDF\xA3\x9F"s, "matroska"},
+        {"RIFF\x10\x00\x00\x00" "AVI LIST"s, "avi"},
+        {"RIFF\x10\x00\x00\x00" "WAVEfmt "s, ""},
+        {asf, "asf"},
+        {"\x00\x00\x01\xBA\x44"s, ""},  // MPEG program stream
+        {"\x47\x40\x11\x10"s, ""},       // MPEG transport stream
+        {"", ""},
     };
-    const FfmpegJob designed = tessaro::convJob({"in.flv", "-o", "/t/tmp-1.mp4"});
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        const FfmpegJob job = tessaro::intermediateJob(designed, row.source, row.copyAllowed, row.encoder);
-        Args expected = {"-sn", "-dn"};
-        expected.insert(expected.end(), row.video.begin(), row.video.end());
-        expected.insert(expected.end(), row.audio.begin(), row.audio.end());
-        const bool quickTime = row.copyAllowed && row.source.container.rfind("mov,", 0) == 0;
-        expected.insert(expected.end(), {"-f", quickTime ? "mov" : "nut"});
-        EXPECT_EQ(job.outputOptions, expected);
-        EXPECT_EQ(job.input, "in.flv");
-        EXPECT_EQ(job.output, "/t/tmp-1.mp4");
-    }
+    for (const auto& [head, container] : heads)
+        EXPECT_EQ(tessaro::selfIdentifyingContainer(head), container) << ::testing::PrintToString(head);
+
+    EXPECT_TRUE(tessaro::oddFrameSize("width=320\nheight=241\n"));
+    EXPECT_FALSE(tessaro::oddFrameSize("width=320\nheight=240\nwidth=640\nheight=368\n"));
+    const FfmpegJob designed = tessaro::convJob({"in.ts", "-o", "/t/tmp-1.mp4"});
+    const Args x264 = {"-sn", "-dn", "-c:v", "libx264", "-preset", "ultrafast", "-crf", "12",
+                       "-c:a", "pcm_s16le", "-f", "nut"};
+    const Args mpeg4 = {"-sn", "-dn", "-c:v", "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", "-f", "nut"};
+    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, false, "libx264").outputOptions, x264);
+    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, true, "libx264").outputOptions, mpeg4);
+    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, false, "mpeg4").outputOptions, mpeg4);
+    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, false, "libx264").output, "/t/tmp-1.mp4");
 }
 
 // conv told to write an intermediate (recognised by its path) keeps the
@@ -553,12 +540,11 @@ TEST_F(EncoderRuns, IntermediateKeepsTheSourceForStageTwo) {
     const std::string folder = "/tmp/tessaro-" + std::to_string(getuid());
     ::mkdir(folder.c_str(), 0700);
     const std::string TMP = folder + "/tmp-" + std::to_string(getpid()) + ".mp4";
-    const std::string avi = out("clip.avi"), mp4 = out("clip29.mp4"), flv = out("clip29.flv");
-    for (const Args& make : {Args{"-i", s_flv, "-c:v", "mpeg4", "-c:a", "pcm_s16le", avi},
-                             Args{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=30000/1001:duration=10",
+    const std::string ts = out("clip29.ts"), mp4 = out("clip29.mp4"), flv = out("clip29.flv");
+    for (const Args& make : {Args{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=30000/1001:duration=10",
                                   "-f", "lavfi", "-i", "sine=sample_rate=22050:duration=10",
                                   "-c:v", "libx264", "-c:a", "aac", "-shortest", mp4},
-                             Args{"-i", mp4, "-c", "copy", flv}}) {
+                             Args{"-i", mp4, "-c", "copy", flv}, Args{"-i", mp4, "-c", "copy", ts}}) {
         Args argv = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y"};
         argv.insert(argv.end(), make.begin(), make.end());
         const RunResult r = runArgv(argv);
@@ -566,10 +552,10 @@ TEST_F(EncoderRuns, IntermediateKeepsTheSourceForStageTwo) {
     }
     struct Row {
         std::string source, container, vcodec, acodec;
-    } rows[] = {{s_flv, "nut", "flv1", "mp3"},
+    } rows[] = {{s_flv, "flv", "flv1", "mp3"},
                 {mp4, "mov", "h264", "aac"},
-                {flv, "nut", "h264", "aac"},
-                {avi, "nut", "h264", "pcm_s16le"}};
+                {flv, "flv", "h264", "aac"},
+                {ts, "nut", "h264", "pcm_s16le"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.source);
         const RunResult one = runCommandText(kApp + "/data/conv " + Q + row.source + Q +
