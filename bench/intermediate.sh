@@ -3,6 +3,7 @@
 # on a detailed 20-second 640x368 FLV (Sorenson video at 1.5 Mbit/s, MP3):
 #   time   wall time of the whole conversion through tessaro-cli (both stages)
 #          over the stage-two command run directly on the source (target <= 1.15);
+#   cpu ratio  the same for the CPU time of all the processes involved;
 #   dPSNR  PSNR of tessaro-cli's final file against the source, minus that of
 #          the direct run's final file (target >= -0.3 dB).
 # RMVB also runs on a source with less noise: the RM muxer refuses video
@@ -39,11 +40,17 @@ for noise in 12 4; do
 done
 
 now() { date +%s.%N; }
-# Runs a command quietly; sets T to its wall time in seconds, fails as it does.
+# CPU seconds (user + system) of the waited-for children so far; `times`
+# runs in this shell, as a subshell would not see them.
+cpu() { times >"$WORK/times"; awk -F'[ms ]' 'END { print $1 * 60 + $2 + $4 * 60 + $5 }' "$WORK/times"; }
+# Runs a command quietly; sets T to its wall time and C to its CPU time in
+# seconds, fails as it does. The CPU time shows the work done, whatever else
+# the machine is busy with.
 timed() {
-  local t0 t1 rc=0
-  t0=$(now); "$@" >/dev/null 2>&1 || rc=$?; t1=$(now)
+  local t0 t1 c0 rc=0
+  c0=$(cpu); t0=$(now); "$@" >/dev/null 2>&1 || rc=$?; t1=$(now)
   T=$(echo "$t1 - $t0" | bc -l)
+  C=$(echo "$(cpu) - $c0" | bc -l)
   return $rc
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -70,21 +77,21 @@ cli() {
 }
 
 status=0
-printf '%-12s %-5s %8s %8s %8s %9s\n' format build "time s" "direct s" ratio "dPSNR dB"
+printf '%-12s %-5s %8s %8s %8s %9s %9s\n' format build "time s" "direct s" ratio "cpu ratio" "dPSNR dB"
 for spec in "RMVB 0 rmvb 12" "RMVB 0 rmvb 4" "MOV 5 mov 12" "3GP 7 3gp 12"; do
   read -r name format ext noise <<<"$spec"
   SRC="$WORK/noise$noise.flv"
   label="$name/n$noise"
   builds=(new)
   [[ -n $OLD ]] && builds=(old new)
-  declare -A ratios=() dpsnr=() times=()
+  declare -A ratios=() dpsnr=() times=() cpus=()
   directTimes=()
   for ((r = 0; r < REPS; r++)); do
     if ! timed direct "$format" "$WORK/direct.$ext"; then
       echo "$label: the direct stage-two command fails on this source" >&2
       continue 2
     fi
-    d=$T
+    d=$T dc=$C
     directTimes+=("$d")
     pd=$(psnr "$WORK/direct.$ext")
     for b in "${builds[@]}"; do
@@ -97,6 +104,7 @@ for spec in "RMVB 0 rmvb 12" "RMVB 0 rmvb 4" "MOV 5 mov 12" "3GP 7 3gp 12"; do
       fi
       t=$T
       times[$b]+="$t "
+      cpus[$b]+="$(echo "$C / $dc" | bc -l) "
       ratios[$b]+="$(echo "$t / $d" | bc -l) "
       dpsnr[$b]+="$(echo "${p:-0} - $pd" | bc -l) "
     done
@@ -106,10 +114,11 @@ for spec in "RMVB 0 rmvb 12" "RMVB 0 rmvb 4" "MOV 5 mov 12" "3GP 7 3gp 12"; do
     tmed=$(tr ' ' '\n' <<<"${times[$b]}" | grep . | median)
     rmed=$(tr ' ' '\n' <<<"${ratios[$b]}" | grep . | median)
     pmed=$(tr ' ' '\n' <<<"${dpsnr[$b]}" | grep . | median)
-    printf '%-12s %-5s %8.2f %8.2f %8.3f %9.2f\n' "$label" "$b" "$tmed" "$dmed" "$rmed" "$pmed"
+    cmed=$(tr ' ' '\n' <<<"${cpus[$b]}" | grep . | median)
+    printf '%-12s %-5s %8.2f %8.2f %8.3f %9.3f %9.2f\n' "$label" "$b" "$tmed" "$dmed" "$rmed" "$cmed" "$pmed"
     if [[ $b == new ]] && (($(echo "$rmed > 1.15 || $pmed < -0.3" | bc -l))); then status=1; fi
   done
-  unset ratios dpsnr times
+  unset ratios dpsnr times cpus
 done
 echo "targets: ratio <= 1.15, dPSNR >= -0.30 (medians of $REPS side-by-side runs)"
 exit $status
