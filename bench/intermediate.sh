@@ -40,17 +40,17 @@ for noise in 12 4; do
 done
 
 now() { date +%s.%N; }
-# CPU seconds (user + system) of the waited-for children so far; `times`
-# runs in this shell, as a subshell would not see them.
-cpu() { times >"$WORK/times"; awk -F'[ms ]' 'END { print $1 * 60 + $2 + $4 * 60 + $5 }' "$WORK/times"; }
+# CPU seconds (user + system) of the waited-for children, from the `times`
+# of this shell (a subshell would not see them) saved in a file.
+cpu() { awk -F'[ms ]' 'END { print $1 * 60 + $2 + $4 * 60 + $5 }' "$1"; }
 # Runs a command quietly; sets T to its wall time and C to its CPU time in
 # seconds, fails as it does. The CPU time shows the work done, whatever else
 # the machine is busy with.
 timed() {
-  local t0 t1 c0 rc=0
-  c0=$(cpu); t0=$(now); "$@" >/dev/null 2>&1 || rc=$?; t1=$(now)
+  local t0 t1 rc=0
+  times >"$WORK/times0"; t0=$(now); "$@" >/dev/null 2>&1 || rc=$?; t1=$(now); times >"$WORK/times1"
   T=$(echo "$t1 - $t0" | bc -l)
-  C=$(echo "$(cpu) - $c0" | bc -l)
+  C=$(echo "$(cpu "$WORK/times1") - $(cpu "$WORK/times0")" | bc -l)
   return $rc
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
