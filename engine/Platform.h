@@ -65,7 +65,36 @@ long processId();
 // applicationFolder() + separator + name.
 std::string applicationFile(const char* name);
 
-// The default output folder: the application folder followed by "/output".
+// The default output folder: the application folder followed by "/output";
+// for an installed copy (application folder not writable), "Tessaro" in the
+// user's home folder.
 std::string defaultOutputFolder();
+
+// The user's own folders of an installed copy. Where the user can write the
+// application folder (the build tree, a portable copy), setup.ini and
+// options.ini stay beside the executable; else they live in
+// $XDG_CONFIG_HOME/tessaro, or $HOME/.config/tessaro when that variable is
+// unset, empty or not absolute. Without a home folder they stay beside the
+// executable (writes then fail quietly).
+struct UserFolders {
+    std::string settings;       // folder of setup.ini and options.ini
+    std::string defaultOutput;  // see defaultOutputFolder()
+};
+
+// The rule above for given values; xdgConfigHome and home may be null.
+UserFolders userFoldersFor(const std::string& appFolder, bool appWritable,
+                           const char* xdgConfigHome, const char* home);
+
+// The rule above for this process: the application folder's writability for
+// the current user, XDG_CONFIG_HOME, and HOME (else the password entry).
+UserFolders userFolders();
+
+// userFolders().settings + separator + name: where setup.ini and
+// options.ini are read and written.
+std::string settingsFile(const char* name);
+
+// Creates the settings folder (mode 0700, and missing parents) before a
+// settings file is written; false when it cannot be made.
+bool prepareSettingsFolder();
 
 }  // namespace tessaro::platform

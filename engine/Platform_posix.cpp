@@ -1,9 +1,11 @@
 #include "engine/Platform.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -65,6 +67,43 @@ long processId() { return static_cast<long>(::getpid()); }
 
 std::string applicationFile(const char* name) { return applicationFolder() + kSeparator + name; }
 
-std::string defaultOutputFolder() { return applicationFolder() + kDefaultOutputSuffix; }
+std::string defaultOutputFolder() { return userFolders().defaultOutput; }
+
+UserFolders userFoldersFor(const std::string& appFolder, bool appWritable,
+                           const char* xdgConfigHome, const char* home) {
+    if (appWritable || !home || home[0] != '/') return {appFolder, appFolder + kDefaultOutputSuffix};
+    std::string homeFolder = home;
+    while (homeFolder.size() > 1 && homeFolder.back() == kSeparator) homeFolder.pop_back();
+    if (homeFolder == "/") homeFolder.clear();
+    // A relative XDG_CONFIG_HOME is invalid and ignored.
+    std::string config = xdgConfigHome && xdgConfigHome[0] == '/' ? std::string(xdgConfigHome)
+                                                                  : homeFolder + "/.config";
+    while (config.size() > 1 && config.back() == kSeparator) config.pop_back();
+    if (config == "/") config.clear();
+    return {config + "/tessaro", homeFolder + "/Tessaro"};
+}
+
+UserFolders userFolders() {
+    const std::string app = applicationFolder();
+    const bool writable = ::access(app.c_str(), W_OK | X_OK) == 0;
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/') {
+        const passwd* entry = ::getpwuid(::getuid());
+        home = entry ? entry->pw_dir : nullptr;
+    }
+    return userFoldersFor(app, writable, std::getenv("XDG_CONFIG_HOME"), home);
+}
+
+std::string settingsFile(const char* name) { return userFolders().settings + kSeparator + name; }
+
+bool prepareSettingsFolder() {
+    const std::string folder = userFolders().settings;
+    std::error_code ec;
+    if (std::filesystem::is_directory(folder, ec)) return true;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) return false;
+    ::chmod(folder.c_str(), 0700);
+    return true;
+}
 
 }  // namespace tessaro::platform

@@ -1,9 +1,13 @@
 // Tessaro's window: one instance per user, the main window, the event loop.
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "engine/Platform.h"
 #include "shell/SingleInstance.h"
+#include "shell/WindowLossWatch.h"
 #include "shell/frmMain.h"
 
 int main(int argc, char** argv) {
@@ -12,9 +16,19 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion("2.7.0");
     tessaro::platform::setApplicationFolder(QCoreApplication::applicationDirPath().toStdString());
 
+    // Qt's own dialogs and standard buttons in Chinese, as the rest of the
+    // window; without the translations installed they stay in English.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));  // dates, sizes, file types
+    QTranslator qtTexts;
+    if (qtTexts.load("qtbase_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+
     tessaro::SingleInstance instance;
     tessaro::frmMain window;
     if (!window.Form_Load(&instance)) return 0;  // another instance runs: end silently
     window.show();
+    // A window destroyed from outside ends the process rather than leaving
+    // it running unseen with the lock.
+    tessaro::WindowLossWatch watch(window, [&window] { window.windowLost(); });
     return app.exec();
 }

@@ -6,6 +6,8 @@ target_sources(tessaro_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogBackend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Scaling.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SingleInstance.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FormScaling.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WindowLossWatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ToolIcons.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainCommands.cpp
@@ -13,6 +15,16 @@ target_sources(tessaro_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/frmMenu.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ClickLabel.cpp
 )
+# The platform halves: the opener, the instance check, the native window.
+if(WIN32)
+  set(TESSARO_SHELL_PLATFORM win)
+else()
+  set(TESSARO_SHELL_PLATFORM posix)
+endif()
+foreach(part SystemOpener SingleInstance WindowLossWatch)
+  target_sources(tessaro_gui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/${part}_${TESSARO_SHELL_PLATFORM}.cpp)
+endforeach()
 if(Qt6PrintSupport_FOUND)
   target_link_libraries(tessaro_gui PUBLIC Qt6::PrintSupport)
   target_compile_definitions(tessaro_gui PRIVATE TESSARO_HAVE_PRINTSUPPORT=1)
@@ -31,3 +43,7 @@ add_custom_command(OUTPUT ${TESSARO_APP_DIR}/sound.wav
   COMMENT "Writing sound.wav")
 add_custom_target(tessaro_sound ALL DEPENDS ${TESSARO_APP_DIR}/sound.wav)
 add_dependencies(tessaro tessaro_sound)
+
+install(TARGETS tessaro RUNTIME DESTINATION ${TESSARO_INSTALL_DIR})
+install(FILES ${TESSARO_APP_DIR}/help.html ${TESSARO_APP_DIR}/sound.wav
+        DESTINATION ${TESSARO_INSTALL_DIR})

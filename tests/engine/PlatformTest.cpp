@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -46,8 +47,56 @@ TEST(PlatformTest, DefaultFolderNamesFollowTheUser) {
     EXPECT_EQ(platform::temporaryFolder(), "/tmp/tessaro-" + std::to_string(::getuid()));
     platform::setApplicationFolder("/opt/tessaro/");
     EXPECT_EQ(platform::applicationFolder(), "/opt/tessaro");
-    EXPECT_EQ(platform::defaultOutputFolder(), "/opt/tessaro/output");
     platform::setApplicationFolder("");
+}
+
+TEST(PlatformTest, UserFoldersOfAnInstalledCopy) {
+    struct Row {
+        bool writable;
+        const char* xdg;
+        const char* home;
+        const char* settings;
+        const char* output;
+    };
+    const std::string cfg = "/home/u/.config/tessaro";
+    for (const Row& r : std::initializer_list<Row>{
+             {true, "/x", "/home/u", "/opt/t", "/opt/t/output"},
+             {false, "/x/cfg", "/home/u", "/x/cfg/tessaro", "/home/u/Tessaro"},
+             {false, "/x/cfg/", "/home/u/", "/x/cfg/tessaro", "/home/u/Tessaro"},
+             {false, nullptr, "/home/u", cfg.c_str(), "/home/u/Tessaro"},
+             {false, "", "/home/u", cfg.c_str(), "/home/u/Tessaro"},
+             {false, "rel/cfg", "/home/u", cfg.c_str(), "/home/u/Tessaro"},
+             {false, nullptr, "/", "/.config/tessaro", "/Tessaro"},
+             {false, "/x", nullptr, "/opt/t", "/opt/t/output"},
+             {false, "/x", "", "/opt/t", "/opt/t/output"}}) {
+        const platform::UserFolders f = platform::userFoldersFor("/opt/t", r.writable, r.xdg, r.home);
+        EXPECT_EQ(f.settings, r.settings) << r.writable << " " << (r.xdg ? r.xdg : "(unset)");
+        EXPECT_EQ(f.defaultOutput, r.output) << r.writable << " " << (r.home ? r.home : "(unset)");
+    }
+}
+
+// The real rule: a writable application folder keeps the files beside it; one
+// the user cannot write (here: missing, which holds for root too) sends them
+// to XDG_CONFIG_HOME, made on the first write.
+TEST_F(TemporaryFolderTest, SettingsFilesFollowTheApplicationFolder) {
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    ::setenv("XDG_CONFIG_HOME", (m_root / "cfg").c_str(), 1);
+    platform::setApplicationFolder(m_root.string());
+    EXPECT_EQ(platform::settingsFile("setup.ini"), (m_root / "setup.ini").string());
+    EXPECT_EQ(platform::defaultOutputFolder(), (m_root / "output").string());
+
+    platform::setApplicationFolder((m_root / "installed").string());
+    EXPECT_EQ(platform::settingsFile("options.ini"), (m_root / "cfg/tessaro/options.ini").string());
+    EXPECT_FALSE(fs::exists(m_root / "cfg"));
+    ASSERT_TRUE(platform::prepareSettingsFolder());
+    struct stat st {};
+    ASSERT_EQ(::stat((m_root / "cfg/tessaro").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    platform::setApplicationFolder("");
+    if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(PlatformTest, IntermediateIsPerProcessAndRecognised) {

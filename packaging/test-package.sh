@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Builds the Debian package from an existing build/ and tries it as a user
+# would: lintian and the desktop validators, apt-get install, a conversion
+# with /usr/bin/tessaro-cli, the installed window started under Xvfb by an
+# ordinary user and left through its exit button (it must write
+# ~/.config/tessaro/setup.ini and leave /usr/lib/tessaro alone), then
+# apt-get remove. Runs as root; idempotent. Ends with "N passed, N failed".
+set -uo pipefail
+cd "$(dirname "$0")/.."
+export DEBIAN_FRONTEND=noninteractive
+user=tessaro-pkgtest
+app=/usr/lib/tessaro
+work=$(mktemp -d)
+chmod 755 "$work"
+trap 'rm -rf "$work"' EXIT
+
+passed=0
+failed=0
+check() {  # check DESCRIPTION COMMAND...
+    local what=$1
+    shift
+    if "$@" >"$work/out" 2>&1; then
+        echo "PASS $what"
+        passed=$((passed + 1))
+    else
+        echo "FAIL $what"
+        sed 's/^/    /' "$work/out" | tail -20
+        failed=$((failed + 1))
+    fi
+}
+finish() {
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+    exit
+}
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "packaging/test-package.sh needs root (apt-get, useradd)" >&2
+    exit 2
+fi
+[ -f build/CMakeCache.txt ] || { echo "build/ is not configured: run scripts/build.sh first" >&2; exit 2; }
+
+# --- the package -----------------------------------------------------------
+rm -f build/tessaro_*.deb
+check "cpack builds the package" bash -c 'cd build && cpack -G DEB'
+deb=$(ls build/tessaro_*_amd64.deb 2>/dev/null | head -1)
+[ -n "$deb" ] || finish
+echo "package: $deb, $(du -k "$deb" | cut -f1) KiB; $(dpkg-deb -f "$deb" Installed-Size) KiB installed"
+echo "Depends: $(dpkg-deb -f "$deb" Depends)"
+
+check "lintian finds no error" lintian --fail-on error --tag-display-limit 0 "$deb"
+sed 's/^/    /' "$work/out"
+mkdir -p "$work/deb"
+dpkg-deb -x "$deb" "$work/deb"
+check "desktop-file-validate" desktop-file-validate "$work"/deb/usr/share/applications/*.desktop
+check "appstreamcli validate" appstreamcli validate --no-net "$work"/deb/usr/share/metainfo/*.metainfo.xml
+
+# --- install -----------------------------------------------------------------
+dpkg-query -W -f='${Status}' tessaro 2>/dev/null | grep -q "install ok installed" &&
+    apt-get remove -y tessaro >/dev/null
+check "apt-get install brings everything" apt-get install -y "./$deb"
+[ -x /usr/bin/tessaro-cli ] || finish
+snapshot() { find "$app" -printf '%p %s %m %u %T@\n' | sort; }
+snapshot >"$work/before"
+
+id "$user" >/dev/null 2>&1 || useradd -m -s /bin/bash "$user"
+home=$(getent passwd "$user" | cut -d: -f6)
+rm -rf "$home/.config/tessaro" "$home/Tessaro" "$home/out"
+as_user() { runuser -u "$user" -- env -u XDG_CONFIG_HOME -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM \
+    HOME="$home" "$@"; }
+
+# --- the installed command line ---------------------------------------------
+ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=2 \
+    -f lavfi -i sine=frequency=440:duration=2 -shortest -f flv "$work/clip.flv"
+chmod 644 "$work/clip.flv"
+check "/usr/bin/tessaro-cli converts a clip (RMVB)" \
+    as_user /usr/bin/tessaro-cli -f 0 -o "$home/out" "$work/clip.flv"
+check "the output is a playable RMVB" \
+    bash -c "ls '$home'/out/clip-*.rmvb >/dev/null && ffprobe -v error '$home'/out/clip-*.rmvb"
+
+# --- the installed window, as an ordinary user ---------------------------------
+cat >"$work/window.sh" <<'WINDOW'
+#!/usr/bin/env bash
+# Starts the installed window, waits for it, clicks its exit button (698x455
+# frameless window; the button is at 672,10, 15x15) and waits for the end.
+/usr/bin/tessaro &
+pid=$!
+wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tessaro$' | head -1)
+[ -n "$wid" ] || { echo "no window"; kill "$pid"; exit 1; }
+sleep 1
+xdotool mousemove --window "$wid" 679 17 click 1
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || exit 0; sleep 0.2; done
+echo "the window did not exit"; kill "$pid"; exit 1
+WINDOW
+chmod 755 "$work/window.sh"
+check "/usr/bin/tessaro starts and leaves through its exit button" \
+    as_user xvfb-run -a -s '-screen 0 1024x768x24' "$work/window.sh"
+check "setup.ini is written to ~/.config/tessaro" test -s "$home/.config/tessaro/setup.ini"
+check "the default output folder is ~/Tessaro" grep -qF "\"$home/Tessaro\"" "$home/.config/tessaro/setup.ini"
+snapshot >"$work/after"
+check "/usr/lib/tessaro is unchanged" diff "$work/before" "$work/after"
+
+# --- remove ------------------------------------------------------------------
+check "apt-get remove" apt-get remove -y tessaro
+check "nothing is left in /usr/lib/tessaro and /usr/bin" \
+    bash -c "[ ! -e $app ] && [ ! -e /usr/bin/tessaro ] && [ ! -L /usr/bin/tessaro-cli ]"
+finish
