@@ -16,4 +16,15 @@ cmake --build "$build" -j2 || exit 1
 echo "== runner drain: child writing 100 MB through DOSOutputs"
 "$build/bench/runner_drain" 100000000 || status=1
 
+# --- The window during a batch and at start ---------------------------------
+echo "== window: event-loop gaps during a batch (<= 50 ms), shown at start (<= 0.5 s)"
+"$root/bench/window.sh" "$build" || status=1
+
+# --- Two-stage formats against one pass; the batch against a shell ---------
+# Give OLD_APP (a copy of an older build/app) to measure it side by side.
+echo "== two-stage formats: time (<= 1.15) and PSNR (>= -0.3 dB) against one pass"
+"$root/bench/intermediate.sh" "$build" ${OLD_APP:+"$OLD_APP"} || status=1
+echo "== tessaro-cli against the same commands from a shell (<= 1.05)"
+"$root/bench/batch.sh" "$build" || status=1
+
 exit $status

@@ -5,10 +5,16 @@
 
 #include "encoders/EncoderRun.h"
 #include "encoders/FfmpegJob.h"
+#include "encoders/IntermediateJob.h"
+#include "engine/Platform.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const tessaro::FfmpegJob job = tessaro::convJob(args);
+    // Only stage two reads the intermediate: it keeps the source's streams,
+    // and the options meant for a final file do not apply.
+    if (job.error.empty() && tessaro::platform::isIntermediateFile(job.output))
+        return tessaro::runIntermediate("conv", job);
     std::fputs(tessaro::noteLines("conv", job).c_str(), stdout);
     return tessaro::runEncoder("conv", job, tessaro::ProgressForm::Percent);
 }

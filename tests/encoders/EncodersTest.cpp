@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +26,7 @@
 #include "encoders/FfmpegIdentity.h"
 #include "encoders/FfmpegJob.h"
 #include "encoders/FfmpegProcess.h"
+#include "encoders/IntermediateJob.h"
 
 namespace fs = std::filesystem;
 using tessaro::FfmpegJob;
@@ -597,4 +599,87 @@ TEST(FfmpegIdentityTest, FollowsTheLoadedLibavcodec) {
     else unsetenv("LD_LIBRARY_PATH");
     EXPECT_EQ(tessaro::ffmpegIdentity((dir / "none").string()), "");
     fs::remove_all(dir);
+}
+
+// ---- the intermediate -------------------------------------------------------
+
+TEST(IntermediateJobTest, CopiesSelfIdentifyingSourcesAndEncodesTheRest) {
+    using namespace std::string_literals;
+    const std::string asf = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"s;
+    const std::pair<std::string, std::string> heads[] = {
+        {"FLV\x01\x05\x00\x00\x00\x09\x00"s, "flv"},
+        {"FLV\x01\x05\x00\x00\x00\x05"s, ""},  // header shorter than its own fields
+        {"FLV"s, ""},
+        {"\x00\x00\x00\x20" "ftypisom"s, "mov"},
+        {"\x00\x00\x00\x08" "wide"s, "mov"},
+        {"\x1A\x45\xDF\xA3\x9F"s, "matroska"},
+        {"RIFF\x10\x00\x00\x00" "AVI LIST"s, "avi"},
+        {"RIFF\x10\x00\x00\x00" "WAVEfmt "s, ""},
+        {asf, "asf"},
+        {"\x00\x00\x01\xBA\x44"s, ""},  // MPEG program stream
+        {"\x47\x40\x11\x10"s, ""},       // MPEG transport stream
+        {"", ""},
+    };
+    for (const auto& [head, container] : heads)
+        EXPECT_EQ(tessaro::selfIdentifyingContainer(head), container) << ::testing::PrintToString(head);
+
+    EXPECT_TRUE(tessaro::oddFrameSize("width=320\nheight=241\n"));
+    EXPECT_FALSE(tessaro::oddFrameSize("width=320\nheight=240\nwidth=640\nheight=368\n"));
+    const FfmpegJob designed = tessaro::convJob({"in.ts", "-o", "/t/tmp-1.mp4"});
+    const Args x264 = {"-sn", "-dn", "-c:v", "libx264", "-preset", "ultrafast", "-crf", "12",
+                       "-c:a", "pcm_s16le", "-f", "nut"};
+    const Args mpeg4 = {"-sn", "-dn", "-c:v", "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", "-f", "nut"};
+    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, false, "libx264").outputOptions, x264);
+    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, true, "libx264").outputOptions, mpeg4);
+    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, false, "mpeg4").outputOptions, mpeg4);
+    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, false, "libx264").output, "/t/tmp-1.mp4");
+}
+
+// conv told to write an intermediate (recognised by its path) keeps the
+// source's streams, and stage two reads the file back by its content into
+// the same final file as from the source itself.
+TEST_F(EncoderRuns, IntermediateKeepsTheSourceForStageTwo) {
+    const std::string folder = "/tmp/tessaro-" + std::to_string(getuid());
+    ::mkdir(folder.c_str(), 0700);
+    const std::string TMP = folder + "/tmp-" + std::to_string(getpid()) + ".mp4";
+    const std::string ts = out("clip29.ts"), mp4 = out("clip29.mp4"), flv = out("clip29.flv");
+    for (const Args& make : {Args{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=30000/1001:duration=10",
+                                  "-f", "lavfi", "-i", "sine=sample_rate=22050:duration=10",
+                                  "-c:v", "libx264", "-c:a", "aac", "-shortest", mp4},
+                             Args{"-i", mp4, "-c", "copy", flv}, Args{"-i", mp4, "-c", "copy", ts}}) {
+        Args argv = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y"};
+        argv.insert(argv.end(), make.begin(), make.end());
+        const RunResult r = runArgv(argv);
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+    }
+    struct Row {
+        std::string source, container, vcodec, acodec;
+    } rows[] = {{s_flv, "flv", "flv1", "mp3"},
+                {mp4, "mov", "h264", "aac"},
+                {flv, "flv", "h264", "aac"},
+                {ts, "nut", "h264", "pcm_s16le"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.source);
+        const RunResult one = runCommandText(kApp + "/data/conv " + Q + row.source + Q +
+                                             " -oac mp3lame -lameopts preset=320 -ovc lavc -lavcopts"
+                                             " vcodec=mpeg4:vbitrate=1200 -of avi -o " + TMP);
+        ASSERT_EQ(one.exitCode, 0) << one.output;
+        expectPercentProgress(one.output);
+        expectFile(TMP, {row.container, "", row.vcodec, row.acodec});
+
+        // Frame rate, size, sample rate and channels as from the source itself.
+        auto streams = [](const std::string& path) {
+            return runArgv({"ffprobe", "-v", "error", "-show_entries",
+                            "stream=codec_name,width,height,r_frame_rate,sample_rate,channels",
+                            "-of", "compact", "file:" + path}).output;
+        };
+        const std::string viaTmp = out("via.mov"), direct = out("direct.mov");
+        for (const auto& [in, final] : {std::pair{TMP, viaTmp}, std::pair{row.source, direct}}) {
+            const RunResult two = runCommandText(kApp + "/data/coder -i " + Q + in + Q +
+                                                 " -y -ac 2 -ar 48000 -ab 128k " + Q + final + Q);
+            ASSERT_EQ(two.exitCode, 0) << two.output;
+        }
+        EXPECT_EQ(streams(viaTmp), streams(direct));
+    }
+    fs::remove(TMP);
 }

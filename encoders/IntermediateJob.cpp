@@ -1,0 +1,170 @@
+#include "encoders/IntermediateJob.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+#include "encoders/EncoderProgress.h"
+#include "encoders/EncoderRun.h"
+#include "encoders/FfmpegProcess.h"
+#include "engine/Platform.h"
+#include "settings/AtomicFile.h"
+
+namespace tessaro {
+namespace {
+
+bool startsWith(const std::string& s, size_t at, const char* bytes, size_t n) {
+    return s.size() >= at + n && s.compare(at, n, bytes, n) == 0;
+}
+
+unsigned byteAt(const std::string& s, size_t i) { return static_cast<unsigned char>(s[i]); }
+
+void say(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+int fail(const std::string& program, const std::string& reason) {
+    std::string line = reason;
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    say("\n" + program + ": error: " + line + "\n");
+    return 1;
+}
+
+// Copies source to target through the partial name beside it, so that the
+// target exists only once complete; prints every percent of the bytes copied.
+// A stop signal ends the copy and removes the partial file.
+int copyWithProgress(const std::string& program, const std::string& source, const std::string& target) {
+    platform::restoreDefaultChildHandling();
+    watchStopSignals();
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return fail(program, source + ": " + std::strerror(errno));
+    const off_t total = ::lseek(in, 0, SEEK_END);
+    ::lseek(in, 0, SEEK_SET);
+    const std::string part = partialFilePath(target, platform::processId());
+    ::unlink(part.c_str());
+    const int out = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) {
+        const std::string why = std::strerror(errno);
+        ::close(in);
+        return fail(program, part + ": " + why);
+    }
+    std::vector<char> buffer(1 << 20);
+    long long copied = 0;
+    int percent = -1;
+    std::string error;
+    for (;;) {
+        if (const int sig = receivedStopSignal(); sig != 0) {
+            error = "stopped by signal " + std::to_string(sig);
+            break;
+        }
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) { error = source + ": " + std::strerror(errno); break; }
+        if (n == 0) break;
+        for (ssize_t done = 0; done < n && error.empty();) {
+            const ssize_t w = ::write(out, buffer.data() + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) error = part + ": " + std::strerror(errno);
+            else done += w;
+        }
+        if (!error.empty()) break;
+        copied += n;
+        // Every percent shows; 100 waits for the finished file.
+        const int p = total > 0 ? static_cast<int>(std::min<long long>(99, copied * 100 / total)) : 0;
+        while (percent < p) say(convProgressText(++percent, 0, 0));
+    }
+    ::close(in);
+    if (::close(out) != 0 && error.empty()) error = part + ": " + std::strerror(errno);
+    if (error.empty() && copied == 0) error = "the source is empty: " + source;
+    if (error.empty() && !renameNoReplace(part, target))
+        error = target + ": " + std::strerror(errno);
+    if (!error.empty()) {
+        ::unlink(part.c_str());
+        return fail(program, error);
+    }
+    while (percent < 99) say(convProgressText(++percent, 0, 0));
+    say(convProgressText(100, 0, 0) + "\n");
+    return 0;
+}
+
+}  // namespace
+
+std::string selfIdentifyingContainer(const std::string& h) {
+    if (startsWith(h, 0, "FLV", 3) && h.size() >= 9 && byteAt(h, 3) < 5) {
+        // The header's own length: 9 bytes or more, as every FLV has.
+        const unsigned long size = byteAt(h, 5) << 24 | byteAt(h, 6) << 16 | byteAt(h, 7) << 8 | byteAt(h, 8);
+        if (size > 8 && byteAt(h, 5) == 0) return "flv";
+    }
+    for (const char* atom : {"ftyp", "moov", "mdat", "wide", "free"})
+        if (startsWith(h, 4, atom, 4)) return "mov";
+    if (startsWith(h, 0, "\x1A\x45\xDF\xA3", 4)) return "matroska";
+    if (startsWith(h, 0, "RIFF", 4) && startsWith(h, 8, "AVI", 3)) return "avi";
+    if (startsWith(h, 0, "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16))
+        return "asf";
+    return {};
+}
+
+bool oddFrameSize(const std::string& text) {
+    std::stringstream ss(text);
+    std::string line;
+    while (std::getline(ss, line))
+        if ((line.rfind("width=", 0) == 0 || line.rfind("height=", 0) == 0) &&
+            std::atoi(line.c_str() + line.find('=') + 1) % 2 != 0)
+            return true;
+    return false;
+}
+
+FfmpegJob intermediateEncodeJob(const FfmpegJob& designed, bool oddSize,
+                                const std::string& videoEncoder) {
+    FfmpegJob job;
+    job.input = designed.input;
+    job.output = designed.output;
+    // Subtitles and data would reach stage two's outputs, which take neither.
+    job.outputOptions = {"-sn", "-dn"};
+    auto& o = job.outputOptions;
+    if (videoEncoder == "libx264" && !oddSize)
+        o.insert(o.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "12"});
+    else
+        o.insert(o.end(), {"-c:v", "mpeg4", "-q:v", "2"});
+    // NUT keeps the timestamps as decoded, whatever the frame rate.
+    o.insert(o.end(), {"-c:a", "pcm_s16le", "-f", "nut"});
+    return job;
+}
+
+int runIntermediate(const std::string& program, const FfmpegJob& designed) {
+    std::string head(64, '\0');
+    if (std::FILE* f = std::fopen(designed.input.c_str(), "rb")) {
+        head.resize(std::fread(head.data(), 1, head.size(), f));
+        std::fclose(f);
+    } else {
+        head.clear();
+    }
+    if (!selfIdentifyingContainer(head).empty())
+        return copyWithProgress(program, designed.input, designed.output);
+
+    bool odd = false;
+    const std::string ffprobe = findOnPath("ffprobe");
+    if (!ffprobe.empty()) {
+        std::string text;
+        runChild(ffprobe,
+                 {"-v", "error", "-select_streams", "v", "-show_entries", "stream=width,height",
+                  "-of", "default=nw=1", "file:" + designed.input},
+                 [&](const std::string& line) { text += line + "\n"; }, nullptr);
+        odd = oddFrameSize(text);
+    }
+    const std::string ffmpeg = findOnPath("ffmpeg");
+    const bool x264 = !ffmpeg.empty() && ffmpegHasEncoder(ffmpeg, "libx264");
+    return runEncoder(program, intermediateEncodeJob(designed, odd, x264 ? "libx264" : "mpeg4"),
+                      ProgressForm::Percent);
+}
+
+}  // namespace tessaro
