@@ -4,6 +4,10 @@
 #include <QColorDialog>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QTreeView>
+#include <QScreen>
 #include <QFontDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -20,6 +24,23 @@
 namespace tessaro {
 namespace {
 
+// Qt's own file dialog opens too narrow for its size and date columns; give
+// it room for them, in the font's units so that it grows with the display's
+// density, within the screen, and let the name column take what is left.
+void giveRoom(QFileDialog& dialog) {
+    if (auto* details = dialog.findChild<QTreeView*>()) {
+        QHeaderView* header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    const QFontMetrics metrics = dialog.fontMetrics();
+    QSize size(metrics.horizontalAdvance(QLatin1Char('x')) * 110, metrics.height() * 26);
+    if (const QScreen* screen = dialog.screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    dialog.resize(size.expandedTo(dialog.sizeHint()));
+}
+
 class QtDialogBackend final : public DialogBackend {
 public:
     std::optional<QString> openFile(QWidget* owner, const QString& title, const QString& folder,
@@ -29,6 +50,7 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         if (!filters.isEmpty()) dialog.setNameFilters(filters);
         if (!preset.isEmpty()) dialog.selectFile(preset);
+        giveRoom(dialog);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return dialog.selectedFiles().first();
@@ -40,15 +62,20 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
         if (!filters.isEmpty()) dialog.setNameFilters(filters);
+        giveRoom(dialog);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return dialog.selectedFiles().first();
     }
 
     std::optional<QString> chooseFolder(QWidget* owner, const QString& title) override {
-        const QString folder = QFileDialog::getExistingDirectory(owner, title);
-        if (folder.isEmpty()) return std::nullopt;
-        return folder;
+        QFileDialog dialog(owner, title);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        giveRoom(dialog);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().first();
     }
 
     std::optional<QColor> chooseColor(QWidget* owner, const QColor& initial,
