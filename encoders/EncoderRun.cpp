@@ -1,11 +1,10 @@
 #include "encoders/EncoderRun.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "encoders/EncoderProgress.h"
 #include "encoders/FfmpegProcess.h"
@@ -54,10 +53,15 @@ bool ffmpegHasEncoder(const std::string& ffmpeg, const std::string& encoder) {
     // Starting ffmpeg just to list its encoders costs as much as a short
     // conversion, so the list is kept in the temporary folder, keyed by the
     // ffmpeg file's path, size and modification time.
-    struct stat sb {};
+    namespace fs = std::filesystem;
     std::string key;
-    if (::stat(ffmpeg.c_str(), &sb) == 0)
-        key = ffmpeg + "\t" + std::to_string(sb.st_size) + "\t" + std::to_string(sb.st_mtime) + "\n";
+    std::error_code sizeError, timeError;
+    const fs::path file = platform::nativePath(ffmpeg);
+    const auto size = fs::file_size(file, sizeError);
+    const auto time = fs::last_write_time(file, timeError);
+    if (!sizeError && !timeError)
+        key = ffmpeg + "\t" + std::to_string(size) + "\t" +
+              std::to_string(time.time_since_epoch().count()) + "\n";
     const bool cacheable = !key.empty() && platform::prepareTemporaryFolder();
     const std::string cache = platform::temporaryFile("ffmpeg-encoders.txt");
     std::string names;
@@ -75,9 +79,8 @@ bool ffmpegHasEncoder(const std::string& ffmpeg, const std::string& encoder) {
 
 int runEncoder(const std::string& program, const FfmpegJob& job, ProgressForm form) {
     if (!job.error.empty()) return fail(program, job.error);
-    const std::string ffmpeg = findOnPath("ffmpeg");
-    if (ffmpeg.empty())
-        return fail(program, "ffmpeg was not found on PATH (install the ffmpeg package)");
+    const std::string ffmpeg = findFfmpeg();
+    if (ffmpeg.empty()) return fail(program, ffmpegMissingReason());
 
     double duration = -1;
     bool durationSeen = false, outputSeen = false;
@@ -131,8 +134,9 @@ int runEncoder(const std::string& program, const FfmpegJob& job, ProgressForm fo
         return fail(program, lastError.empty()
                                  ? "ffmpeg failed with exit status " + std::to_string(st.exitCode)
                                  : lastError);
-    struct stat sb {};
-    if (::stat(job.output.c_str(), &sb) != 0 || sb.st_size == 0)
+    std::error_code ec;
+    const auto written = std::filesystem::file_size(platform::nativePath(job.output), ec);
+    if (ec || written == 0)
         return fail(program, "no output was written: " + job.output);
     if (form == ProgressForm::Percent) {
         while (lastPercent < 99) say(convProgressText(++lastPercent, duration, frames));

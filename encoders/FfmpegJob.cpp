@@ -6,6 +6,12 @@
 namespace tessaro {
 namespace {
 
+#ifdef _WIN32
+constexpr bool kFfmpegLacksStatsPeriod = true;
+#else
+constexpr bool kFfmpegLacksStatsPeriod = false;
+#endif
+
 std::string lower(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -254,8 +260,11 @@ FfmpegJob coderJob(const std::vector<std::string>& args,
 
 std::vector<std::string> ffmpegArguments(const FfmpegJob& job) {
     std::vector<std::string> a = {"-hide_banner", "-nostdin", "-nostats", "-loglevel",
-                                  "level+info", "-progress", "pipe:1", "-stats_period",
-                                  "0.1", "-y", "-i", "file:" + job.input};
+                                  "level+info", "-progress", "pipe:1"};
+    // The ffmpeg 4.1 shipped for Windows has no -stats_period (new in 4.4):
+    // there the progress comes at ffmpeg's default rate, every half second.
+    if (!kFfmpegLacksStatsPeriod) a.insert(a.end(), {"-stats_period", "0.1"});
+    a.insert(a.end(), {"-y", "-i", "file:" + job.input});
     a.insert(a.end(), job.outputOptions.begin(), job.outputOptions.end());
     a.push_back("file:" + job.output);
     return a;

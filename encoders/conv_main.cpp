@@ -4,8 +4,10 @@
 
 #include "encoders/EncoderRun.h"
 #include "encoders/FfmpegJob.h"
+#include "engine/Platform.h"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = tessaro::platform::commandArguments(argc, argv);
+    if (!args.empty()) args.erase(args.begin());
     return tessaro::runEncoder("conv", tessaro::convJob(args), tessaro::ProgressForm::Percent);
 }

@@ -14,8 +14,9 @@ namespace fs = std::filesystem;
 // Size of a regular file, -1 when there is none.
 std::intmax_t fileSize(const std::string& path) {
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return -1;
-    const auto size = fs::file_size(path, ec);
+    const fs::path file = platform::nativePath(path);
+    if (!fs::is_regular_file(file, ec)) return -1;
+    const auto size = fs::file_size(file, ec);
     return ec ? -1 : static_cast<std::intmax_t>(size);
 }
 
@@ -67,7 +68,7 @@ std::string ConversionDriver::outputFolder() {
         m_host.setOutputFolderText(folder);
     }
     std::error_code ec;
-    fs::create_directories(folder, ec);  // a failure shows as a missing output
+    fs::create_directories(platform::nativePath(folder), ec);  // a failure shows as a missing output
     return folder;
 }
 
@@ -78,7 +79,7 @@ void ConversionDriver::ConvertQueue() {
     m_results.clear();
     {
         std::error_code ec;
-        fs::create_directories(m_host.outputFolderText(), ec);
+        fs::create_directories(platform::nativePath(m_host.outputFolderText()), ec);
     }
     std::string temporaryProblem;
     const bool temporaryReady = platform::prepareTemporaryFolder(&temporaryProblem);
@@ -99,8 +100,8 @@ void ConversionDriver::ConvertQueue() {
             // Never convert from the previous file's intermediate.
             // A refused temporary folder is left alone.
             std::error_code ec;
-            if (temporaryReady) fs::remove(intermediate, ec);
-            if (isTwoStage(m_format) && (!temporaryReady || fs::exists(intermediate))) {
+            if (temporaryReady) fs::remove(platform::nativePath(intermediate), ec);
+            if (isTwoStage(m_format) && (!temporaryReady || fs::exists(platform::nativePath(intermediate)))) {
                 finishFile(false, temporaryReady ? "无法删除中间文件 " + intermediate
                                                  : "临时文件夹不可用：" + temporaryProblem);
             } else {

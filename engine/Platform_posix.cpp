@@ -65,6 +65,8 @@ long processId() { return static_cast<long>(::getpid()); }
 
 std::string applicationFile(const char* name) { return applicationFolder() + kSeparator + name; }
 
+std::vector<std::string> commandArguments(int argc, char** argv) { return {argv, argv + argc}; }
+
 std::string defaultOutputFolder() { return applicationFolder() + kDefaultOutputSuffix; }
 
 }  // namespace tessaro::platform

@@ -12,8 +12,8 @@ namespace tessaro {
 // there. A symbolic link at `path` keeps pointing at the rewritten file, and
 // an existing file keeps its permission bits. False (and the old file left
 // as it was, no temporary file left behind) when any step fails.
-// The POSIX build renames with rename(2); a Windows build would use
-// ReplaceFileW / MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
+// The POSIX build renames with rename(2), the Windows build with
+// MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
 bool writeFileAtomically(const std::string& path, std::string_view bytes);
 
 }  // namespace tessaro

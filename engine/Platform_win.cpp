@@ -1,0 +1,91 @@
+#include "engine/Platform.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "engine/WideText.h"
+
+namespace tessaro::platform {
+namespace {
+
+std::string& appFolderOverride() {
+    static std::string folder;
+    return folder;
+}
+
+std::string& tempFolderOverride() {
+    static std::string folder;
+    return folder;
+}
+
+std::string withoutTrailingSeparators(std::string folder) {
+    while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    return folder;
+}
+
+}  // namespace
+
+std::string applicationFolder() {
+    if (!appFolderOverride().empty()) return appFolderOverride();
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return ".";
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? "." : wide::toUtf8(path.substr(0, slash));
+}
+
+void setApplicationFolder(const std::string& folder) { appFolderOverride() = withoutTrailingSeparators(folder); }
+
+std::string temporaryFolder() {
+    if (!tempFolderOverride().empty()) return tempFolderOverride();
+    wchar_t buffer[MAX_PATH + 2];
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
+    const std::string base = n ? withoutTrailingSeparators(wide::toUtf8(std::wstring(buffer, n))) : ".";
+    return base + "\\tessaro";
+}
+
+void setTemporaryFolder(const std::string& folder) { tempFolderOverride() = folder; }
+
+bool prepareTemporaryFolder(std::string* why) {
+    const std::string folder = temporaryFolder();
+    const std::wstring path = wide::fromUtf8(folder);
+    auto fail = [&](const std::string& reason) {
+        if (why) *why = reason;
+        return false;
+    };
+    if (!::CreateDirectoryW(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+        return fail(folder + ": " + wide::errorText(::GetLastError()));
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return fail(folder + ": " + wide::errorText(::GetLastError()));
+    // A junction or symbolic link could lead the files anywhere.
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return fail(folder + " is a reparse point");
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return fail(folder + " is not a folder");
+    return true;
+}
+
+std::string temporaryFile(const char* name) { return temporaryFolder() + kSeparator + name; }
+
+long processId() { return static_cast<long>(::GetCurrentProcessId()); }
+
+std::string applicationFile(const char* name) { return applicationFolder() + kSeparator + name; }
+
+std::vector<std::string> commandArguments(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!wide) return {argv, argv + argc};
+    std::vector<std::string> args;
+    for (int i = 0; i < count; ++i) args.push_back(wide::toUtf8(wide[i]));
+    ::LocalFree(wide);
+    return args;
+}
+
+std::string defaultOutputFolder() { return applicationFolder() + kDefaultOutputSuffix; }
+
+}  // namespace tessaro::platform
