@@ -6,10 +6,12 @@
 namespace tessaro {
 namespace {
 
+// The ffmpeg.exe shipped with the Windows build is 4.1: it has no
+// -stats_period, and its MP4 muxer has no tag for AMR-NB audio.
 #ifdef _WIN32
-constexpr bool kFfmpegLacksStatsPeriod = true;
+constexpr bool kFfmpeg41 = true;
 #else
-constexpr bool kFfmpegLacksStatsPeriod = false;
+constexpr bool kFfmpeg41 = false;
 #endif
 
 std::string lower(std::string s) {
@@ -234,8 +236,12 @@ FfmpegJob coderJob(const std::vector<std::string>& args,
             o.insert(o.end(), {"-f", v});
         } else if (a == "-acodec") {
             if (v == "amr_nb") {
-                if (hasEncoder("libopencore_amrnb"))
+                if (hasEncoder("libopencore_amrnb")) {
                     o.insert(o.end(), {"-c:a", "libopencore_amrnb"});
+                    // There an .mp4 with AMR-NB is written as the 3GP brand
+                    // of the same file format, which carries AMR-NB.
+                    if (kFfmpeg41 && extensionOf(job.output) == ".mp4") o.insert(o.end(), {"-f", "3gp"});
+                }
                 else  // same rate, channels and bitrate, in AAC-LC
                     o.insert(o.end(), {"-c:a", "aac", "-profile:a", "aac_low"});
             } else {
@@ -263,7 +269,7 @@ std::vector<std::string> ffmpegArguments(const FfmpegJob& job) {
                                   "level+info", "-progress", "pipe:1"};
     // The ffmpeg 4.1 shipped for Windows has no -stats_period (new in 4.4):
     // there the progress comes at ffmpeg's default rate, every half second.
-    if (!kFfmpegLacksStatsPeriod) a.insert(a.end(), {"-stats_period", "0.1"});
+    if (!kFfmpeg41) a.insert(a.end(), {"-stats_period", "0.1"});
     a.insert(a.end(), {"-y", "-i", "file:" + job.input});
     a.insert(a.end(), job.outputOptions.begin(), job.outputOptions.end());
     a.push_back("file:" + job.output);

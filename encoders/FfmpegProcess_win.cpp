@@ -116,13 +116,28 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
         }
         return false;
     };
+    // Once the child has ended, the pipes are read until they break or stay
+    // empty this long: a process that inherited a copy of the write end must
+    // not keep the encoder waiting.
+    constexpr ULONGLONG kQuietAfterExitMs = 500;
+    ULONGLONG quietSince = 0;
     while (child.outputFd() != kNoHandle || child.errorFd() != kNoHandle) {
         const bool any = drain(false) | drain(true);
+        if (any) {
+            quietSince = 0;
+            continue;
+        }
         // Anonymous pipes cannot be waited for: wait for the child's end a
         // little while, then look at the pipes again.
-        if (!any && (child.exitFd() == kNoHandle || ::WaitForSingleObject(child.exitFd(), 5) != WAIT_TIMEOUT))
-            ::Sleep(1);
+        if (::WaitForSingleObject(child.exitFd(), 5) == WAIT_TIMEOUT) continue;
+        if (quietSince == 0) quietSince = ::GetTickCount64();
+        if (::GetTickCount64() - quietSince > kQuietAfterExitMs) break;
+        ::Sleep(1);
     }
+    outLines.flush();
+    errLines.flush();
+    child.closeOutput();
+    child.closeErrors();
     child.wait(status);
     return status;
 }

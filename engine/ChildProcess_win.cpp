@@ -111,8 +111,10 @@ ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& ar
     std::wstring commandLine = wide::fromUtf8(joinCommandLine(argv));
     PROCESS_INFORMATION process{};
     // Suspended until it is in the job, so that nothing it starts escapes.
+    // Detached: no console (and no console host holding a copy of the pipe),
+    // so no window either.
     const BOOL created = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                          CREATE_SUSPENDED | CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT |
+                                          CREATE_SUSPENDED | DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT |
                                               EXTENDED_STARTUPINFO_PRESENT,
                                           nullptr, nullptr, &info.StartupInfo, &process);
     if (!created) {

@@ -1,6 +1,7 @@
 // Tessaro's window: one instance per user, the main window, the event loop.
 
 #include <QApplication>
+#include <QDir>
 
 #include "engine/Platform.h"
 #include "shell/SingleInstance.h"
@@ -10,7 +11,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tessaro");
     QApplication::setApplicationVersion("2.7.0");
-    tessaro::platform::setApplicationFolder(QCoreApplication::applicationDirPath().toStdString());
+    tessaro::platform::setApplicationFolder(
+        QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString());
 
     tessaro::SingleInstance instance;
     tessaro::frmMain window;
