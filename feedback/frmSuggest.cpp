@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "shell/BackgroundHandler.h"
+#include "shell/FormScaling.h"
 #include "shell/ImageButton.h"
 
 namespace tessaro {
@@ -108,6 +109,8 @@ frmSuggest::frmSuggest(QWidget* parent, const QString& site)
         m_imgSend->setHovered(false);
     });
 
+    scaleFormToScreen(*this);
+
     m_network = new QNetworkAccessManager(this);
     m_timeout = new QTimer(this);
     m_timeout->setSingleShot(true);
@@ -154,7 +157,7 @@ void frmSuggest::limitComment() {
 }
 
 void frmSuggest::Send() {
-    if (!m_Command1->isEnabled()) return;  // sent already: one request per form
+    if (!m_Command1->isEnabled()) return;  // sending, or sent: one answered request per form
     if (m_txtName->text().isEmpty()) {
         showStatus(QStringLiteral("您的姓名？"));
         m_txtName->setFocus();
@@ -193,6 +196,12 @@ void frmSuggest::requestFinished() {
     const bool ok = reply->error() == QNetworkReply::NoError && status >= 200 && status < 400;
     reply->deleteLater();
     showStatus(ok ? QStringLiteral("完毕.") : QStringLiteral("发送失败，请稍后再试。"));
+    // After a failure the form can send again with what the user typed.
+    if (!ok) {
+        for (QWidget* send : {static_cast<QWidget*>(m_Command1), static_cast<QWidget*>(m_Command3),
+                              static_cast<QWidget*>(m_imgSend)})
+            send->setEnabled(true);
+    }
     emit sendFinished(ok);
 }
 

@@ -3,7 +3,8 @@
 # is missing. Idempotent; uses sudo when not root.
 set -euo pipefail
 packages=(cmake g++ make libgtest-dev libgmock-dev qt6-base-dev qt6-multimedia-dev libgl-dev
-          ffmpeg fonts-noto-cjk xvfb xauth xdotool imagemagick python3)
+          ffmpeg fonts-noto-cjk xvfb xauth xdotool imagemagick python3
+          qt6-translations-l10n)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -9,6 +9,7 @@
 
 #include "engine/MessageBoxes.h"
 #include "shell/BackgroundHandler.h"
+#include "shell/FormScaling.h"
 
 namespace tessaro {
 
@@ -70,6 +71,7 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
     connect(m_Command2, &QPushButton::clicked, this, &QDialog::reject);
 
     new BackgroundHandler(this);
+    scaleFormToScreen(*this);
     loadFromOptions();
 }
 

@@ -43,6 +43,9 @@ public:
 
     virtual void message(QWidget* owner, const QString& text, MessageIcon icon,
                          const QString& title) = 0;
+    // A Yes/No question with the question icon; true for Yes. No is the
+    // default, and closing the box answers No.
+    virtual bool question(QWidget* owner, const QString& text, const QString& title) = 0;
     // Pops `menu` up at `at` (global); the chosen action or nullptr.
     virtual QAction* popup(QMenu& menu, const QPoint& at) = 0;
     // Runs one of the program's own dialogs (options, feedback) modally and

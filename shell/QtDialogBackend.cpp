@@ -103,6 +103,14 @@ public:
         box.exec();
     }
 
+    bool question(QWidget* owner, const QString& text, const QString& title) override {
+        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
+                        owner);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    }
+
     QAction* popup(QMenu& menu, const QPoint& at) override { return menu.exec(at); }
     int showModal(QDialog& dialog) override { return dialog.exec(); }
 };

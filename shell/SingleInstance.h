@@ -2,18 +2,25 @@
 // One running window per user: a lock file in the temporary folder.
 
 #include <QLockFile>
+#include <QtGlobal>
 #include <memory>
 
 namespace tessaro {
 
 class SingleInstance {
 public:
-    // Takes the lock. False only when another live process holds it; a lock
+    // Takes the lock. False only when a live process of this program and this
+    // user, on this machine, holds it. An empty or unreadable lock file, one
+    // of another machine or of a process that is gone is taken over; a lock
     // that cannot be made (no usable temporary folder) lets the program run.
     bool acquire();
 
 private:
     std::unique_ptr<QLockFile> m_lock;
 };
+
+// True when `pid` is a live process of the current user running the same
+// program as this process.
+bool isSameProgramRunning(qint64 pid);
 
 }  // namespace tessaro

@@ -70,6 +70,14 @@ void drawPlay(QPainter& p) {
     p.drawPolygon(QPolygonF({QPointF(12.5, 9), QPointF(23.5, 16), QPointF(12.5, 23)}));
 }
 
+void drawStop(QPainter& p) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(kRed);
+    p.drawEllipse(QRectF(2, 2, 28, 28));
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(10.5, 10.5, 11, 11), 1.5, 1.5);
+}
+
 QPixmap draw(ToolIcon icon, int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
@@ -92,6 +100,7 @@ QPixmap draw(ToolIcon icon, int size) {
     case ToolIcon::Settings: drawGear(p); break;
     case ToolIcon::Exit: drawPower(p); break;
     case ToolIcon::Start: drawPlay(p); break;
+    case ToolIcon::Stop: drawStop(p); break;
     }
     return pixmap;
 }

@@ -1,13 +1,13 @@
 #pragma once
 // The 32 x 32 icons of the button row and the start button, drawn in code in
-// one flat style: a page or folder with a round badge, a gear, a power sign
-// and a play sign.
+// one flat style: a page or folder with a round badge, a gear, a power sign,
+// a play sign and a stop sign.
 
 #include <QIcon>
 
 namespace tessaro {
 
-enum class ToolIcon { AddFile, AddFolder, RemoveFile, Settings, Exit, Start };
+enum class ToolIcon { AddFile, AddFolder, RemoveFile, Settings, Exit, Start, Stop };
 
 QIcon toolIcon(ToolIcon icon);
 

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -13,7 +12,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QListWidget>
-#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -31,9 +29,12 @@
 #include "engine/Platform.h"
 #include "settings/FormatCatalogue.h"
 #include "shell/CCommonDialogs.h"
+#include "shell/FormScaling.h"
 #include "shell/LinkLabel.h"
 #include "shell/SingleInstance.h"
 #include "shell/Skin.h"
+#include "shell/SystemOpener.h"
+#include "shell/ToolIcons.h"
 #include "shell/frmMenu.h"
 
 namespace tessaro {
@@ -101,7 +102,7 @@ frmMain::frmMain(DialogBackend& dialogs, QWidget* parent)
       m_cmbR(sampleRateList()),
       m_cmbBR(audioBitrateList()),
       m_cmbChannel(channelList()) {
-    openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    openUrl = [](const QUrl& url) { openWithSystem(url); };
     playWave = playWaveFile;
     endProcess = [] {
         std::fflush(nullptr);
@@ -169,10 +170,8 @@ bool frmMain::Form_Load(SingleInstance* instance) {
         if (m_driver) m_driver->setSoundReminder(m_options.intSoundReminder);
     });
     runStep([this] {
-        const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-        const double dpiX = screen ? screen->logicalDotsPerInchX() : 96.0;
-        const double dpiY = screen ? screen->logicalDotsPerInchY() : 96.0;
-        applyLayout(scaleLayout(designLayout(), twipsPerPixel(dpiX), twipsPerPixel(dpiY)));
+        const ScreenDpi dpi = screenDpi(*this);
+        applyLayout(scaleLayout(designLayout(), twipsPerPixel(dpi.x), twipsPerPixel(dpi.y)));
     });
     return true;
 }
@@ -247,7 +246,10 @@ void frmMain::processEvents() { QCoreApplication::processEvents(); }
 
 int frmMain::queueCount() const { return m_list.count(); }
 std::string frmMain::queueHead() const { return m_list.head(); }
-void frmMain::removeQueueHead() { m_list.removeHead(); }
+void frmMain::removeQueueHead() {
+    m_list.removeHead();
+    if (m_list.count() == 0) m_list.setHintVisible(true);  // a removal that empties the list
+}
 int frmMain::formatIndex() const { return cmbOF->currentIndex(); }
 
 ParameterTexts frmMain::parameters() const {
@@ -268,8 +270,16 @@ void frmMain::setControlsEnabled(bool enabled) {
     for (QToolButton* button : CmdToolsBar)
         if (button) button->setEnabled(enabled);
     for (QWidget* control : std::initializer_list<QWidget*>{
-             Command3, cmbOF, cmbR, cmbBR, cmbS, cmbVB, cmbF, cmbChannel, lblFeed})
+             cmbOF, cmbR, cmbBR, cmbS, cmbVB, cmbF, cmbChannel, lblFeed})
         control->setEnabled(enabled);
+    // Command3 stays usable: during a batch it is the stop button.
+    Command3->setEnabled(true);
+    setCommand3Stopping(!enabled);
+}
+
+void frmMain::setCommand3Stopping(bool stopping) {
+    Command3->setText(stopping ? "停止转换" : "立刻开始转换！");
+    Command3->setIcon(toolIcon(stopping ? ToolIcon::Stop : ToolIcon::Start));
 }
 
 void frmMain::setTimer1Enabled(bool enabled) {
@@ -330,21 +340,46 @@ void frmMain::showHint(const std::string& caption) {
 // ---- Unload ----
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (!m_unloading && !readyToExit(PendingExit::Close)) {
+        event->ignore();
+        return;
+    }
     event->accept();
+    Form_Unload();
+}
+
+void frmMain::windowLost() {
+    // No window is left to ask with: stop without a question.
+    if (m_driver && m_driver->running()) {
+        m_pendingExit = PendingExit::Close;
+        requestStop();
+        return;
+    }
     Form_Unload();
 }
 
 void frmMain::Form_Unload() {
     if (m_unloading) return;
+    if (m_driver && m_driver->running()) {
+        // Ending now would leave the driver mid-run inside the batch's
+        // nested loop: stop it and unload once it has returned.
+        m_pendingExit = PendingExit::Close;
+        requestStop();
+        return;
+    }
     m_unloading = true;
-    for (const char* name : {platform::kLeftoverWav, platform::kLeftoverMp3}) {
-        const QString file = qs(platform::temporaryFile(name));
+    // Only this process's leftovers: other batches may be running.
+    const std::string intermediate = platform::intermediateFile();
+    for (const std::string& name : {platform::temporaryFile(platform::kLeftoverWav),
+                                    platform::temporaryFile(platform::kLeftoverMp3),
+                                    intermediate}) {
+        const QString file = qs(name);
         for (int attempt = 0; attempt < kDeleteRetries && QFile::exists(file); ++attempt) {
             QFile::remove(file);
             QCoreApplication::processEvents();
         }
     }
-    // Encoders still running are left alone; nothing waits for them.
+    // No batch runs any more, so no encoder of this process is left.
     if (endProcess) endProcess();
 }
 

@@ -58,10 +58,18 @@ public:
     void imgAdd_Click();
     void imgRemove_Click();
     void imgStart_Click();
+    // Command3: Start when idle; during a batch it reads "停止转换" and asks
+    // "确定要停止转换吗？" before stopping the batch.
+    void Command3_Click();
     void imgBrowse_Click();
     void imgHelp_Click();
     void imgMin_Click();
-    void imgExit_Click();  // writes setup.ini, then unloads
+    // Writes setup.ini, then unloads. During a batch it first asks whether to
+    // stop; Yes stops the batch and exits once the batch has ended.
+    void imgExit_Click();
+    // The native window has gone without a close (destroyed from outside):
+    // the process ends, after stopping a running batch.
+    void windowLost();
     void lblWeb_Click();
     void lblFeed_Click();
     void showOptions();  // toolbar index 2: frmOptions, modal
@@ -82,7 +90,7 @@ public:
     void applyLayout(const WindowLayout& layout);
 
     // Outside effects, replaceable by tests.
-    std::function<void(const QUrl&)> openUrl;              // QDesktopServices::openUrl
+    std::function<void(const QUrl&)> openUrl;              // openWithSystem
     std::function<void(const std::string& wav)> playWave;  // synchronous, beep when missing
     std::function<void()> endProcess;                      // ends at once, no waiting
 
@@ -165,6 +173,16 @@ private:
     void syncListView();
     void fitProgressCaption();
     void Form_Unload();
+    // Asks the running batch to stop, once; Command3 waits disabled for its end.
+    void requestStop();
+    // Shows the start or the stop face of Command3.
+    void setCommand3Stopping(bool stopping);
+    enum class PendingExit { None, Command, Close };
+    // False when the exit must wait: a batch runs and the user either
+    // declined to stop it or agreed (the exit then follows the batch's end).
+    bool readyToExit(PendingExit kind);
+    // Called when Timer1's tick returns: carries out an exit that waited.
+    void batchReturned();
     void runStep(const std::function<void()>& step);
 
     DialogBackend& m_dialogs;
@@ -179,6 +197,8 @@ private:
     std::vector<QWidget*> m_controls;  // in the window's own order
     QRect m_lblPBRect;                 // lblPB as laid out; its text grows from the centre
     bool m_unloading = false;
+    bool m_stopAsked = false;  // the user agreed to stop the running batch
+    PendingExit m_pendingExit = PendingExit::None;
 };
 
 }  // namespace tessaro

@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
+#include <utility>
 
 #include "engine/ConversionDriver.h"
 #include "engine/Platform.h"
@@ -52,15 +53,17 @@ void frmMain::connectCommands() {
     connect(imgExit, &ClickLabel::clicked, this, &frmMain::imgExit_Click);
     connect(lblWeb, &ClickLabel::clicked, this, &frmMain::lblWeb_Click);
     connect(lblFeed, &ClickLabel::clicked, this, &frmMain::lblFeed_Click);
-    connect(Command3, &QPushButton::clicked, imgStart, &ClickLabel::clicked);
+    connect(Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
     connect(cmdBrowse, &QPushButton::clicked, imgBrowse, &ClickLabel::clicked);
     connect(txtAction, &QLineEdit::textChanged, this, &frmMain::txtAction_Change);
     connect(cmbOF, &QComboBox::activated, this, &frmMain::cmbOF_Click);
     connect(Timer1, &QTimer::timeout, this, [this] {
-        if (m_driver)
-            m_driver->Timer1_Timer();
-        else
+        if (!m_driver) {
             Timer1->stop();
+            return;
+        }
+        m_driver->Timer1_Timer();  // the whole batch runs inside
+        batchReturned();
     });
 }
 
@@ -124,6 +127,46 @@ void frmMain::imgStart_Click() {
     if (m_driver) m_driver->Start();
 }
 
+void frmMain::Command3_Click() {
+    if (!m_driver || !m_driver->running()) {
+        emit imgStart->clicked();
+        return;
+    }
+    if (m_stopAsked) return;  // stopping already
+    if (!m_dialogs.question(this, "确定要停止转换吗？", "停止转换")) return;
+    // The batch may have ended while the question was up.
+    if (!m_driver->running()) return;
+    requestStop();
+}
+
+void frmMain::requestStop() {
+    m_stopAsked = true;
+    Command3->setEnabled(false);  // taken: the batch ends as soon as it can
+    m_driver->Stop();
+}
+
+bool frmMain::readyToExit(PendingExit kind) {
+    if (!m_driver || !m_driver->running()) return true;
+    if (m_pendingExit != PendingExit::None) return false;  // leaving already
+    if (!m_stopAsked &&
+        !m_dialogs.question(this, "正在转换，确定要停止转换并退出吗？", "退出程序"))
+        return false;
+    if (!m_driver->running()) return true;
+    // Never leave from inside the batch: stop it and exit once it has
+    // unwound (batchReturned).
+    m_pendingExit = kind;
+    requestStop();
+    return false;
+}
+
+void frmMain::batchReturned() {
+    if (m_driver && m_driver->running()) return;
+    m_stopAsked = false;
+    const PendingExit exit = std::exchange(m_pendingExit, PendingExit::None);
+    if (exit == PendingExit::Command) imgExit_Click();
+    if (exit == PendingExit::Close) Form_Unload();
+}
+
 void frmMain::imgBrowse_Click() {
     const std::optional<QString> folder = m_dialogs.chooseFolder(this, "请选择一个文件夹:");
     txtPath->setText(folder && !folder->isEmpty() ? *folder
@@ -143,6 +186,7 @@ void frmMain::imgMin_Click() {
 }
 
 void frmMain::imgExit_Click() {
+    if (!readyToExit(PendingExit::Command)) return;
     readPanel();
     writeSetupFile(platform::applicationFile(platform::kSetupFile), setupValues(panel()));
     close();

@@ -2,9 +2,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "engine/Platform.h"
 #include "shell/SingleInstance.h"
+#include "shell/WindowLossWatch.h"
 #include "shell/frmMain.h"
 
 int main(int argc, char** argv) {
@@ -14,9 +18,19 @@ int main(int argc, char** argv) {
     tessaro::platform::setApplicationFolder(
         QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString());
 
+    // Qt's own dialogs and standard buttons in Chinese, as the rest of the
+    // window; without the translations installed they stay in English.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));  // dates, sizes, file types
+    QTranslator qtTexts;
+    if (qtTexts.load("qtbase_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+
     tessaro::SingleInstance instance;
     tessaro::frmMain window;
     if (!window.Form_Load(&instance)) return 0;  // another instance runs: end silently
     window.show();
+    // A window destroyed from outside ends the process rather than leaving
+    // it running unseen with the lock.
+    tessaro::WindowLossWatch watch(window, [&window] { window.windowLost(); });
     return app.exec();
 }

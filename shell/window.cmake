@@ -6,6 +6,8 @@ target_sources(tessaro_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogBackend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Scaling.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SingleInstance.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FormScaling.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WindowLossWatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ToolIcons.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainCommands.cpp
@@ -13,6 +15,16 @@ target_sources(tessaro_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/frmMenu.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ClickLabel.cpp
 )
+# The platform halves: the opener, the instance check, the native window.
+if(WIN32)
+  set(TESSARO_SHELL_PLATFORM win)
+else()
+  set(TESSARO_SHELL_PLATFORM posix)
+endif()
+foreach(part SystemOpener SingleInstance WindowLossWatch)
+  target_sources(tessaro_gui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/${part}_${TESSARO_SHELL_PLATFORM}.cpp)
+endforeach()
 if(Qt6PrintSupport_FOUND)
   target_link_libraries(tessaro_gui PUBLIC Qt6::PrintSupport)
   target_compile_definitions(tessaro_gui PRIVATE TESSARO_HAVE_PRINTSUPPORT=1)

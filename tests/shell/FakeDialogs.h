@@ -32,12 +32,17 @@ public:
     std::deque<std::optional<QString>> folders;  // chooseFolder replies
     std::optional<QColor> color;
     std::optional<QFont> font;
+    // Answers to questions, in turn; a question with none left answers No.
+    // `onQuestion` runs while a question is "up", before it is answered.
+    std::deque<bool> answers;
+    std::function<void()> onQuestion;
     // Text of the popup item to choose; empty dismisses the menu.
     QString popupChoice;
 
     std::vector<OpenRequest> opened;
     std::vector<QString> folderTitles;
     std::vector<Message> messages;
+    std::vector<Message> questions;  // icon unused
     std::vector<QStringList> popups;  // the items of each popup
     // Acts on each of the program's own dialogs while it is "open"; without
     // it the dialog is cancelled at once.
@@ -64,6 +69,14 @@ public:
     bool showPrinterProperties(QWidget*) override { return false; }
     void message(QWidget*, const QString& text, MessageIcon icon, const QString& title) override {
         messages.push_back({text.toStdString(), icon, title.toStdString()});
+    }
+    bool question(QWidget*, const QString& text, const QString& title) override {
+        questions.push_back({text.toStdString(), MessageIcon::Information, title.toStdString()});
+        if (onQuestion) onQuestion();
+        if (answers.empty()) return false;
+        const bool yes = answers.front();
+        answers.pop_front();
+        return yes;
     }
     QAction* popup(QMenu& menu, const QPoint&) override {
         QStringList items;

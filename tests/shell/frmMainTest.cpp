@@ -20,14 +20,17 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QSysInfo>
 #include <QUrl>
 #include <fstream>
+#include <functional>
 
 #include "FakeDialogs.h"
 #include "MouseHelpers.h"
 #include "engine/Platform.h"
 #include "shell/ImageButton.h"
 #include "shell/LinkLabel.h"
+#include "shell/SingleInstance.h"
 #include "feedback/frmSuggest.h"
 #include "settings/frmOptions.h"
 #include "shell/frmMain.h"
@@ -406,8 +409,7 @@ TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
     });
     w->Command3->click();
     for (QWidget* locked : std::initializer_list<QWidget*>{
-             w->CmdToolsBar[0], w->CmdToolsBar[5], w->Command3, w->cmbOF, w->cmbS, w->cmbChannel,
-             w->lblFeed})
+             w->CmdToolsBar[0], w->CmdToolsBar[5], w->cmbOF, w->cmbS, w->cmbChannel, w->lblFeed})
         EXPECT_FALSE(locked->isEnabled()) << locked->objectName().toStdString();
     EXPECT_TRUE(w->cmdBrowse->isEnabled());
     EXPECT_TRUE(w->txtPath->isEnabled());
@@ -420,6 +422,7 @@ TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
     EXPECT_TRUE(laterDropAccepted);
     EXPECT_EQ(w->LV->topLevelItemCount(), 0);
     EXPECT_EQ(w->lstFile->count(), 0);
+    EXPECT_FALSE(w->picText->isHidden());  // the batch emptied the list
     EXPECT_TRUE(w->Command3->isEnabled());
     EXPECT_TRUE(w->cmbOF->isEnabled());
     EXPECT_TRUE(w->CmdToolsBar[0]->isEnabled());
@@ -431,6 +434,107 @@ TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
     EXPECT_EQ(opened.back().scheme(), "file");
     EXPECT_EQ(played.size(), 1u);
     EXPECT_EQ(ended, 0);
+}
+
+// Stopping, closing and exiting while a batch runs: each asks first, and a
+// Yes ends the batch before anything exits.
+struct InterruptRow {
+    const char* name;
+    std::function<void(frmMain&)> act;
+    const char* question;
+    bool yes;
+    const char* caption;  // lblPB at the end
+    int ended;
+    bool setupWritten;
+};
+
+class frmMainInterrupt : public frmMainTest, public ::testing::WithParamInterface<InterruptRow> {};
+
+TEST_P(frmMainInterrupt, AsksThenStopsOrKeepsConverting) {
+    const InterruptRow& row = GetParam();
+    QDir(m_app.path()).mkpath("data");
+    writeEncoder(appPath("data/conv"));
+    auto w = load();
+    w->cmbOF->setCurrentIndex(2);
+    emit w->cmbOF->activated(2);
+    w->txtPath->setText(tmpPath("out"));
+    dropFiles(*w, {tmpPath("a.flv"), tmpPath("b.flv"), tmpPath("c.flv")});
+    dialogs.answers = {row.yes};
+    QString faceDuringQuestion;
+    dialogs.onQuestion = [&] { faceDuringQuestion = w->Command3->text(); };
+    int endedInside = -1;
+    QTimer::singleShot(150, w.get(), [&] {
+        EXPECT_TRUE(w->Command3->isEnabled());
+        row.act(*w);
+        endedInside = ended;  // nothing exits from inside the batch
+    });
+    w->Command3->click();
+    QElapsedTimer clock;
+    clock.start();
+    while (w->Command3->text() != "立刻开始转换！" && clock.elapsed() < 30000)
+        QCoreApplication::processEvents();
+
+    if (*row.question) {
+        ASSERT_EQ(dialogs.questions.size(), 1u);
+        EXPECT_EQ(dialogs.questions[0].text, row.question);
+        EXPECT_EQ(faceDuringQuestion, "停止转换");
+    } else {  // no window is left to ask with
+        EXPECT_TRUE(dialogs.questions.empty());
+    }
+    EXPECT_EQ(endedInside, 0);
+    EXPECT_EQ(w->lblPB->text(), row.caption);
+    EXPECT_TRUE(w->Command3->isEnabled());
+    EXPECT_TRUE(w->CmdToolsBar[0]->isEnabled());
+    EXPECT_EQ(ended, row.ended);
+    EXPECT_EQ(QFile::exists(appPath("setup.ini")), row.setupWritten);
+    if (row.yes) {  // the current file, or the next, heads what is left
+        EXPECT_GE(w->LV->topLevelItemCount(), 2);
+        EXPECT_EQ(w->lstFile->count(), w->LV->topLevelItemCount());
+        EXPECT_TRUE(opened.empty());
+        EXPECT_TRUE(played.empty());
+    } else {
+        EXPECT_EQ(w->LV->topLevelItemCount(), 0);
+    }
+}
+
+const char* const kStopQuestion = "确定要停止转换吗？";
+const char* const kExitQuestion = "正在转换，确定要停止转换并退出吗？";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, frmMainInterrupt,
+    ::testing::Values(
+        InterruptRow{"StopYes", [](frmMain& w) { w.Command3->click(); }, kStopQuestion, true,
+                     "已停止。", 0, false},
+        InterruptRow{"StopNo", [](frmMain& w) { w.Command3->click(); }, kStopQuestion, false,
+                     "Done.", 0, false},
+        InterruptRow{"CloseYes", [](frmMain& w) { w.close(); }, kExitQuestion, true, "已停止。",
+                     1, false},
+        InterruptRow{"CloseNo", [](frmMain& w) { w.close(); }, kExitQuestion, false, "Done.", 0,
+                     false},
+        InterruptRow{"ExitButtonYes", [](frmMain& w) { w.imgExit_Click(); }, kExitQuestion, true,
+                     "已停止。", 1, true},
+        InterruptRow{"WindowLost", [](frmMain& w) { w.windowLost(); }, "", true, "已停止。", 1,
+                     false}),
+    [](const ::testing::TestParamInfo<InterruptRow>& info) { return std::string(info.param.name); });
+
+TEST_F(frmMainTest, OnlyALiveInstanceHoldsTheLock) {
+    const QString lock = tmpPath("tessaro.lock");
+    const QByteArray host = QSysInfo::machineHostName().toUtf8();
+    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
+    const QByteArray stale[] = {"", "\x01garbage\n\xff", self + "\nTessaro\nanother-host\n",
+                                "999999999\nTessaro\n" + host + "\n"};
+    for (const QByteArray& content : stale) {
+        SCOPED_TRACE(content.toStdString());
+        QFile file(lock);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        file.close();
+        SingleInstance instance;
+        EXPECT_TRUE(instance.acquire());
+    }
+    SingleInstance first, second;
+    ASSERT_TRUE(first.acquire());
+    EXPECT_FALSE(second.acquire());
 }
 
 TEST_F(frmMainTest, HoverStatesLastUntilThePointerCrossesTheBackground) {

@@ -182,6 +182,13 @@ TEST(FrmSuggestTest, AFailedRequestSaysSo) {
         form.Send();
         ASSERT_TRUE(finished.wait(5000));
         EXPECT_EQ(form.lblSending()->text(), failed);
+        // The user can send again without retyping.
+        EXPECT_TRUE(form.Command1()->isEnabled());
+        EXPECT_TRUE(form.imgSend()->isEnabled());
+        form.Command3()->click();
+        ASSERT_TRUE(finished.wait(5000));
+        EXPECT_EQ(server.requests, 2);
+        EXPECT_NE(server.target.indexOf("comment=(MP4)c"), -1);
     }
     {
         SCOPED_TRACE("refused connection");
