@@ -53,6 +53,7 @@ std::string absolute(const std::string& path) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args = platform::commandArguments(argc, argv);
+    platform::useUtf8Console();
     int format = 0;
     std::string folder;
     std::vector<std::string> files;

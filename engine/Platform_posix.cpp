@@ -67,6 +67,8 @@ std::string applicationFile(const char* name) { return applicationFolder() + kSe
 
 std::vector<std::string> commandArguments(int argc, char** argv) { return {argv, argv + argc}; }
 
+void useUtf8Console() {}
+
 std::string defaultOutputFolder() { return applicationFolder() + kDefaultOutputSuffix; }
 
 }  // namespace tessaro::platform

@@ -86,6 +86,8 @@ std::vector<std::string> commandArguments(int argc, char** argv) {
     return args;
 }
 
+void useUtf8Console() { ::SetConsoleOutputCP(CP_UTF8); }
+
 std::string defaultOutputFolder() { return applicationFolder() + kDefaultOutputSuffix; }
 
 }  // namespace tessaro::platform

@@ -65,7 +65,8 @@ if ! grep -q '^\[==========\] .* ran\.' "$log"; then
 fi
 passed=$((passed + ${unit_passed:-0}))
 failed=$((failed + ${unit_failed:-0}))
-echo "windows unit tests: ${unit_passed:-0} passed, ${unit_failed:-0} failed"
+unit_skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
+echo "windows unit tests: ${unit_passed:-0} passed, ${unit_failed:-0} failed, ${unit_skipped:-0} skipped"
 
 # Every format through tessaro-cli.exe, from a folder whose name is outside
 # the ANSI code page.

@@ -1,0 +1,57 @@
+// Platform values and the atomic file write on Windows.
+#include <gtest/gtest.h>
+
+#include "WinTestSupport.h"
+#include "settings/AtomicFile.h"
+
+using namespace tessaro;
+using namespace tessaro::testing;
+
+namespace {
+
+TEST(PlatformWin, ValuesUseBackslashesAndTheExecutablesFolder) {
+    const std::string app = platform::applicationFolder();
+    EXPECT_NE(app.back(), '\\');
+    EXPECT_TRUE(std::filesystem::exists(platform::nativePath(app + "\\tessaro_tests.exe"))) << app;
+    EXPECT_EQ(platform::temporaryFolder().substr(platform::temporaryFolder().size() - 8), "\\tessaro");
+}
+
+TEST(PlatformWin, TemporaryFolderThatIsAReparsePointIsRefused) {
+    WinFolder folder;
+    const std::string own = folder.path("临时 ﾃｽﾄ");
+    folder.folder("a");
+    const std::string link = folder.path("a\\loop");
+    const std::string target = folder.path();
+    platform::setTemporaryFolder(own);
+    std::string why;
+    EXPECT_TRUE(platform::prepareTemporaryFolder(&why)) << why;
+    EXPECT_TRUE(std::filesystem::is_directory(platform::nativePath(own)));
+    // Wine makes the link but cannot always look at it afterwards.
+    const bool linked =
+        ::CreateSymbolicLinkW(platform::nativePath(link).c_str(), platform::nativePath(target).c_str(),
+                              SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+        ::GetFileAttributesW(platform::nativePath(link).c_str()) != INVALID_FILE_ATTRIBUTES;
+    platform::setTemporaryFolder(link);
+    if (linked) {
+        EXPECT_FALSE(platform::prepareTemporaryFolder(&why));
+        EXPECT_EQ(why, link + " is a reparse point");
+    }
+    platform::setTemporaryFolder({});
+    if (!linked) GTEST_SKIP() << "this system makes no directory link it can look at";
+}
+
+TEST(AtomicFileWin, ReplacesWholeOrLeavesTheOldFileAndNoTemporary) {
+    WinFolder folder;
+    const std::string path = folder.file("設定 ﾃｽﾄ.ini", "old");
+    ASSERT_TRUE(writeFileAtomically(path, "new bytes"));
+    std::ifstream in(platform::nativePath(path), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new bytes");
+    EXPECT_FALSE(writeFileAtomically(folder.path("missing\\x.ini"), "x"));
+    EXPECT_FALSE(writeFileAtomically(folder.folder("a folder"), "x"));
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(platform::nativePath(folder.path())))
+        ++entries;
+    EXPECT_EQ(entries, 2);  // the file and the folder
+}
+
+}  // namespace
