@@ -660,6 +660,8 @@ TEST_F(EncoderRuns, IntermediateKeepsTheSourceForStageTwo) {
                 {ts, "nut", "h264", "pcm_s16le"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.source);
+        // The intermediate is never replaced: the driver removes it before each file.
+        fs::remove(TMP);
         const RunResult one = runCommandText(kApp + "/data/conv " + Q + row.source + Q +
                                              " -oac mp3lame -lameopts preset=320 -ovc lavc -lavcopts"
                                              " vcodec=mpeg4:vbitrate=1200 -of avi -o " + TMP);
