@@ -83,14 +83,17 @@ void restoreDefaultChildHandling() {}
 
 std::size_t maxFileNameLength(const std::string& folder) {
     // The volume's limit counts UTF-16 units; 255 bytes of UTF-8 always fit in
-    // as many units, so the smaller of the two is safe.
-    wchar_t root[MAX_PATH + 1];
-    const std::wstring path = wide::fromUtf8(folder.empty() ? "." : folder);
+    // as many units, so the smaller of the two is safe. Asked through a handle
+    // of the folder itself, which needs no access to the volume's device.
+    const HANDLE handle = ::CreateFileW(wide::fromUtf8(folder.empty() ? "." : folder).c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return 255;
     DWORD length = 0;
-    if (::GetVolumePathNameW(path.c_str(), root, MAX_PATH + 1) &&
-        ::GetVolumeInformationW(root, nullptr, 0, nullptr, &length, nullptr, nullptr, 0) && length > 0)
-        return std::min<std::size_t>(length, 255);
-    return 255;
+    const BOOL known =
+        ::GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, &length, nullptr, nullptr, 0);
+    ::CloseHandle(handle);
+    return known && length > 0 ? std::min<std::size_t>(length, 255) : 255;
 }
 
 std::string applicationFile(const char* name) { return applicationFolder() + kSeparator + name; }
