@@ -658,10 +658,11 @@ TEST_F(EncoderRuns, IntermediateKeepsTheSourceForStageTwo) {
                 {mp4, "mov", "h264", "aac"},
                 {flv, "flv", "h264", "aac"},
                 {ts, "nut", "h264", "pcm_s16le"}};
+    const std::string viaTmp = out("via.mov"), direct = out("direct.mov");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.source);
-        // The intermediate is never replaced: the driver removes it before each file.
-        fs::remove(TMP);
+        // Outputs never replace a file: each row starts from none.
+        for (const std::string& f : {TMP, viaTmp, direct}) fs::remove(f);
         const RunResult one = runCommandText(kApp + "/data/conv " + Q + row.source + Q +
                                              " -oac mp3lame -lameopts preset=320 -ovc lavc -lavcopts"
                                              " vcodec=mpeg4:vbitrate=1200 -of avi -o " + TMP);
@@ -675,7 +676,6 @@ TEST_F(EncoderRuns, IntermediateKeepsTheSourceForStageTwo) {
                             "stream=codec_name,width,height,r_frame_rate,sample_rate,channels",
                             "-of", "compact", "file:" + path}).output;
         };
-        const std::string viaTmp = out("via.mov"), direct = out("direct.mov");
         for (const auto& [in, final] : {std::pair{TMP, viaTmp}, std::pair{row.source, direct}}) {
             const RunResult two = runCommandText(kApp + "/data/coder -i " + Q + in + Q +
                                                  " -y -ac 2 -ar 48000 -ab 128k " + Q + final + Q);
