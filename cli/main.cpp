@@ -47,14 +47,16 @@ int usageError(const std::string& why) {
 
 std::string absolute(const std::string& path) {
     std::error_code ec;
-    const auto full = std::filesystem::absolute(path, ec);
-    return ec ? path : full.lexically_normal().string();
+    const auto full = std::filesystem::absolute(platform::nativePath(path), ec);
+    return ec ? path : platform::utf8Path(full.lexically_normal());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     platform::restoreDefaultChildHandling();
+    const std::vector<std::string> args = platform::commandArguments(argc, argv);
+    platform::useUtf8Console();
     int format = 0;
     std::string folder;
     std::vector<std::string> files;
@@ -71,8 +73,8 @@ int main(int argc, char** argv) {
     std::optional<int> channels;
     bool optionsEnded = false;
 
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string arg = args[i];
         if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
             files.push_back(arg);
             continue;
@@ -85,8 +87,8 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
-        if (i + 1 >= argc) return usageError(arg + " needs a value");
-        const std::string value = argv[++i];
+        if (i + 1 >= args.size()) return usageError(arg + " needs a value");
+        const std::string value = args[++i];
         if (arg == "-f") {
             char* end = nullptr;
             const long n = std::strtol(value.c_str(), &end, 10);

@@ -79,7 +79,7 @@ void useAmrNbTrack(FfmpegJob& job, AmrNbTrack track, const std::string& amrPath)
 }
 
 int runCoderJob(const std::string& program, FfmpegJob job) {
-    const std::string ffmpeg = findOnPath("ffmpeg");
+    const std::string ffmpeg = findFfmpeg();
     if (!job.ownAmrNb || !job.error.empty() || ffmpeg.empty() || !platform::prepareTemporaryFolder())
         return runEncoder(program, job, ProgressForm::DurationTime);
     const std::string stem = "amrnb-" + std::to_string(platform::processId());

@@ -1,7 +1,5 @@
 #include "encoders/EncoderRun.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -62,7 +60,7 @@ bool hasFormatOption(const std::vector<std::string>& options) {
 std::string notARegularFile(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
+    const fs::file_status st = fs::status(platform::nativePath(path), ec);
     if (ec || !fs::exists(st) || fs::is_regular_file(st)) return {};
     const char* what = fs::is_directory(st) ? "a folder"
                        : fs::is_fifo(st)    ? "a FIFO"
@@ -74,13 +72,13 @@ std::string notARegularFile(const std::string& path) {
 // Size of a regular file; 0 when there is none.
 std::uintmax_t regularFileSize(const std::string& path) {
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(platform::nativePath(path), ec);
     return ec ? 0 : size;
 }
 
 void removeFile(const std::string& path) {
     std::error_code ec;
-    std::filesystem::remove(path, ec);
+    std::filesystem::remove(platform::nativePath(path), ec);
 }
 
 // ffmpeg's encoder names, one a line, as "ffmpeg -encoders" lists them.
@@ -125,9 +123,8 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
     platform::restoreDefaultChildHandling();
     if (!asked.error.empty()) return fail(program, asked.error);
     if (const std::string why = notARegularFile(asked.input); !why.empty()) return fail(program, why);
-    const std::string ffmpeg = findOnPath("ffmpeg");
-    if (ffmpeg.empty())
-        return fail(program, "ffmpeg was not found on PATH (install the ffmpeg package)");
+    const std::string ffmpeg = findFfmpeg();
+    if (ffmpeg.empty()) return fail(program, ffmpegMissingReason());
 
     // ffmpeg writes a partial file beside the output, which takes its name
     // only once it is complete; a failed or stopped run removes it.

@@ -14,6 +14,8 @@ namespace tessaro {
 // file cannot be read.
 std::string ffmpegIdentity(const std::string& ffmpeg);
 
+// The two below exist in the POSIX build only.
+
 // The libavcodec file ("libavcodec.so.59") that the program at this path is
 // linked against; "" for a program that names none (a static build).
 std::string linkedLibavcodec(const std::string& program);

@@ -10,6 +10,14 @@
 namespace tessaro {
 namespace {
 
+// The ffmpeg.exe shipped with the Windows build is 4.1: it has no
+// -stats_period.
+#ifdef _WIN32
+constexpr bool kFfmpeg41 = true;
+#else
+constexpr bool kFfmpeg41 = false;
+#endif
+
 std::string lower(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -405,8 +413,11 @@ FfmpegJob coderJob(const std::vector<std::string>& args,
 
 std::vector<std::string> ffmpegArguments(const FfmpegJob& job) {
     std::vector<std::string> a = {"-hide_banner", "-nostdin", "-nostats", "-loglevel",
-                                  "level+info", "-progress", "pipe:1", "-stats_period",
-                                  "0.1", "-y", "-i", "file:" + job.input};
+                                  "level+info", "-progress", "pipe:1"};
+    // The ffmpeg 4.1 shipped for Windows has no -stats_period (new in 4.4):
+    // there the progress comes at ffmpeg's default rate, every half second.
+    if (!kFfmpeg41) a.insert(a.end(), {"-stats_period", "0.1"});
+    a.insert(a.end(), {"-y", "-i", "file:" + job.input});
     for (const std::string& extra : job.extraInputs) a.insert(a.end(), {"-i", "file:" + extra});
     a.insert(a.end(), job.outputOptions.begin(), job.outputOptions.end());
     a.push_back("file:" + job.output);

@@ -24,6 +24,12 @@ void watchStopSignals();
 // The last of those signals received, 0 when none.
 int receivedStopSignal();
 
+// The ffmpeg the encoders run: on Windows "ffmpeg.exe" beside the encoder
+// (in data\) first, then on PATH; here "ffmpeg" on PATH. "" when none.
+std::string findFfmpeg();
+// Why findFfmpeg() found nothing, for the user.
+std::string ffmpegMissingReason();
+
 // Runs program with args (args[0] is not the program name: it is added) with
 // stdin from /dev/null; each line of the child's stdout and stderr goes to the
 // matching callback (without its line end). Returns once the child has ended

@@ -84,6 +84,10 @@ void watchStopSignals() {
 
 int receivedStopSignal() { return g_stopSignal; }
 
+std::string findFfmpeg() { return findOnPath("ffmpeg"); }
+
+std::string ffmpegMissingReason() { return "ffmpeg was not found on PATH (install the ffmpeg package)"; }
+
 ChildStatus runChild(const std::string& program, const std::vector<std::string>& args,
                      const std::function<void(const std::string&)>& onStdoutLine,
                      const std::function<void(const std::string&)>& onStderrLine) {

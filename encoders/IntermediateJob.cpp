@@ -8,8 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <vector>
+
+#ifdef _WIN32
+#include "engine/WideText.h"
+#endif
 
 #include "encoders/EncoderProgress.h"
 #include "encoders/EncoderRun.h"
@@ -39,19 +44,34 @@ int fail(const std::string& program, const std::string& reason) {
     return 1;
 }
 
+// Opens a file by its UTF-8 name, not inherited by children, in binary.
+int openFile(const std::string& path, int flags, int mode = 0) {
+#ifdef _WIN32
+    return ::_wopen(wide::fromUtf8(path).c_str(), flags | _O_BINARY | _O_NOINHERIT, mode);
+#else
+    return ::open(path.c_str(), flags | O_CLOEXEC, mode);
+#endif
+}
+
+void removeFile(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove(platform::nativePath(path), ec);
+}
+
 // Copies source to target through the partial name beside it, so that the
 // target exists only once complete; prints every percent of the bytes copied.
 // A stop signal ends the copy and removes the partial file.
 int copyWithProgress(const std::string& program, const std::string& source, const std::string& target) {
     platform::restoreDefaultChildHandling();
     watchStopSignals();
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    const int in = openFile(source, O_RDONLY);
     if (in < 0) return fail(program, source + ": " + std::strerror(errno));
-    const off_t total = ::lseek(in, 0, SEEK_END);
-    ::lseek(in, 0, SEEK_SET);
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(platform::nativePath(source), sizeError);
+    const long long total = sizeError ? 0 : static_cast<long long>(size);
     const std::string part = partialFilePath(target, platform::processId());
-    ::unlink(part.c_str());
-    const int out = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    removeFile(part);
+    const int out = openFile(part, O_WRONLY | O_CREAT | O_EXCL, 0600);
     if (out < 0) {
         const std::string why = std::strerror(errno);
         ::close(in);
@@ -66,12 +86,12 @@ int copyWithProgress(const std::string& program, const std::string& source, cons
             error = "stopped by signal " + std::to_string(sig);
             break;
         }
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        const auto n = ::read(in, buffer.data(), static_cast<unsigned>(buffer.size()));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) { error = source + ": " + std::strerror(errno); break; }
         if (n == 0) break;
-        for (ssize_t done = 0; done < n && error.empty();) {
-            const ssize_t w = ::write(out, buffer.data() + done, static_cast<size_t>(n - done));
+        for (long long done = 0; done < n && error.empty();) {
+            const auto w = ::write(out, buffer.data() + done, static_cast<unsigned>(n - done));
             if (w < 0 && errno == EINTR) continue;
             if (w < 0) error = part + ": " + std::strerror(errno);
             else done += w;
@@ -88,7 +108,7 @@ int copyWithProgress(const std::string& program, const std::string& source, cons
     if (error.empty() && !renameNoReplace(part, target))
         error = target + ": " + std::strerror(errno);
     if (!error.empty()) {
-        ::unlink(part.c_str());
+        removeFile(part);
         return fail(program, error);
     }
     while (percent < 99) say(convProgressText(++percent, 0, 0));
@@ -142,9 +162,10 @@ FfmpegJob intermediateEncodeJob(const FfmpegJob& designed, bool oddSize,
 
 int runIntermediate(const std::string& program, const FfmpegJob& designed) {
     std::string head(64, '\0');
-    if (std::FILE* f = std::fopen(designed.input.c_str(), "rb")) {
-        head.resize(std::fread(head.data(), 1, head.size(), f));
-        std::fclose(f);
+    if (const int f = openFile(designed.input, O_RDONLY); f >= 0) {
+        const auto n = ::read(f, head.data(), static_cast<unsigned>(head.size()));
+        head.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        ::close(f);
     } else {
         head.clear();
     }
@@ -161,7 +182,7 @@ int runIntermediate(const std::string& program, const FfmpegJob& designed) {
                  [&](const std::string& line) { text += line + "\n"; }, nullptr);
         odd = oddFrameSize(text);
     }
-    const std::string ffmpeg = findOnPath("ffmpeg");
+    const std::string ffmpeg = findFfmpeg();
     const bool x264 = !ffmpeg.empty() && ffmpegHasEncoder(ffmpeg, "libx264");
     return runEncoder(program, intermediateEncodeJob(designed, odd, x264 ? "libx264" : "mpeg4"),
                       ProgressForm::Percent);

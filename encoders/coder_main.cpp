@@ -7,12 +7,14 @@
 #include "encoders/AmrNbTrack.h"
 #include "encoders/EncoderRun.h"
 #include "encoders/FfmpegJob.h"
+#include "engine/Platform.h"
 #include "encoders/FfmpegProcess.h"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = tessaro::platform::commandArguments(argc, argv);
+    if (!args.empty()) args.erase(args.begin());
     const auto hasEncoder = [](const std::string& name) {
-        const std::string ffmpeg = tessaro::findOnPath("ffmpeg");
+        const std::string ffmpeg = tessaro::findFfmpeg();
         return !ffmpeg.empty() && tessaro::ffmpegHasEncoder(ffmpeg, name);
     };
     const tessaro::FfmpegJob job = tessaro::coderJob(args, hasEncoder);

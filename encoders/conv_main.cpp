@@ -9,7 +9,8 @@
 #include "engine/Platform.h"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = tessaro::platform::commandArguments(argc, argv);
+    if (!args.empty()) args.erase(args.begin());
     const tessaro::FfmpegJob job = tessaro::convJob(args);
     // Only stage two reads the intermediate: it keeps the source's streams,
     // and the options meant for a final file do not apply.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/DOSOutputs.h"
+#include "engine/NativeHandle.h"
 
 namespace tessaro {
 
@@ -35,7 +36,9 @@ public:
     // Starts argv[0] (looked up on PATH when it holds no '/') directly, never
     // through a shell: standard input from /dev/null, standard output and
     // standard error on the pipes, no other descriptor inherited, default
-    // signal handling. The result tells a failed pipe from a program that
+    // signal handling. On Windows the command line is built so that the
+    // child's C runtime splits it back into argv, the window is hidden, only
+    // the pipe handles are inherited and the child ends with this process. The result tells a failed pipe from a program that
     // could not be executed; errorNumber() gives the system's error number then.
     StartResult start(const std::vector<std::string>& argv, Streams streams = Streams::Merged,
                       OwnerEnd ownerEnd = OwnerEnd::Ignore);
@@ -59,25 +62,26 @@ public:
     void wait(RunStatus& status);
     bool ended() const { return m_ended; }
 
-    // The pipes' read ends (-1 once closed, and the error pipe when merged),
-    // and a descriptor that becomes readable when the child ends (-1 when the
-    // system has none); all for poll().
-    int outputFd() const { return m_readFd; }
-    int errorFd() const { return m_errorFd; }
-    int exitFd() const { return m_pidFd; }
+    // The pipes' read ends (kNoHandle once closed, and the error pipe when
+    // merged), and a handle that is signalled when the child ends (kNoHandle
+    // when the system has none): descriptors for poll() here, the pipe and
+    // process handles on Windows.
+    NativeHandle outputFd() const { return m_readFd; }
+    NativeHandle errorFd() const { return m_errorFd; }
+    NativeHandle exitFd() const { return m_pidFd; }
 
     // Releases a pipe's read end.
     void closeOutput();
     void closeErrors();
 
 private:
-    ReadResult readFrom(int fd, char* buffer, std::size_t capacity, std::size_t* count);
+    ReadResult readFrom(NativeHandle fd, char* buffer, std::size_t capacity, std::size_t* count);
     bool reapWith(RunStatus& status, int options);
 
     pid_t m_pid = -1;
-    int m_readFd = -1;
-    int m_errorFd = -1;
-    int m_pidFd = -1;
+    NativeHandle m_readFd = kNoHandle;
+    NativeHandle m_errorFd = kNoHandle;
+    NativeHandle m_pidFd = kNoHandle;  // the process handle on Windows
     int m_error = 0;
     bool m_ended = false;
 };

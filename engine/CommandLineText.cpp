@@ -77,4 +77,14 @@ std::string quotePath(const std::string& path) {
     return out;
 }
 
+std::string joinCommandLine(const std::vector<std::string>& args) {
+    std::string line;
+    for (const auto& arg : args) {
+        if (!line.empty()) line.push_back(' ');
+        const bool plain = !arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos;
+        line += plain ? arg : quotePath(arg);
+    }
+    return line;
+}
+
 }  // namespace tessaro

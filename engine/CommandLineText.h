@@ -20,4 +20,10 @@ std::vector<std::string> splitCommandLine(const std::string& commandLine);
 // comes out as Q + path + Q, the plain designed form.
 std::string quotePath(const std::string& path);
 
+// The inverse of splitCommandLine(): a command line that splits back into
+// exactly args (and that a Windows C runtime splits the same way; args[0],
+// the program, never holds a double quote there). Arguments without blanks,
+// tabs or quotes stay as they are; the others are quoted with quotePath().
+std::string joinCommandLine(const std::vector<std::string>& args);
+
 }  // namespace tessaro

@@ -46,7 +46,11 @@ std::string withTrailingSeparator(const std::string& folder) {
 ClockTime currentClockTime() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
     localtime_r(&now, &local);
+#endif
     return {local.tm_hour, local.tm_min, local.tm_sec};
 }
 
@@ -73,7 +77,7 @@ std::string fittedOutputPath(const std::string& folder, const std::string& input
 std::string uniqueOutputPath(const std::string& designedPath, std::string_view extension) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    if (!fs::exists(fs::symlink_status(designedPath, ec))) return designedPath;
+    if (!fs::exists(fs::symlink_status(platform::nativePath(designedPath), ec))) return designedPath;
     std::string stem = designedPath;
     std::string ext;
     if (!extension.empty() && stem.size() >= extension.size() &&
@@ -83,7 +87,7 @@ std::string uniqueOutputPath(const std::string& designedPath, std::string_view e
     }
     for (int n = 2;; ++n) {
         std::string candidate = stem + "_" + std::to_string(n) + ext;
-        if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate;
+        if (!fs::exists(fs::symlink_status(platform::nativePath(candidate), ec))) return candidate;
     }
 }
 

@@ -17,8 +17,9 @@ namespace fs = std::filesystem;
 // Size of a regular file, -1 when there is none.
 std::intmax_t fileSize(const std::string& path) {
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return -1;
-    const auto size = fs::file_size(path, ec);
+    const fs::path file = platform::nativePath(path);
+    if (!fs::is_regular_file(file, ec)) return -1;
+    const auto size = fs::file_size(file, ec);
     return ec ? -1 : static_cast<std::intmax_t>(size);
 }
 
@@ -29,7 +30,7 @@ std::string notStarted(const char* imageName) { return std::string("无法启动
 // batch.
 std::string notARegularFile(const std::string& path) {
     std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
+    const fs::file_status st = fs::status(platform::nativePath(path), ec);
     if (ec || !fs::exists(st) || fs::is_regular_file(st)) return {};
     const char* what = fs::is_directory(st) ? "文件夹"
                        : fs::is_fifo(st)    ? "命名管道"
@@ -40,7 +41,7 @@ std::string notARegularFile(const std::string& path) {
 
 void removeQuietly(const std::string& path) {
     std::error_code ec;
-    if (!path.empty()) fs::remove(path, ec);
+    if (!path.empty()) fs::remove(platform::nativePath(path), ec);
 }
 
 // Bytes a name may take so that its partial name and a "_N" clash suffix fit.
@@ -110,7 +111,7 @@ std::string ConversionDriver::outputFolder() {
         m_host.setOutputFolderText(folder);
     }
     std::error_code ec;
-    fs::create_directories(folder, ec);  // a failure shows as a missing output
+    fs::create_directories(platform::nativePath(folder), ec);  // a failure shows as a missing output
     return folder;
 }
 
@@ -159,7 +160,7 @@ void ConversionDriver::ConvertQueue() {
 void ConversionDriver::runBatch() {
     {
         std::error_code ec;
-        fs::create_directories(m_host.outputFolderText(), ec);
+        fs::create_directories(platform::nativePath(m_host.outputFolderText()), ec);
     }
     std::string temporaryProblem;
     const bool temporaryReady = platform::prepareTemporaryFolder(&temporaryProblem);
@@ -184,8 +185,8 @@ void ConversionDriver::runBatch() {
         } else {
             // Never convert from the previous file's intermediate.
             // A refused temporary folder is left alone.
-            if (temporaryReady) fs::remove(intermediate, ec);
-            if (isTwoStage(m_format) && (!temporaryReady || fs::exists(intermediate, ec))) {
+            if (temporaryReady) fs::remove(platform::nativePath(intermediate), ec);
+            if (isTwoStage(m_format) && (!temporaryReady || fs::exists(platform::nativePath(intermediate), ec))) {
                 finishFile(false, temporaryReady ? "无法删除中间文件 " + intermediate
                                                  : "临时文件夹不可用：" + temporaryProblem);
             } else {

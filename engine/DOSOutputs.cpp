@@ -161,7 +161,7 @@ std::string DOSOutputs::ExecuteCommand(const std::string& CommandLine) {
         m_pump.processEvents();
         // No wait while read bytes are still to be handed on.
         if (keepGoing && begin == end)
-            timer.Wait(kPassWaitMs, {endOfFile ? -1 : child.outputFd(), child.exitFd()});
+            timer.Wait(kPassWaitMs, {endOfFile ? kNoHandle : child.outputFd(), child.exitFd()});
     }
 
     // Whatever was written between the last empty pipe and the process check.

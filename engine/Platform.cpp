@@ -9,6 +9,15 @@ std::string intermediateFile() {
            kIntermediateSuffix;
 }
 
+std::filesystem::path nativePath(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8Path(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 bool isIntermediateFile(const std::string& path) {
     const std::string folder = temporaryFolder() + kSeparator + kIntermediatePrefix;
     const std::string suffix = kIntermediateSuffix;

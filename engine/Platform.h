@@ -2,6 +2,7 @@
 // Platform values in one place. Each Windows value stands next to its Linux
 // value; a Windows build compiles the other branch and Platform_win.cpp.
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -40,13 +41,14 @@ inline constexpr const char* kOptionsFile = "options.ini";
 std::string applicationFolder();
 void setApplicationFolder(const std::string& folder);
 
-// The temporary folder ("c:\tmp" on Windows; /tmp/tessaro-UID here).
+// The temporary folder: /tmp/tessaro-UID here, %TEMP%\tessaro on Windows.
 // Tests may point it elsewhere with setTemporaryFolder().
 std::string temporaryFolder();
 void setTemporaryFolder(const std::string& folder);
 
 // Creates the temporary folder (mode 0700) when missing. Refuses, with a
-// reason in *why, a folder that is a symbolic link or owned by another user.
+// reason in *why, a folder that is a symbolic link (on Windows any reparse
+// point) or owned by another user.
 bool prepareTemporaryFolder(std::string* why = nullptr);
 
 // temporaryFolder() + separator + name.
@@ -90,7 +92,11 @@ struct UserFolders {
     std::string defaultOutput;  // see defaultOutputFolder()
 };
 
-// The rule above for given values; xdgConfigHome and home may be null.
+// On Windows the settings go to %APPDATA%\tessaro and the output to
+// %USERPROFILE%\Tessaro instead (beside the executable without APPDATA).
+//
+// The rule above for given values; xdgConfigHome and home may be null (on
+// Windows they carry APPDATA and USERPROFILE).
 UserFolders userFoldersFor(const std::string& appFolder, bool appWritable,
                            const char* xdgConfigHome, const char* home);
 
@@ -105,5 +111,19 @@ std::string settingsFile(const char* name);
 // Creates the settings folder (mode 0700, and missing parents) before a
 // settings file is written; false when it cannot be made.
 bool prepareSettingsFolder();
+
+// The program's arguments in UTF-8, argv[0] included: argv itself here; the
+// Windows build reads the wide command line, whatever the ANSI code page.
+std::vector<std::string> commandArguments(int argc, char** argv);
+
+// Lets a console show the program's UTF-8 output: nothing here; on Windows
+// the console's output code page becomes UTF-8.
+void useUtf8Console();
+
+// A file-system path for a UTF-8 file name, and back. Every std::filesystem
+// and file-stream call on a name goes through these: on Windows a path made
+// from a plain std::string would be read in the ANSI code page.
+std::filesystem::path nativePath(const std::string& utf8);
+std::string utf8Path(const std::filesystem::path& path);
 
 }  // namespace tessaro::platform

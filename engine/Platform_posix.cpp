@@ -114,4 +114,8 @@ bool prepareSettingsFolder() {
     return true;
 }
 
+std::vector<std::string> commandArguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+void useUtf8Console() {}
+
 }  // namespace tessaro::platform

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "engine/MessagePump.h"
+#include "engine/NativeHandle.h"
 
 namespace tessaro {
 
@@ -13,10 +14,11 @@ public:
     explicit clsWaitableTimer(MessagePump& pump) : m_pump(pump) {}
 
     // Returns after MilliSeconds have passed, running the pump meanwhile, or
-    // earlier once one of wakeFds is readable or hung up (negative entries are
-    // ignored). A failing wait throws std::system_error whose text starts with
+    // earlier once one of wakeFds is readable or hung up (kNoHandle entries
+    // are ignored; on Windows a pipe with bytes waiting or a signalled
+    // handle). A failing wait throws std::system_error whose text starts with
     // "[clsWaitableTimer.Wait]".
-    void Wait(std::int32_t MilliSeconds, std::initializer_list<int> wakeFds = {});
+    void Wait(std::int32_t MilliSeconds, std::initializer_list<NativeHandle> wakeFds = {});
 
 private:
     MessagePump& m_pump;

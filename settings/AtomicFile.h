@@ -13,8 +13,8 @@ namespace tessaro {
 // there. A symbolic link at `path` keeps pointing at the rewritten file, and
 // an existing file keeps its permission bits. False (and the old file left
 // as it was, no temporary file left behind) when any step fails.
-// The POSIX build renames with rename(2); a Windows build would use
-// ReplaceFileW / MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
+// The POSIX build renames with rename(2), the Windows build with
+// MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
 bool writeFileAtomically(const std::string& path, std::string_view bytes);
 
 
@@ -23,7 +23,7 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes);
 // atomic no-replace rename where the file system has one, else a hard link
 // followed by the removal of `from`. False (errno set, `from` left) on a
 // clash (EEXIST) or any other failure.
-// A Windows build would use MoveFileExW without MOVEFILE_REPLACE_EXISTING.
+// The Windows build uses MoveFileExW without MOVEFILE_REPLACE_EXISTING.
 bool renameNoReplace(const std::string& from, const std::string& to);
 
 // The name under which a file that ends up as `finalPath` is written while it

@@ -1,6 +1,7 @@
 #include "settings/OptionsFile.h"
 
 #include "settings/AtomicFile.h"
+#include "settings/SettingsEncoding.h"
 #include "settings/SettingsText.h"
 
 namespace tessaro {
@@ -33,7 +34,7 @@ void readOptionsFile(const std::string& path, Options& options) {
         options.intMusicCutter = 0;
         return;
     }
-    const std::vector<std::string> fields = splitFields(bytes, 4);
+    const std::vector<std::string> fields = splitFields(settingsTextFromFile(bytes), 4);
     store(fields, 0, options.intSoundReminder);
     store(fields, 1, options.intMusicCutter);
     store(fields, 2, options.lngCutFrom);
@@ -52,7 +53,7 @@ std::string optionsFileText(const Options& options) {
 }
 
 bool writeOptionsFile(const std::string& path, const Options& options) {
-    return writeFileAtomically(path, optionsFileText(options));
+    return writeFileAtomically(path, settingsFileFromText(optionsFileText(options)));
 }
 
 double fieldValue(const std::string& text) { return numericPrefix(text).value_or(0.0); }

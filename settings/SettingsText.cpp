@@ -7,6 +7,8 @@
 #include <limits>
 #include <system_error>
 
+#include "engine/Platform.h"
+
 namespace tessaro {
 namespace {
 
@@ -60,13 +62,14 @@ std::size_t lineEnd(std::string_view data, std::size_t i) {
 FileHead readFileHead(const std::string& path, std::string& bytes, std::size_t limit) {
     bytes.clear();
     std::error_code error;
-    const auto status = std::filesystem::status(path, error);
+    const std::filesystem::path file = platform::nativePath(path);
+    const auto status = std::filesystem::status(file, error);
     if (error || status.type() == std::filesystem::file_type::not_found) {
         return status.type() == std::filesystem::file_type::not_found ? FileHead::Missing
                                                                       : FileHead::Unreadable;
     }
     if (status.type() != std::filesystem::file_type::regular) return FileHead::Unreadable;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     if (!in) return FileHead::Unreadable;
     bytes.resize(limit);
     in.read(bytes.data(), static_cast<std::streamsize>(limit));

@@ -3,6 +3,7 @@
 #include "settings/AtomicFile.h"
 #include "settings/ComboValue.h"
 #include "settings/FormatCatalogue.h"
+#include "settings/SettingsEncoding.h"
 #include "settings/SettingsText.h"
 
 namespace tessaro {
@@ -11,6 +12,7 @@ std::optional<SetupFields> readSetupFile(const std::string& path) {
     std::string bytes;
     const FileHead head = readFileHead(path, bytes);
     if (head == FileHead::Missing) return std::nullopt;
+    bytes = settingsTextFromFile(bytes);
     SetupFields fields;
     const std::vector<std::string> values = splitFields(bytes, 5);
     const auto number = [&](std::size_t i) {
@@ -25,10 +27,8 @@ std::optional<SetupFields> readSetupFile(const std::string& path) {
 }
 
 std::string setupFileText(const SetupValues& values) {
-    // The settings files are in the system code page. Here that is UTF-8, so
-    // the folder is written byte for byte as it stands and any name survives.
-    // A Windows build converts it to the ANSI code page (GBK on Chinese
-    // systems), where a character the code page lacks becomes '?'.
+    // The text is UTF-8; writeSetupFile() gives the file the system's code
+    // page (settingsFileFromText), so that any name survives.
     const bool oneLine = values.outputFolder.find_first_of("\r\n") == std::string::npos;
     std::string text;
     const auto line = [&](const std::string& value) { text += '"' + value + "\"\r\n"; };
@@ -41,7 +41,7 @@ std::string setupFileText(const SetupValues& values) {
 }
 
 bool writeSetupFile(const std::string& path, const SetupValues& values) {
-    return writeFileAtomically(path, setupFileText(values));
+    return writeFileAtomically(path, settingsFileFromText(setupFileText(values)));
 }
 
 SetupValues setupValues(const SettingsPanel& panel) {

@@ -6,7 +6,7 @@
 namespace tessaro {
 
 bool openWithSystem(const QUrl& url) {
-    // The shell's "open" returns at once; a missing association shows nothing.
+    // Qt hands the request to ShellExecuteW with the verb "open".
     return !url.isEmpty() && QDesktopServices::openUrl(url);
 }
 

@@ -1,6 +1,7 @@
 // Tessaro's window: one instance per user, the main window, the event loop.
 
 #include <QApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -15,7 +16,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tessaro");
     QApplication::setApplicationVersion("2.7.0");
-    tessaro::platform::setApplicationFolder(QCoreApplication::applicationDirPath().toStdString());
+    tessaro::platform::setApplicationFolder(
+        QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString());
 
     // Qt's own dialogs and standard buttons in Chinese, as the rest of the
     // window; without the translations installed they stay in English.

@@ -32,7 +32,8 @@ endif()
 
 add_executable(tessaro ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(tessaro PRIVATE tessaro_gui)
-set_target_properties(tessaro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TESSARO_APP_DIR})
+# WIN32_EXECUTABLE: a window program on Windows, without a console.
+set_target_properties(tessaro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TESSARO_APP_DIR} WIN32_EXECUTABLE TRUE)
 
 # Files the window reads beside itself: the help page and the completion sound.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/help.html ${TESSARO_APP_DIR}/help.html COPYONLY)

@@ -44,6 +44,9 @@ TEST_P(QuotePathTest, SplitGivesThePathBackAsOneArgument) {
     EXPECT_EQ(splitCommandLine(quotePath(path)), Args{path});
     EXPECT_EQ(splitCommandLine("conv " + quotePath(path) + " -o " + quotePath(path)),
               (Args{"conv", path, "-o", path}));
+    // The command line built for a Windows child splits back the same way.
+    const Args args{"C:\\Program Files\\conv.exe", path, "-o", path, "plain"};
+    EXPECT_EQ(splitCommandLine(joinCommandLine(args)), args);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -52,6 +55,10 @@ INSTANTIATE_TEST_SUITE_P(
                       "/quote\"inside", "\"", "\"\"", "/ends\\", "/ends\\\\", "\\\"", "/back\\\\\"quote",
                       "/single'quote", "/$HOME/`id`/$(id)", "/a;b&c|d", "/new\nline", "-leading-dash",
                       "/中文 文件名.flv", "C:\\Program Files\\a.flv"));
+
+TEST(JoinCommandLine, PlainArgumentsStayAsTheyAre) {
+    EXPECT_EQ(joinCommandLine({"conv.exe", "-oac", "mp3lame", "a b", ""}), "conv.exe -oac mp3lame \"a b\" \"\"");
+}
 
 TEST(QuotePath, PlainPathIsOnlyWrappedInQuotes) {
     EXPECT_EQ(quotePath("/home/u/My Films/a.flv"), "\"/home/u/My Films/a.flv\"");

@@ -1,7 +1,7 @@
 #pragma once
-// Shared pieces of the runner tests: copies of the helper child under names
-// of their own (so parallel test runs never see each other's processes),
-// a recording message box and a counting pump.
+// Shared pieces of the POSIX runner tests: copies of the helper child under
+// names of their own (so parallel test runs never see each other's
+// processes); the recorders of RunnerRecorders.h.
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -17,23 +17,13 @@
 #include <thread>
 #include <vector>
 
-#include "engine/MessageBoxes.h"
-#include "engine/MessagePump.h"
+#include "engine/RunnerRecorders.h"
 
 extern char** environ;
 
 namespace tessaro::testing {
 
 inline std::string helperPath() { return std::string(TESSARO_TEST_HELPERS_DIR) + "/tst_child"; }
-
-inline std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-inline std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // A private temporary folder, removed with its contents at the end.
 class HelperFolder {
@@ -86,31 +76,5 @@ inline pid_t spawnHelper(const std::string& program, const std::vector<std::stri
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
 }
-
-inline void waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition() && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
-
-struct RecordedMessage {
-    std::string text;
-    MessageIcon icon;
-    std::string title;
-};
-
-class RecordingMessageBoxes : public MessageBoxes {
-public:
-    void showMessage(const std::string& text, MessageIcon icon, const std::string& title) override {
-        messages.push_back({text, icon, title});
-    }
-    std::vector<RecordedMessage> messages;
-};
-
-class CountingPump : public MessagePump {
-public:
-    void processEvents() override { ++calls; }
-    long calls = 0;
-};
 
 }  // namespace tessaro::testing

@@ -98,7 +98,6 @@ TEST(ReadFileHeadTest, ReadsOnlyRegularFilesAndOnlyTheirHead) {
     test::writeBytes(folder.file("big"), std::string(5000, 'x'));
     EXPECT_EQ(readFileHead(folder.file("big"), bytes, 1000), FileHead::Read);
     EXPECT_EQ(bytes.size(), 1000u);
-    EXPECT_EQ(readFileHead("/dev/zero", bytes), FileHead::Unreadable);  // would never end
 }
 
 }  // namespace

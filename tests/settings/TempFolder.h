@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 namespace tessaro::test {
@@ -13,9 +14,14 @@ namespace tessaro::test {
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tessaro-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) m_path = pattern;
+        // A new folder of a random name (mkdtemp does not exist everywhere).
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+            const auto candidate = std::filesystem::temp_directory_path() /
+                                   ("tessaro-test-" + std::to_string(random()));
+            std::error_code ec;
+            if (std::filesystem::create_directory(candidate, ec)) m_path = candidate.string();
+        }
     }
     ~TempFolder() {
         std::error_code ignored;

@@ -1,0 +1,169 @@
+#include "encoders/FfmpegProcess.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+
+#include "engine/ChildProcess.h"
+#include "engine/Platform.h"
+#include "engine/WideText.h"
+
+namespace tessaro {
+namespace {
+
+// The child that runChild runs, and the stop received: the console's control
+// handler runs on a thread of its own.
+std::atomic<HANDLE> g_child{nullptr};
+std::atomic<int> g_stopSignal{0};
+
+// Ctrl-C counts as SIGINT; Ctrl-Break, the console's closing, the log-off
+// and the shut-down as SIGTERM. The child has no console of its own, so it
+// is ended here.
+BOOL WINAPI onConsoleControl(DWORD event) {
+    g_stopSignal = event == CTRL_C_EVENT ? SIGINT : SIGTERM;
+    if (HANDLE child = g_child.load()) ::TerminateProcess(child, 1);
+    return TRUE;
+}
+
+// Splits what was read into lines; a CR ends a line as well as an LF.
+class LineSplitter {
+public:
+    explicit LineSplitter(const std::function<void(const std::string&)>& sink) : m_sink(sink) {}
+    void feed(const char* data, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            if (data[i] == '\n' || data[i] == '\r') flush();
+            else m_line.push_back(data[i]);
+        }
+    }
+    void flush() {
+        if (!m_line.empty() && m_sink) m_sink(m_line);
+        m_line.clear();
+    }
+
+private:
+    const std::function<void(const std::string&)>& m_sink;
+    std::string m_line;
+};
+
+bool isFile(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesW(wide::fromUtf8(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// name with ".exe" added when it has no extension.
+std::string withExe(const std::string& name) {
+    const auto slash = name.find_last_of("\\/");
+    const auto dot = name.find_last_of('.');
+    return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? name + ".exe" : name;
+}
+
+}  // namespace
+
+std::string findOnPath(const std::string& name) {
+    const std::string file = withExe(name);
+    if (file.find_first_of("\\/:") != std::string::npos) return isFile(file) ? file : std::string();
+    const wchar_t* path = ::_wgetenv(L"PATH");
+    const std::string dirs = path ? wide::toUtf8(path) : std::string();
+    size_t from = 0;
+    while (from < dirs.size()) {
+        auto end = dirs.find(';', from);
+        if (end == std::string::npos) end = dirs.size();
+        std::string dir = dirs.substr(from, end - from);
+        if (dir.size() >= 2 && dir.front() == '"' && dir.back() == '"') dir = dir.substr(1, dir.size() - 2);
+        if (!dir.empty()) {
+            const std::string candidate = dir + (dir.back() == '\\' ? "" : "\\") + file;
+            if (isFile(candidate)) return candidate;
+        }
+        from = end + 1;
+    }
+    return {};
+}
+
+void watchStopSignals() { ::SetConsoleCtrlHandler(onConsoleControl, TRUE); }
+
+int receivedStopSignal() { return g_stopSignal; }
+
+std::string findFfmpeg() {
+    const std::string beside = platform::applicationFile("ffmpeg.exe");
+    return isFile(beside) ? beside : findOnPath("ffmpeg.exe");
+}
+
+std::string ffmpegMissingReason() {
+    return "ffmpeg.exe was found neither in " + platform::applicationFolder() + " nor on PATH";
+}
+
+ChildStatus runChild(const std::string& program, const std::vector<std::string>& args,
+                     const std::function<void(const std::string&)>& onStdoutLine,
+                     const std::function<void(const std::string&)>& onStderrLine) {
+    ChildStatus status;
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), args.begin(), args.end());
+
+    // The child is in a job that ends with this process, so a stopped
+    // encoder never leaves its ffmpeg behind.
+    ChildProcess child;
+    switch (child.start(argv, ChildProcess::Streams::Separate, ChildProcess::OwnerEnd::Kill)) {
+    case ChildProcess::StartResult::Started:
+        status.started = true;
+        break;
+    case ChildProcess::StartResult::PipeFailed:
+        status.startError = wide::errorText(static_cast<unsigned long>(child.errorNumber()));
+        break;
+    case ChildProcess::StartResult::SpawnFailed:
+        status.startError = program + ": " + wide::errorText(static_cast<unsigned long>(child.errorNumber()));
+        break;
+    }
+    if (!status.started) return status;
+    g_child = child.exitFd();
+    // A stop that came just before the child started still ends it.
+    if (g_stopSignal != 0) child.kill();
+
+    LineSplitter outLines(onStdoutLine), errLines(onStderrLine);
+    char buf[16384];
+    // Hands on what waits in one pipe; closes it at its end. True when
+    // something was read.
+    const auto drain = [&](bool errors) {
+        std::size_t n = 0;
+        const ChildProcess::ReadResult r =
+            errors ? child.readErrors(buf, sizeof buf, &n) : child.read(buf, sizeof buf, &n);
+        LineSplitter& lines = errors ? errLines : outLines;
+        if (r == ChildProcess::ReadResult::Data) {
+            lines.feed(buf, n);
+            return true;
+        }
+        if (r != ChildProcess::ReadResult::Empty) {
+            lines.flush();
+            errors ? child.closeErrors() : child.closeOutput();
+        }
+        return false;
+    };
+    // Once the child has ended, the pipes are read until they break or stay
+    // empty this long: a process that inherited a copy of the write end must
+    // not keep the encoder waiting.
+    constexpr ULONGLONG kQuietAfterExitMs = 500;
+    ULONGLONG quietSince = 0;
+    while (child.outputFd() != kNoHandle || child.errorFd() != kNoHandle) {
+        const bool any = drain(false) | drain(true);
+        if (any) {
+            quietSince = 0;
+            continue;
+        }
+        // Anonymous pipes cannot be waited for: wait for the child's end a
+        // little while, then look at the pipes again.
+        if (::WaitForSingleObject(child.exitFd(), 5) == WAIT_TIMEOUT) continue;
+        if (quietSince == 0) quietSince = ::GetTickCount64();
+        if (::GetTickCount64() - quietSince > kQuietAfterExitMs) break;
+        ::Sleep(1);
+    }
+    outLines.flush();
+    errLines.flush();
+    g_child = nullptr;
+    child.closeOutput();
+    child.closeErrors();
+    child.wait(status);
+    return status;
+}
+
+}  // namespace tessaro

@@ -1,0 +1,210 @@
+#include "engine/ChildProcess.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "engine/CommandLineText.h"
+#include "engine/WideText.h"
+
+namespace tessaro {
+namespace {
+
+// A child that must end with this process goes into one job of this process
+// that kills its members when its last handle closes: the handle is never
+// closed, so those children (and theirs) end when this process ends, however
+// it ends.
+HANDLE ownerJob() {
+    static const HANDLE job = [] {
+        HANDLE h = ::CreateJobObjectW(nullptr, nullptr);
+        if (h) {
+            JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+            limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+            ::SetInformationJobObject(h, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        }
+        return h;
+    }();
+    return job;
+}
+
+// Closes a handle once, on every way out.
+struct OwnedHandle {
+    HANDLE h = nullptr;
+    ~OwnedHandle() { reset(); }
+    void reset() {
+        if (h && h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+        h = nullptr;
+    }
+    HANDLE release() {
+        HANDLE r = h;
+        h = nullptr;
+        return r;
+    }
+};
+
+// A pipe whose write end the child inherits; the read end stays ours.
+bool makePipe(OwnedHandle& read, OwnedHandle& write) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    if (!::CreatePipe(&read.h, &write.h, &sa, 64 * 1024)) return false;
+    return ::SetHandleInformation(read.h, HANDLE_FLAG_INHERIT, 0) != 0;
+}
+
+void closeHandle(NativeHandle& h) {
+    if (h) ::CloseHandle(h);
+    h = kNoHandle;
+}
+
+}  // namespace
+
+ChildProcess::~ChildProcess() {
+    closeOutput();
+    closeErrors();
+    closeHandle(m_pidFd);
+}
+
+ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& argv, Streams streams,
+                                              OwnerEnd ownerEnd) {
+    if (argv.empty()) {
+        m_error = ERROR_FILE_NOT_FOUND;
+        return StartResult::SpawnFailed;
+    }
+    OwnedHandle outRead, outWrite, errRead, errWrite, input;
+    const bool separate = streams == Streams::Separate;
+    if (!makePipe(outRead, outWrite) || (separate && !makePipe(errRead, errWrite))) {
+        m_error = static_cast<int>(::GetLastError());
+        return StartResult::PipeFailed;
+    }
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    input.h = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                            nullptr);
+    if (input.h == INVALID_HANDLE_VALUE) {
+        m_error = static_cast<int>(::GetLastError());
+        return StartResult::PipeFailed;
+    }
+
+    // Only these handles reach the child, whatever else is inheritable.
+    HANDLE inherited[3] = {input.h, outWrite.h, separate ? errWrite.h : nullptr};
+    const DWORD inheritedCount = separate ? 3 : 2;
+    SIZE_T size = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::unique_ptr<char[]> listMemory(new char[size]);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listMemory.get());
+    if (!::InitializeProcThreadAttributeList(list, 1, 0, &size)) {
+        m_error = static_cast<int>(::GetLastError());
+        return StartResult::SpawnFailed;
+    }
+    struct ListCleanup {
+        LPPROC_THREAD_ATTRIBUTE_LIST list;
+        ~ListCleanup() { ::DeleteProcThreadAttributeList(list); }
+    } cleanup{list};
+    ::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                inheritedCount * sizeof(HANDLE), nullptr, nullptr);
+
+    STARTUPINFOEXW info{};
+    info.StartupInfo.cb = sizeof info;
+    info.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    info.StartupInfo.wShowWindow = SW_HIDE;
+    info.StartupInfo.hStdInput = input.h;
+    info.StartupInfo.hStdOutput = outWrite.h;
+    info.StartupInfo.hStdError = separate ? errWrite.h : outWrite.h;
+    info.lpAttributeList = list;
+
+    std::wstring commandLine = wide::fromUtf8(joinCommandLine(argv));
+    PROCESS_INFORMATION process{};
+    // Suspended until it is in the job, so that nothing it starts escapes.
+    // Detached: no console (and no console host holding a copy of the pipe),
+    // so no window either.
+    const BOOL created = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                                          CREATE_SUSPENDED | DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT |
+                                              EXTENDED_STARTUPINFO_PRESENT,
+                                          nullptr, nullptr, &info.StartupInfo, &process);
+    if (!created) {
+        m_error = static_cast<int>(::GetLastError());
+        return StartResult::SpawnFailed;
+    }
+    // Windows has no request to end that a child could handle: Terminate
+    // ends it at once, as Kill does.
+    if (ownerEnd != OwnerEnd::Ignore)
+        if (HANDLE job = ownerJob()) ::AssignProcessToJobObject(job, process.hProcess);
+    ::ResumeThread(process.hThread);
+    ::CloseHandle(process.hThread);
+    // only the child holds the write ends now
+    outWrite.reset();
+    errWrite.reset();
+
+    m_pid = static_cast<pid_t>(process.dwProcessId);
+    m_pidFd = process.hProcess;
+    m_readFd = outRead.release();
+    if (separate) m_errorFd = errRead.release();
+    m_ended = false;
+    return StartResult::Started;
+}
+
+ChildProcess::ReadResult ChildProcess::read(char* buffer, std::size_t capacity, std::size_t* count) {
+    return readFrom(m_readFd, buffer, capacity, count);
+}
+
+ChildProcess::ReadResult ChildProcess::readErrors(char* buffer, std::size_t capacity, std::size_t* count) {
+    return readFrom(m_errorFd, buffer, capacity, count);
+}
+
+ChildProcess::ReadResult ChildProcess::readFrom(NativeHandle fd, char* buffer, std::size_t capacity,
+                                                std::size_t* count) {
+    *count = 0;
+    if (!fd) return ReadResult::EndOfFile;
+    DWORD waiting = 0;
+    if (!::PeekNamedPipe(fd, nullptr, 0, nullptr, &waiting, nullptr)) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_BROKEN_PIPE) return ReadResult::EndOfFile;
+        m_error = static_cast<int>(error);
+        return ReadResult::Failed;
+    }
+    if (waiting == 0) return ReadResult::Empty;
+    DWORD n = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(capacity, waiting));
+    if (!::ReadFile(fd, buffer, want, &n, nullptr)) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_BROKEN_PIPE) return ReadResult::EndOfFile;
+        m_error = static_cast<int>(error);
+        return ReadResult::Failed;
+    }
+    *count = n;
+    return n ? ReadResult::Data : ReadResult::Empty;
+}
+
+// Windows has no request to end that a child could handle: both end it at
+// once, with exit code 1.
+void ChildProcess::terminate() { kill(); }
+
+void ChildProcess::kill() {
+    if (m_pidFd && !m_ended) ::TerminateProcess(m_pidFd, 1);
+}
+
+bool ChildProcess::reap(RunStatus& status) { return reapWith(status, 0); }
+
+void ChildProcess::wait(RunStatus& status) { reapWith(status, 1); }
+
+bool ChildProcess::reapWith(RunStatus& status, int options) {
+    if (m_ended || !m_pidFd) return m_ended;
+    const DWORD r = ::WaitForSingleObject(m_pidFd, options ? INFINITE : 0);
+    if (r == WAIT_TIMEOUT) return false;
+    m_ended = true;
+    status.pid = m_pid;
+    DWORD code = 0;
+    if (r == WAIT_OBJECT_0 && ::GetExitCodeProcess(m_pidFd, &code)) {
+        // A process ended by TerminateProcess has the code it was given.
+        status.exited = true;
+        status.exitCode = static_cast<int>(code);
+    } else {
+        status.unknown = true;
+    }
+    closeHandle(m_pidFd);
+    return true;
+}
+
+void ChildProcess::closeOutput() { closeHandle(m_readFd); }
+
+void ChildProcess::closeErrors() { closeHandle(m_errorFd); }
+
+}  // namespace tessaro

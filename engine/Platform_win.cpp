@@ -1,0 +1,151 @@
+#include "engine/Platform.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "engine/WideText.h"
+
+namespace tessaro::platform {
+namespace {
+
+std::string& appFolderOverride() {
+    static std::string folder;
+    return folder;
+}
+
+std::string& tempFolderOverride() {
+    static std::string folder;
+    return folder;
+}
+
+std::string withoutTrailingSeparators(std::string folder) {
+    while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    return folder;
+}
+
+}  // namespace
+
+std::string applicationFolder() {
+    if (!appFolderOverride().empty()) return appFolderOverride();
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return ".";
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? "." : wide::toUtf8(path.substr(0, slash));
+}
+
+void setApplicationFolder(const std::string& folder) { appFolderOverride() = withoutTrailingSeparators(folder); }
+
+std::string temporaryFolder() {
+    if (!tempFolderOverride().empty()) return tempFolderOverride();
+    wchar_t buffer[MAX_PATH + 2];
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
+    const std::string base = n ? withoutTrailingSeparators(wide::toUtf8(std::wstring(buffer, n))) : ".";
+    return base + "\\tessaro";
+}
+
+void setTemporaryFolder(const std::string& folder) { tempFolderOverride() = folder; }
+
+bool prepareTemporaryFolder(std::string* why) {
+    const std::string folder = temporaryFolder();
+    const std::wstring path = wide::fromUtf8(folder);
+    auto fail = [&](const std::string& reason) {
+        if (why) *why = reason;
+        return false;
+    };
+    if (!::CreateDirectoryW(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+        return fail(folder + ": " + wide::errorText(::GetLastError()));
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return fail(folder + ": " + wide::errorText(::GetLastError()));
+    // A junction or symbolic link could lead the files anywhere.
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return fail(folder + " is a reparse point");
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return fail(folder + " is not a folder");
+    return true;
+}
+
+std::string temporaryFile(const char* name) { return temporaryFolder() + kSeparator + name; }
+
+long processId() { return static_cast<long>(::GetCurrentProcessId()); }
+
+// A child's end needs no handling of its own here.
+void restoreDefaultChildHandling() {}
+
+std::size_t maxFileNameLength(const std::string& folder) {
+    // The volume's limit counts UTF-16 units; 255 bytes of UTF-8 always fit in
+    // as many units, so the smaller of the two is safe. Asked through a handle
+    // of the folder itself, which needs no access to the volume's device.
+    const HANDLE handle = ::CreateFileW(wide::fromUtf8(folder.empty() ? "." : folder).c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return 255;
+    DWORD length = 0;
+    const BOOL known =
+        ::GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, &length, nullptr, nullptr, 0);
+    ::CloseHandle(handle);
+    return known && length > 0 ? std::min<std::size_t>(length, 255) : 255;
+}
+
+std::string applicationFile(const char* name) { return applicationFolder() + kSeparator + name; }
+
+std::vector<std::string> commandArguments(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!wide) return {argv, argv + argc};
+    std::vector<std::string> args;
+    for (int i = 0; i < count; ++i) args.push_back(wide::toUtf8(wide[i]));
+    ::LocalFree(wide);
+    return args;
+}
+
+void useUtf8Console() { ::SetConsoleOutputCP(CP_UTF8); }
+
+std::string defaultOutputFolder() { return userFolders().defaultOutput; }
+
+UserFolders userFoldersFor(const std::string& appFolder, bool appWritable, const char* appData,
+                           const char* profile) {
+    const auto usable = [](const char* folder) { return folder && folder[0] != '\0'; };
+    if (appWritable || !usable(appData)) return {appFolder, appFolder + kDefaultOutputSuffix};
+    const std::string output = usable(profile) ? withoutTrailingSeparators(profile) + "\\Tessaro"
+                                               : appFolder + kDefaultOutputSuffix;
+    return {withoutTrailingSeparators(appData) + "\\tessaro", output};
+}
+
+UserFolders userFolders() {
+    const std::string app = applicationFolder();
+    // Writable when a file can be made there (attributes say nothing of the
+    // folder's access rights).
+    const std::wstring probe = wide::fromUtf8(app + "\\.tessaro-write-" + std::to_string(processId()));
+    const HANDLE file = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    const bool writable = file != INVALID_HANDLE_VALUE;
+    if (writable) ::CloseHandle(file);
+    const auto variable = [](const wchar_t* name) {
+        const wchar_t* value = ::_wgetenv(name);
+        return value ? wide::toUtf8(value) : std::string();
+    };
+    const std::string appData = variable(L"APPDATA"), profile = variable(L"USERPROFILE");
+    return userFoldersFor(app, writable, appData.c_str(), profile.c_str());
+}
+
+std::string settingsFile(const char* name) { return userFolders().settings + kSeparator + name; }
+
+bool prepareSettingsFolder() {
+    const std::filesystem::path folder = nativePath(userFolders().settings);
+    std::error_code ec;
+    if (std::filesystem::is_directory(folder, ec)) return true;
+    std::filesystem::create_directories(folder, ec);
+    return !ec;
+}
+
+}  // namespace tessaro::platform

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# The Windows part of CI: cross-builds the core, tessaro-cli.exe, the three
+# encoders and the unit tests with mingw-w64 into build-win/, and runs them
+# under Wine with the Chinese ANSI code page (936): the unit tests, then every
+# output format through tessaro-cli.exe with the Windows ffmpeg.exe of the npm
+# package @ffmpeg-installer/win32-x64@4.1.0, each output checked with the
+# Linux ffprobe. Ends with the line "N passed, N failed"; exit status 1 when
+# anything failed. Installs what it needs (apt-get, npm pack) when missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=$root/build-win
+
+packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 libgtest-dev locales ffmpeg)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+# npm may come with a Node.js from outside Debian.
+command -v npm >/dev/null || missing+=(npm)
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update
+  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+# zh_CN.UTF-8 gives Wine the ANSI code page 936.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+fi
+
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTESSARO_GUI=OFF \
+  -DCMAKE_BUILD_TYPE=Release ${CMAKE_CXX_COMPILER_LAUNCHER:+-DCMAKE_CXX_COMPILER_LAUNCHER=$CMAKE_CXX_COMPILER_LAUNCHER} >/dev/null
+cmake --build "$build" -j"$(nproc)"
+
+# The Windows ffmpeg, fetched once into build-win/npm (never committed).
+ffmpeg_exe=$build/npm/package/ffmpeg.exe
+if [ ! -f "$ffmpeg_exe" ]; then
+  mkdir -p "$build/npm"
+  (cd "$build/npm" && npm pack --silent @ffmpeg-installer/win32-x64@4.1.0 >/dev/null &&
+     tar xzf ffmpeg-installer-win32-x64-4.1.0.tgz package/ffmpeg.exe)
+fi
+cp "$ffmpeg_exe" "$build/app/data/ffmpeg.exe"
+
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 WINEDEBUG=-all WINEPREFIX=$build/wineprefix
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer at the first start
+wineboot -i >/dev/null 2>&1
+
+passed=0
+failed=0
+
+# Unit tests: one executable, its own summary counted.
+log=$build/windows-unit.log
+wine "$build/tests/win/tessaro_tests.exe" --gtest_brief=1 >"$log" 2>&1 || true
+# Brief output: one "[  FAILED  ] Suite.Name (N ms)" line per failed test.
+grep -E '^\[  FAILED  \] [A-Za-z]' "$log" || true
+unit_passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
+unit_failed=$(grep -cE '^\[  FAILED  \] [A-Za-z]' "$log" || true)
+if ! grep -q '^\[==========\] .* ran\.' "$log"; then
+  echo "windows unit tests did not finish (see $log)"
+  unit_failed=$((unit_failed + 1))
+fi
+passed=$((passed + ${unit_passed:-0}))
+failed=$((failed + ${unit_failed:-0}))
+unit_skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
+echo "windows unit tests: ${unit_passed:-0} passed, ${unit_failed:-0} failed, ${unit_skipped:-0} skipped"
+
+# Every format through tessaro-cli.exe, from a folder whose name is outside
+# the ANSI code page.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+clip_dir="$work/输入 ﾃｽﾄ"
+mkdir -p "$clip_dir"
+clip="$clip_dir/片段 一.flv"
+ffmpeg -nostdin -v error -y -f lavfi -i testsrc=duration=2:size=320x240:rate=25 \
+  -f lavfi -i sine=frequency=440:duration=2:sample_rate=44100 \
+  -c:v flv -b:v 400k -c:a libmp3lame -b:a 64k -ar 44100 -shortest "$clip"
+extensions=(rmvb rm mpg avi mp4 mov mp4 3gp mp3)
+for format in 0 1 2 3 4 5 6 7 8; do
+  out="$work/出力 $format"
+  ok=1
+  if ! wine "$build/app/tessaro-cli.exe" -f "$format" -o "Z:$out" "Z:$clip" >"$work/cli.log" 2>&1; then
+    ok=0
+  fi
+  files=("$out"/*)
+  if [ $ok -eq 1 ] && [ ${#files[@]} -eq 1 ] && [ "${files[0]##*.}" = "${extensions[$format]}" ]; then
+    streams=$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "${files[0]}" || true)
+    grep -q audio <<<"$streams" || ok=0
+    [ "$format" -eq 8 ] || grep -q video <<<"$streams" || ok=0
+  else
+    ok=0
+  fi
+  if [ $ok -eq 1 ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAILED: format $format through tessaro-cli.exe"
+    cat "$work/cli.log"
+  fi
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,183 @@
+// The captured runner, the process list and the waitable timer on Windows,
+// with copies of the helper child.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "WinTestSupport.h"
+#include "engine/ChildProcess.h"
+#include "engine/CommandLineText.h"
+#include "engine/DOSOutputs.h"
+#include "engine/ProcessList.h"
+#include "engine/RunnerRecorders.h"
+#include "engine/clsWaitableTimer.h"
+#include "helpers/FloodPattern.h"
+
+using namespace tessaro;
+using namespace tessaro::testing;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+std::vector<std::string> echoed(const std::string& output) {
+    std::vector<std::string> args;
+    std::string current;
+    for (char c : output) {
+        if (c == '\0') {
+            args.push_back(current);
+            current.clear();
+        } else {
+            current.push_back(c);
+        }
+    }
+    EXPECT_TRUE(current.empty()) << "output not NUL-terminated";
+    return args;
+}
+
+class RunnerWinTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_name = m_folder.uniqueName("enc") + ".exe";
+        m_exe = m_folder.copyHelper(m_name);
+        strEncoderExe = m_name;
+        m_runner.ReceiveOutputs = [this](const std::string& chunk) {
+            m_chunks.push_back(chunk);
+            m_received += chunk;
+        };
+        m_runner.CommandOver = [this] { ++m_over; };
+    }
+    void TearDown() override { strEncoderExe.clear(); }
+
+    std::string command(std::initializer_list<std::string> args) const {
+        std::string line = quotePath(m_exe);
+        for (const auto& a : args) line += " " + quotePath(a);
+        return line;
+    }
+
+    WinFolder m_folder;
+    std::string m_name, m_exe;
+    CountingPump m_pump;
+    RecordingMessageBoxes m_messages;
+    DOSOutputs m_runner{m_pump, m_messages};
+    std::vector<std::string> m_chunks;
+    std::string m_received;
+    int m_over = 0;
+};
+
+TEST_F(RunnerWinTest, MissingProgramShowsFileNotFoundAndRaisesNothing) {
+    m_runner.ExecuteCommand(quotePath(m_folder.path("nothing here.exe")) + " echo x");
+    ASSERT_EQ(m_messages.messages.size(), 1u);
+    EXPECT_EQ(m_messages.messages[0].text, "File or command not found");
+    EXPECT_TRUE(m_chunks.empty());
+    EXPECT_EQ(m_over, 0);
+    EXPECT_FALSE(m_runner.lastStatus().started);
+}
+
+TEST_F(RunnerWinTest, SilentChildRaisesOnlyCommandOverWithItsExitCode) {
+    for (const int code : {0, 7}) {
+        SCOPED_TRACE(code);
+        m_runner.ExecuteCommand(command({"exit", std::to_string(code)}));
+        EXPECT_TRUE(m_chunks.empty());
+        EXPECT_TRUE(m_runner.lastStatus().exited);
+        EXPECT_EQ(m_runner.lastStatus().exitCode, code);
+    }
+    EXPECT_EQ(m_over, 2);
+}
+
+TEST_F(RunnerWinTest, FiftyMegabytesArriveWholeInOrderInSmallChunks) {
+    const std::uint64_t total = 50ull * 1024 * 1024;
+    std::uint64_t position = 0, mismatches = 0, oversized = 0;
+    m_runner.ReceiveOutputs = [&](const std::string& chunk) {
+        if (chunk.empty() || chunk.size() > 1024) ++oversized;
+        for (unsigned char c : chunk)
+            if (c != floodByte(position++)) ++mismatches;
+    };
+    const std::string result = m_runner.ExecuteCommand(command({"flood", std::to_string(total)}));
+    EXPECT_EQ(position, total);
+    EXPECT_EQ(mismatches, 0u);
+    EXPECT_EQ(oversized, 0u);
+    EXPECT_EQ(m_over, 1);
+    EXPECT_EQ(result.size(), DOSOutputs::kOutputLimit);
+}
+
+TEST_F(RunnerWinTest, OutputWrittenJustBeforeExitIsRead) {
+    m_runner.ExecuteCommand(command({"tail", "120", "300000", "3"}));
+    ASSERT_EQ(m_received.size(), 300000u);
+    for (std::size_t i = 0; i < m_received.size(); ++i)
+        ASSERT_EQ(static_cast<unsigned char>(m_received[i]), floodByte(i)) << i;
+    EXPECT_EQ(m_runner.lastStatus().exitCode, 3);
+}
+
+TEST_F(RunnerWinTest, AnotherProcessOfTheImageNameInOtherCaseKeepsTheRunAlive) {
+    const std::string other = upper(m_folder.uniqueName("kp")) + ".EXE";
+    ChildProcess lingering;
+    ASSERT_EQ(lingering.start({m_folder.copyHelper("other\\" + other), "linger", "800"}),
+              ChildProcess::StartResult::Started);
+    strEncoderExe = lower(other);
+    const auto start = Clock::now();
+    m_runner.ExecuteCommand(command({"echo", "quick"}));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(400));
+    EXPECT_EQ(echoed(m_received), std::vector<std::string>{"quick"});
+    RunStatus status;
+    EXPECT_TRUE(lingering.reap(status));  // the run ended only after it had
+}
+
+TEST_F(RunnerWinTest, ImageNamesMatchInAnyCaseAndAnEndedProcessIsNotRunning) {
+    ChildProcess child;
+    ASSERT_EQ(child.start({m_exe, "linger", "300"}), ChildProcess::StartResult::Started);
+    EXPECT_TRUE(isImageRunning(m_name));
+    EXPECT_TRUE(isImageRunning(upper(m_name)));
+    EXPECT_FALSE(isImageRunning(m_name.substr(1)));
+    // Ended but not reaped: its handle is still open here.
+    waitUntil([&] { return ::WaitForSingleObject(child.exitFd(), 0) == WAIT_OBJECT_0; });
+    EXPECT_FALSE(isImageRunning(m_name));
+}
+
+TEST_F(RunnerWinTest, HostileArgumentsArriveAsOneArgumentAndRunNothing) {
+    const std::string marker = m_folder.path("ran");
+    const std::vector<std::string> names = {
+        "C:\\films\\my film.flv", "C:\\films\\\"quoted\".flv", "C:\\films\\it's.flv",
+        "%PATH%.flv",             "a & echo x > " + marker,    "a | echo x",
+        "a ^& b",                 "C:\\films\\ends\\",         "\\\\server\\share\\\\\"x\\\\\"",
+        "new\nline\ttab",         "-o",                        "D:\\视频\\中文 文件.flv",
+        "D:\\出力\\ﾃｽﾄ 動画.flv", "",
+    };
+    for (const auto& name : names) {
+        SCOPED_TRACE(name);
+        m_received.clear();
+        m_runner.ExecuteCommand(command({"echo", name, "after"}));
+        EXPECT_EQ(echoed(m_received), (std::vector<std::string>{name, "after"}));
+    }
+    EXPECT_FALSE(std::filesystem::exists(platform::nativePath(marker)));
+    EXPECT_TRUE(m_messages.messages.empty());
+}
+
+TEST_F(RunnerWinTest, EncoderInAFolderWithAHostileNameStarts) {
+    const std::string name = m_folder.uniqueName("h") + ".exe";
+    const std::string exe = m_folder.copyHelper("Program Files\\编码 器 $x;'&^%出力ﾃｽﾄ\\" + name);
+    strEncoderExe = name;
+    m_runner.ExecuteCommand(quotePath(exe) + " echo ok");
+    EXPECT_EQ(echoed(m_received), std::vector<std::string>{"ok"});
+    EXPECT_TRUE(m_messages.messages.empty());
+}
+
+TEST(WaitableTimerWin, WaitsItsTimePumpingMessagesAndWakesWhenTheChildEnds) {
+    CountingPump pump;
+    clsWaitableTimer timer(pump);
+    ::PostThreadMessageW(::GetCurrentThreadId(), WM_APP, 0, 0);
+    auto start = Clock::now();
+    timer.Wait(120);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(110));
+    EXPECT_GE(pump.calls, 2);
+    MSG msg;
+    EXPECT_FALSE(::PeekMessageW(&msg, nullptr, WM_APP, WM_APP, PM_REMOVE));  // dispatched
+
+    WinFolder folder;
+    ChildProcess child;
+    ASSERT_EQ(child.start({folder.copyHelper("t.exe"), "linger", "100"}), ChildProcess::StartResult::Started);
+    start = Clock::now();
+    timer.Wait(5000, {child.outputFd(), child.exitFd()});
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(3000));
+}
+
+}  // namespace
