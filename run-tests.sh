@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite.
+# Installs what is missing, builds, and runs the whole test suite: the Linux
+# tests (unit, window offscreen, end-to-end, the parameter matrix), then the
+# Windows build's tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 scripts/build.sh
-cd build
-ctest --output-on-failure -j2 --timeout 900
+status=0
+(cd build && ctest --output-on-failure -j2 --timeout 900) || status=$?
+scripts/windows-tests.sh || status=$?
+exit $status
