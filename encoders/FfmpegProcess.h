@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/ChildProcess.h"
 #include "engine/DOSOutputs.h"
 
 namespace tessaro {
@@ -13,9 +14,6 @@ namespace tessaro {
 struct ChildStatus : RunStatus {
     std::string startError;  // why it could not be started
 };
-
-// Full path of an executable file of this name in a folder of PATH; "" when none.
-std::string findOnPath(const std::string& name);
 
 // From now on SIGINT, SIGTERM and SIGHUP no longer end this process: they are
 // recorded (receivedStopSignal) and passed on to the child that runChild runs;

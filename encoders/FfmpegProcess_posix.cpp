@@ -54,27 +54,6 @@ private:
 
 }  // namespace
 
-std::string findOnPath(const std::string& name) {
-    if (name.find('/') != std::string::npos)
-        return ::access(name.c_str(), X_OK) == 0 ? name : std::string();
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    size_t from = 0;
-    while (from <= dirs.size()) {
-        auto end = dirs.find(':', from);
-        if (end == std::string::npos) end = dirs.size();
-        std::string dir = dirs.substr(from, end - from);
-        if (dir.empty()) dir = ".";
-        const std::string candidate = dir + "/" + name;
-        struct stat st {};
-        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        from = end + 1;
-    }
-    return {};
-}
-
 void watchStopSignals() {
     installForwarding(nullptr, nullptr, nullptr);
     // An owner that has gone must not kill us on the next progress line before

@@ -52,34 +52,7 @@ bool isFile(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// name with ".exe" added when it has no extension.
-std::string withExe(const std::string& name) {
-    const auto slash = name.find_last_of("\\/");
-    const auto dot = name.find_last_of('.');
-    return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? name + ".exe" : name;
-}
-
 }  // namespace
-
-std::string findOnPath(const std::string& name) {
-    const std::string file = withExe(name);
-    if (file.find_first_of("\\/:") != std::string::npos) return isFile(file) ? file : std::string();
-    const wchar_t* path = ::_wgetenv(L"PATH");
-    const std::string dirs = path ? wide::toUtf8(path) : std::string();
-    size_t from = 0;
-    while (from < dirs.size()) {
-        auto end = dirs.find(';', from);
-        if (end == std::string::npos) end = dirs.size();
-        std::string dir = dirs.substr(from, end - from);
-        if (dir.size() >= 2 && dir.front() == '"' && dir.back() == '"') dir = dir.substr(1, dir.size() - 2);
-        if (!dir.empty()) {
-            const std::string candidate = dir + (dir.back() == '\\' ? "" : "\\") + file;
-            if (isFile(candidate)) return candidate;
-        }
-        from = end + 1;
-    }
-    return {};
-}
 
 void watchStopSignals() { ::SetConsoleCtrlHandler(onConsoleControl, TRUE); }
 

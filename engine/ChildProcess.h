@@ -13,6 +13,12 @@
 
 namespace tessaro {
 
+// The file a program name starts: a name that holds a folder separator as it
+// is (when it can be executed), else the first executable file of that name
+// in a folder of PATH (on Windows with ".exe" added to a name without an
+// extension); "" when there is none.
+std::string findOnPath(const std::string& name);
+
 class ChildProcess {
 public:
     enum class StartResult { Started, PipeFailed, SpawnFailed };

@@ -17,26 +17,10 @@ extern char** environ;
 namespace tessaro {
 namespace {
 
-// argv0 itself when it holds a '/', else the first executable file of that
-// name in a folder of PATH; "" when there is none. Looked up before fork, so
-// that the child only calls what is safe between fork and exec.
+// argv0 itself when it holds a '/', else its file found on PATH; looked up
+// before fork, so that the child only calls what is safe between fork and exec.
 std::string executablePath(const std::string& argv0) {
-    if (argv0.find('/') != std::string::npos) return argv0;
-    const char* path = std::getenv("PATH");
-    const std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    std::size_t from = 0;
-    while (from <= dirs.size()) {
-        std::size_t end = dirs.find(':', from);
-        if (end == std::string::npos) end = dirs.size();
-        const std::string dir = end == from ? std::string(".") : dirs.substr(from, end - from);
-        const std::string candidate = dir + "/" + argv0;
-        struct stat st {};
-        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        from = end + 1;
-    }
-    return {};
+    return argv0.find('/') != std::string::npos ? argv0 : findOnPath(argv0);
 }
 
 // Closes every descriptor from `first` on except `keep`.
@@ -99,6 +83,26 @@ int openPidFd(pid_t pid) {
 }
 
 }  // namespace
+
+std::string findOnPath(const std::string& name) {
+    if (name.find('/') != std::string::npos)
+        return ::access(name.c_str(), X_OK) == 0 ? name : std::string();
+    const char* path = std::getenv("PATH");
+    const std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    std::size_t from = 0;
+    while (from <= dirs.size()) {
+        std::size_t end = dirs.find(':', from);
+        if (end == std::string::npos) end = dirs.size();
+        const std::string dir = end == from ? std::string(".") : dirs.substr(from, end - from);
+        const std::string candidate = dir + "/" + name;
+        struct stat st {};
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        from = end + 1;
+    }
+    return {};
+}
 
 ChildProcess::~ChildProcess() {
     closeOutput();
