@@ -1,4 +1,5 @@
 #include "encoders/FfmpegProcess.h"
+#include "encoders/LineSplitter.h"
 
 #include <windows.h>
 
@@ -26,26 +27,6 @@ BOOL WINAPI onConsoleControl(DWORD event) {
     if (HANDLE child = g_child.load()) ::TerminateProcess(child, 1);
     return TRUE;
 }
-
-// Splits what was read into lines; a CR ends a line as well as an LF.
-class LineSplitter {
-public:
-    explicit LineSplitter(const std::function<void(const std::string&)>& sink) : m_sink(sink) {}
-    void feed(const char* data, size_t n) {
-        for (size_t i = 0; i < n; ++i) {
-            if (data[i] == '\n' || data[i] == '\r') flush();
-            else m_line.push_back(data[i]);
-        }
-    }
-    void flush() {
-        if (!m_line.empty() && m_sink) m_sink(m_line);
-        m_line.clear();
-    }
-
-private:
-    const std::function<void(const std::string&)>& m_sink;
-    std::string m_line;
-};
 
 bool isFile(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesW(wide::fromUtf8(path).c_str());
