@@ -149,6 +149,9 @@ void convertAll(int f, const std::string& source, const std::vector<ParameterTex
         const std::string one = stageOneCommand(f, {kApp, source, "", intermediate}, sets.front());
         for (const ParameterTexts& p : sets)
             ASSERT_EQ(stageOneCommand(f, {kApp, source, "", intermediate}, p), one);
+        // The intermediate is never replaced: a stale one (a process of the
+        // same id before) goes first, as the batch does it.
+        fs::remove(intermediate);
         const Run r = runCommand(one);
         ASSERT_EQ(r.exitCode, 0) << one << "\n" << r.output;
         fs::copy_file(intermediate, pristine, fs::copy_options::overwrite_existing);
