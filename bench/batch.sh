@@ -6,13 +6,7 @@
 #
 # Usage: bench/batch.sh [build folder]   (default: build)
 set -euo pipefail
-# The runner takes a run as over once no process of the encoder's name is
-# left; run in a PID namespace of our own where possible, so that encoders
-# other users of the machine run at the same time do not hold it up.
-if [[ -z ${TESSARO_BENCH_NS:-} ]] && unshare -pf --mount-proc true 2>/dev/null; then
-  TESSARO_BENCH_NS=1 exec unshare -pf --mount-proc "$0" "$@"
-fi
-[[ -n ${TESSARO_BENCH_NS:-} ]] || echo "(not isolated: other processes named like the encoders can delay each run's end)"
+source "$(dirname "$0")/isolate.sh" "$@"
 cd "$(dirname "$0")/.."
 APP="$(cd "${1:-build}/app" && pwd)"
 CLI="$APP/tessaro-cli"

@@ -14,13 +14,7 @@
 #
 # Usage: bench/intermediate.sh [build folder] [older app folder]   (REPS=3)
 set -euo pipefail
-# The runner takes a run as over once no process of the encoder's name is
-# left; run in a PID namespace of our own where possible, so that encoders
-# other users of the machine run at the same time do not hold it up.
-if [[ -z ${TESSARO_BENCH_NS:-} ]] && unshare -pf --mount-proc true 2>/dev/null; then
-  TESSARO_BENCH_NS=1 exec unshare -pf --mount-proc "$0" "$@"
-fi
-[[ -n ${TESSARO_BENCH_NS:-} ]] || echo "(not isolated: other processes named like the encoders can delay each run's end)"
+source "$(dirname "$0")/isolate.sh" "$@"
 cd "$(dirname "$0")/.."
 APP="$(cd "${1:-build}/app" && pwd)"
 OLD="${2:-}"
@@ -78,8 +72,8 @@ cli() {
 
 status=0
 printf '%-12s %-5s %8s %8s %8s %9s %9s\n' format build "time s" "direct s" ratio "cpu ratio" "dPSNR dB"
-for spec in "RMVB 0 rmvb 12" "RMVB 0 rmvb 4" "MOV 5 mov 12" "3GP 7 3gp 12"; do
-  read -r name format ext noise <<<"$spec"
+for row in "RMVB 0 rmvb 12" "RMVB 0 rmvb 4" "MOV 5 mov 12" "3GP 7 3gp 12"; do
+  read -r name format ext noise <<<"$row"
   SRC="$WORK/noise$noise.flv"
   label="$name/n$noise"
   builds=(new)
