@@ -70,11 +70,6 @@ void appendName(std::string& path, const std::string& folder, const char* name)
 
 }  // namespace
 
-void SearchFolder(const std::string& folder, std::vector<std::string>& found, MessagePump& pump)
-{
-    SearchFolder(folder, found, pump, kPumpInterval);
-}
-
 void SearchFolder(const std::string& folder, std::vector<std::string>& found, MessagePump& pump,
                   std::chrono::nanoseconds pumpInterval)
 {

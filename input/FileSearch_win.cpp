@@ -40,11 +40,6 @@ std::wstring joined(const std::wstring& folder, const wchar_t* name)
 
 }  // namespace
 
-void SearchFolder(const std::string& folder, std::vector<std::string>& found, MessagePump& pump)
-{
-    SearchFolder(folder, found, pump, kPumpInterval);
-}
-
 void SearchFolder(const std::string& folder, std::vector<std::string>& found, MessagePump& pump,
                   std::chrono::nanoseconds pumpInterval)
 {
