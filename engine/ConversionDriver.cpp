@@ -51,13 +51,6 @@ std::size_t outputNameRoom(const std::string& folder) {
     return max > reserve ? max - reserve : 1;
 }
 
-// "coder 退出码 1", followed by the encoder's own reason when it gave one.
-std::string exitFailure(const char* imageName, int exitCode, const std::string& outputs) {
-    std::string reason = std::string(imageName) + " 退出码 " + std::to_string(exitCode);
-    const std::string own = lastErrorReason(outputs);
-    return own.empty() ? reason : reason + "：" + own;
-}
-
 }  // namespace
 
 ConversionDriver::ConversionDriver(BatchHost& host)
@@ -252,7 +245,8 @@ std::string ConversionDriver::runFailure(const DOSOutputs& runner, const char* i
     } else if (!status.exited)
         return std::string(imageName) + " 被信号 " + std::to_string(status.signal) + " 终止";
     else if (status.exitCode != 0 && status.exitCode != kExitIncompleteSource)
-        return exitFailure(imageName, status.exitCode, runner.Outputs());
+        return failureReason({imageName, status.exitCode, runner.Outputs(), m_input,
+                              file == m_output ? m_output : std::string(), m_format == kMp3});
     const auto size = fileSize(file);
     if (size < 0) return missingReason;
     if (size == 0) return emptyReason;
