@@ -38,6 +38,40 @@ TEST(CommandsTest, DesignedOutputPathHasNoLeadingZeros) {
     EXPECT_EQ(designedOutputPath("/o/", "/x/noext", ".rm", {0, 0, 0}), "/o/noext-000.rm");
 }
 
+TEST(CommandsTest, OutputNamesAndFolders) {
+    // No output name starts with the "-" of the time.
+    struct Name {
+        const char* input;
+        const char* output;
+    } names[] = {
+        {"/v/.hidden clip.flv", "/o/hidden clip-957.mp3"},
+        {"/v/..a.b.flv", "/o/a-957.mp3"},
+        {"/v/...", "/o/output-957.mp3"},
+        {"/v/.flv", "/o/flv-957.mp3"},
+    };
+    for (const Name& n : names) {
+        EXPECT_EQ(designedOutputPath("/o", n.input, ".mp3", {9, 5, 7}), n.output) << n.input;
+        EXPECT_EQ(fittedOutputPath("/o", n.input, ".mp3", {9, 5, 7}, 255), n.output) << n.input;
+    }
+    struct Folder {
+        const char* text;
+        const char* home;
+        const char* folder;
+    } folders[] = {
+        {"~", "/h/u", "/h/u/"},
+        {"~/x", "/h/u/", "/h/u/x/"},
+        {"~//x/./y/", "/h/u", "/h/u/x/y/"},
+        {"~x", "/h/u", "/b/~x/"},  // another user's home is not looked up
+        {"~/x", "", "/b/~/x/"},
+        {"rel/dir", "/h/u", "/b/rel/dir/"},
+        {"a/../..", "/h/u", "/"},
+        {"/abs/./d/../e", "/h/u", "/abs/e/"},
+        {"/x/~", "/h/u", "/x/~/"},
+    };
+    for (const Folder& f : folders)
+        EXPECT_EQ(resolveOutputFolder(f.text, f.home, "/b"), f.folder) << f.text;
+}
+
 TEST(CommandsTest, UniqueOutputPathNeverReusesATakenName) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::path(testing::TempDir()) / "tessaro-unique";
