@@ -46,9 +46,10 @@ protected:
     }
     void TearDown() override { fs::remove_all(root); }
 
-    test::CliRun run(const std::string& arguments) {
-        return runShell("cd " + shellWord((root / "work").string()) + " && " + shellWord(cli) +
-                        " " + arguments);
+    // `environment`: NAME=VALUE words for the program.
+    test::CliRun run(const std::string& arguments, const std::string& environment = "") {
+        return runShell("cd " + shellWord((root / "work").string()) + " && " + environment + " " +
+                        shellWord(cli) + " " + arguments);
     }
     void touch(const std::string& name) { std::ofstream(root / "work" / name) << "video"; }
     std::string log() {
@@ -70,6 +71,43 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
     const auto help = run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("--channels"), std::string::npos);
+}
+
+TEST_F(CliTest, ArgumentsAndOutputFolders) {
+    touch("a.flv");
+    const std::string work = (root / "work").string(), home = (root / "home").string();
+    struct Row {
+        std::string arguments;
+        int status;
+        std::string text;
+    } rows[] = {
+        {"--version", 0, "tessaro-cli 2.7.0\n"},
+        {"-x a.flv", 2, "tessaro-cli: unknown option -x\n"},
+        {"--fmt", 2, "tessaro-cli: unknown option --fmt\n"},
+        {"a.flv -", 2, "tessaro-cli: standard input (-) cannot be converted"},
+        {"-f 2 -o '~/o' a.flv", 0, "Output folder: " + home + "/o/\n"},
+        {"-f 2 -o sub/../o2 a.flv", 0, "Output folder: " + work + "/o2/\n"},
+        {"-f 2 -o a.flv a.flv", 1, "输出路径不是文件夹：" + work + "/a.flv/"},
+    };
+    for (const Row& r : rows) {
+        const auto got = run(r.arguments, "HOME=" + shellWord(home));
+        EXPECT_EQ(got.status, r.status) << r.arguments;
+        EXPECT_NE(got.output.find(r.text), std::string::npos) << r.arguments << "\n" << got.output;
+    }
+    EXPECT_TRUE(fs::is_directory(root / "home/o"));
+}
+
+// On a terminal the progress line is redrawn in place; after the last file
+// the counter stays at the total and the summary starts a line of its own.
+TEST_F(CliTest, LastStatusLineOnATerminal) {
+    touch("a.flv");
+    touch("b.flv");
+    const auto r = runShell("cd " + shellWord((root / "work").string()) + " && script -qec " +
+                            shellWord(shellWord(cli) + " -f 2 a.flv b.flv") + " /dev/null");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("\r[2/2] b.flv  "), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("[3/2]"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("\nConverted 2 of 2"), std::string::npos) << r.output;
 }
 
 TEST_F(CliTest, ConvertsRelativePathsIntoTheCurrentFolder) {
