@@ -35,6 +35,7 @@ void ConsoleHost::setProgressBarWidth(double) {}
 void ConsoleHost::setProgressValue(double) {}
 
 std::string ConsoleHost::lineHead(int number, const std::string& path) const {
+    if (number > m_total) number = m_total;
     return "[" + std::to_string(number) + "/" + std::to_string(m_total) + "] " + GetFileName(path);
 }
 
@@ -64,15 +65,20 @@ void ConsoleHost::printResult(const std::string& input, bool converted, const st
     std::fprintf(m_out, "%s%s\n", m_interactive ? "\r" : "", line.c_str());
     std::fflush(m_out);
     m_lineWidth = 0;
+    m_current.clear();
+}
+
+void ConsoleHost::endLine() {
+    if (m_interactive && m_lineWidth > 0) std::fputc('\n', m_out);
+    m_lineWidth = 0;
+    std::fflush(m_out);
 }
 
 void ConsoleHost::openFolder(const std::string&) {}
 void ConsoleHost::playSound(const std::string&) {}
 
 void ConsoleHost::showMessage(const std::string& text, MessageIcon, const std::string& title) {
-    if (m_interactive && m_lineWidth > 0) std::fprintf(m_out, "\n");
-    m_lineWidth = 0;
-    std::fflush(m_out);
+    endLine();
     std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
 }
 

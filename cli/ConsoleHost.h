@@ -27,8 +27,12 @@ public:
     // Called whenever the batch lets events be processed.
     std::function<void()> onEvents;
 
-    // A finished file: its final progress line.
+    // A finished file: its final progress line. The file is over: no
+    // progress line is drawn for it again.
     void printResult(const std::string& input, bool converted, const std::string& detail);
+    // Ends the line drawn in place, if any, so that what follows starts on a
+    // line of its own.
+    void endLine();
 
     int queueCount() const override;
     std::string queueHead() const override;

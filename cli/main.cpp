@@ -12,6 +12,7 @@
 
 #include "cli/ConsoleHost.h"
 #include "cli/StopRequest.h"
+#include "engine/Commands.h"
 #include "engine/ConversionDriver.h"
 #include "engine/Platform.h"
 
@@ -27,7 +28,8 @@ constexpr const char* kUsage =
     "  0 RMVB  1 RM  2 MPG  3 AVI  4 MP4 HD  5 MOV  6 MP4 phone  7 3GP  8 MP3\n"
     "\n"
     "  -f INDEX           output format, 0 to 8\n"
-    "  -o FOLDER          output folder (default: the current folder)\n"
+    "  -o FOLDER          output folder (default: the current folder; a leading ~ is\n"
+    "                     the home folder)\n"
     "  --vb TEXT          video bitrate, kbit/s\n"
     "  --fps TEXT         frame rate\n"
     "  --size TEXT        video size, such as 320x240, or 原始大小 for the source size\n"
@@ -35,6 +37,7 @@ constexpr const char* kUsage =
     "  --abr TEXT         audio bitrate, kbit/s\n"
     "  --channels WHICH   mono or stereo\n"
     "  -h, --help         show this text\n"
+    "  --version          show the version\n"
     "\n"
     "Options not given take the defaults of the chosen format. Exit status: 0 when\n"
     "every file converted, 1 when any failed, 2 for a usage error, 130 or 143 when\n"
@@ -43,6 +46,13 @@ constexpr const char* kUsage =
 int usageError(const std::string& why) {
     std::fprintf(stderr, "tessaro-cli: %s\n\n%s", why.c_str(), kUsage);
     return 2;
+}
+
+bool takesValue(const std::string& option) {
+    for (const char* name :
+         {"-f", "-o", "--vb", "--fps", "--size", "--rate", "--abr", "--channels"})
+        if (option == name) return true;
+    return false;
 }
 
 std::string absolute(const std::string& path) {
@@ -75,10 +85,12 @@ int main(int argc, char** argv) {
 
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string arg = args[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+        if (arg.empty()) return usageError("an empty file name");
+        if (optionsEnded || arg[0] != '-') {
             files.push_back(arg);
             continue;
         }
+        if (arg == "-") return usageError("standard input (-) cannot be converted; name a file");
         if (arg == "--") {
             optionsEnded = true;
             continue;
@@ -87,6 +99,11 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
+        if (arg == "--version") {
+            std::printf("tessaro-cli %s\n", TESSARO_VERSION);
+            return 0;
+        }
+        if (!takesValue(arg)) return usageError("unknown option " + arg);
         if (i + 1 >= args.size()) return usageError(arg + " needs a value");
         const std::string value = args[++i];
         if (arg == "-f") {
@@ -96,16 +113,15 @@ int main(int argc, char** argv) {
                 return usageError("-f takes a format index from 0 to 8, not '" + value + "'");
             format = static_cast<int>(n);
         } else if (arg == "-o") {
+            if (value.empty()) return usageError("-o needs a folder");
             folder = value;
         } else if (arg == "--channels") {
             if (value == "mono") channels = 0;
             else if (value == "stereo") channels = 1;
             else return usageError("--channels takes mono or stereo, not '" + value + "'");
         } else {
-            bool known = false;
             for (Override& o : overrides)
-                if (arg == o.name) o.value = value, known = true;
-            if (!known) return usageError("unknown option " + arg);
+                if (arg == o.name) o.value = value;
         }
     }
     if (files.empty()) return usageError("no input file");
@@ -119,7 +135,13 @@ int main(int argc, char** argv) {
     ConsoleHost host(stdout, ::isatty(STDOUT_FILENO) == 1);
     host.setFormatIndex(format);
     host.setParameters(parameters);
-    host.setOutputFolderText(absolute(folder.empty() ? "." : folder));
+    // Unlike the window's, a relative folder is in the current folder here.
+    std::error_code ec;
+    const std::string outputFolder =
+        resolveOutputFolder(folder.empty() ? "." : folder, platform::homeFolder(),
+                            platform::utf8Path(std::filesystem::current_path(ec)));
+    host.setOutputFolderText(outputFolder);
+    std::printf("Output folder: %s\n", outputFolder.c_str());
     for (const std::string& file : files) host.enqueue(absolute(file));
 
     ConversionDriver driver(host);
@@ -135,6 +157,7 @@ int main(int argc, char** argv) {
     driver.Start();
     if (host.timer1Enabled() && stopRequest() == 0) driver.Timer1_Timer();
 
+    host.endLine();
     int converted = 0;
     std::string failed;
     for (const FileResult& r : driver.results()) {

@@ -38,6 +38,30 @@ std::string GetBaseName(const std::string& path) {
     return name.substr(0, name.find('.'));
 }
 
+std::string outputBaseName(const std::string& path) {
+    const std::string name = GetFileName(path);
+    const auto first = name.find_first_not_of('.');
+    const std::string base =
+        first == std::string::npos ? std::string() : GetBaseName(name.substr(first));
+    return base.empty() ? "output" : base;
+}
+
+std::string resolveOutputFolder(const std::string& text, const std::string& home,
+                                const std::string& base) {
+    const auto isSeparator = [](char c) { return c == '/' || c == platform::kSeparator; };
+    std::string rest = text;
+    std::string from = base;
+    if (!home.empty() && !text.empty() && text[0] == '~' &&
+        (text.size() == 1 || isSeparator(text[1]))) {
+        from = home;
+        rest.erase(0, 1);
+        while (!rest.empty() && isSeparator(rest[0])) rest.erase(0, 1);
+    }
+    std::filesystem::path path = platform::nativePath(rest);
+    if (!path.is_absolute() && !from.empty()) path = platform::nativePath(from) / path;
+    return withTrailingSeparator(platform::utf8Path(path.lexically_normal()));
+}
+
 std::string withTrailingSeparator(const std::string& folder) {
     if (folder.empty() || folder.back() == platform::kSeparator) return folder;
     return folder + platform::kSeparator;
@@ -56,13 +80,13 @@ ClockTime currentClockTime() {
 
 std::string designedOutputPath(const std::string& folder, const std::string& input,
                                std::string_view extension, ClockTime time) {
-    return withTrailingSeparator(folder) + GetBaseName(input) + "-" + std::to_string(time.hour) +
+    return withTrailingSeparator(folder) + outputBaseName(input) + "-" + std::to_string(time.hour) +
            std::to_string(time.minute) + std::to_string(time.second) + std::string(extension);
 }
 
 std::string fittedOutputPath(const std::string& folder, const std::string& input,
                              std::string_view extension, ClockTime time, std::size_t maxNameBytes) {
-    std::string base = GetBaseName(input);
+    std::string base = outputBaseName(input);
     const std::string tail = "-" + std::to_string(time.hour) + std::to_string(time.minute) +
                              std::to_string(time.second) + std::string(extension);
     const std::size_t room = maxNameBytes > tail.size() ? maxNameBytes - tail.size() : 0;

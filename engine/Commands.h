@@ -16,6 +16,18 @@ std::string GetFileName(const std::string& path);
 // when it has no dot. "/v/my.trip.flv" gives "my".
 std::string GetBaseName(const std::string& path);
 
+// The base name an output file takes: GetBaseName() of the file name without
+// its leading dots (".hidden clip.flv" gives "hidden clip"), so that no output
+// name starts with the "-" of the time; "output" when no character is left.
+std::string outputBaseName(const std::string& path);
+
+// The output folder a text names, absolute, lexically normal and with a
+// trailing separator: "~" and "~/x" are in `home`, any other relative text is
+// in `base`, an absolute one stays where it is. Without a home, "~" is a name
+// like any other.
+std::string resolveOutputFolder(const std::string& text, const std::string& home,
+                                const std::string& base);
+
 // The folder text with the platform separator appended when it does not end
 // with one (an empty text stays empty).
 std::string withTrailingSeparator(const std::string& folder);
@@ -27,7 +39,7 @@ struct ClockTime {
 };
 ClockTime currentClockTime();
 
-// folder (with a trailing separator) + base name + "-" + H M S without
+// folder (with a trailing separator) + outputBaseName() + "-" + H M S without
 // leading zeros + extension: 09:05:07 gives ".../clip-957.mpg".
 std::string designedOutputPath(const std::string& folder, const std::string& input,
                                std::string_view extension, ClockTime time);

@@ -51,11 +51,24 @@ std::size_t outputNameRoom(const std::string& folder) {
     return max > reserve ? max - reserve : 1;
 }
 
-// "coder 退出码 1", followed by the encoder's own reason when it gave one.
-std::string exitFailure(const char* imageName, int exitCode, const std::string& outputs) {
-    std::string reason = std::string(imageName) + " 退出码 " + std::to_string(exitCode);
-    const std::string own = lastErrorReason(outputs);
-    return own.empty() ? reason : reason + "：" + own;
+// Why the output folder cannot take the outputs; "" when it can. Writing is
+// tried by making (and removing) a folder in it, so that permission bits,
+// access lists and a read-only file system all show.
+std::string outputFolderProblem(const std::string& folder) {
+    const fs::path path = platform::nativePath(folder);
+    std::error_code made, ec;
+    fs::create_directories(path, made);
+    if (!fs::is_directory(path, ec)) {
+        // Without the trailing separator: "file/" does not exist, "file" does.
+        if (fs::exists(path.has_filename() ? path : path.parent_path(), ec))
+            return "输出路径不是文件夹：" + folder;
+        return "无法创建输出文件夹 " + folder + "（" + (made ? made.message() : "?") + "）";
+    }
+    const fs::path probe = path / (".tessaro-probe-" + std::to_string(platform::processId()));
+    if (!fs::create_directory(probe, ec) && ec)
+        return "输出文件夹不可写 " + folder + "（" + ec.message() + "）";
+    fs::remove(probe, ec);
+    return {};
 }
 
 }  // namespace
@@ -105,11 +118,13 @@ void ConversionDriver::Timer1_Timer() {
 }
 
 std::string ConversionDriver::outputFolder() {
-    std::string folder = m_host.outputFolderText();
-    if (folder.empty() || folder.back() != platform::kSeparator) {
-        folder += platform::kSeparator;
-        m_host.setOutputFolderText(folder);
-    }
+    // "~" is the home folder, and so is the folder of a relative text: the
+    // window's working folder is nothing the user chose.
+    const std::string text = m_host.outputFolderText();
+    const std::string home = platform::homeFolder();
+    const std::string folder = text.empty() ? withTrailingSeparator(platform::defaultOutputFolder())
+                                            : resolveOutputFolder(text, home, home);
+    if (folder != text) m_host.setOutputFolderText(folder);
     std::error_code ec;
     fs::create_directories(platform::nativePath(folder), ec);  // a failure shows as a missing output
     return folder;
@@ -158,10 +173,7 @@ void ConversionDriver::ConvertQueue() {
 }
 
 void ConversionDriver::runBatch() {
-    {
-        std::error_code ec;
-        fs::create_directories(platform::nativePath(m_host.outputFolderText()), ec);
-    }
+    outputFolder();
     std::string temporaryProblem;
     const bool temporaryReady = platform::prepareTemporaryFolder(&temporaryProblem);
     m_temporaryReady = temporaryReady;
@@ -180,6 +192,8 @@ void ConversionDriver::runBatch() {
         std::error_code ec;
         if (!format) {
             finishFile(false, "没有选择输出格式");
+        } else if (const std::string why = outputFolderProblem(folder); !why.empty()) {
+            finishFile(false, why);
         } else if (const std::string why = notARegularFile(m_input); !why.empty()) {
             finishFile(false, why);
         } else {
@@ -252,7 +266,8 @@ std::string ConversionDriver::runFailure(const DOSOutputs& runner, const char* i
     } else if (!status.exited)
         return std::string(imageName) + " 被信号 " + std::to_string(status.signal) + " 终止";
     else if (status.exitCode != 0 && status.exitCode != kExitIncompleteSource)
-        return exitFailure(imageName, status.exitCode, runner.Outputs());
+        return failureReason({imageName, status.exitCode, runner.Outputs(), m_input,
+                              file == m_output ? m_output : std::string(), m_format == kMp3});
     const auto size = fileSize(file);
     if (size < 0) return missingReason;
     if (size == 0) return emptyReason;

@@ -25,6 +25,66 @@ std::string lastMarkedLine(const std::string& outputs, const std::string& marker
     return outputs.substr(from, end == std::string::npos ? std::string::npos : end - from);
 }
 
+// The text for whom a line about a file blames: the source, the output
+// folder, or neither.
+const char* byBlamed(const std::string& line, const FailedRun& run, const char* source,
+                     const char* outputFolder, const char* other) {
+    if (!run.input.empty() && line.find(run.input) != std::string::npos) return source;
+    const auto slash = run.output.find_last_of("/\\");
+    if (slash != std::string::npos &&
+        line.find(run.output.substr(0, slash + 1)) != std::string::npos)
+        return outputFolder;
+    return other;
+}
+
+constexpr const char* kNoSound = "源文件没有声音";
+constexpr const char* kNoPicture = "源文件没有画面";
+constexpr const char* kNoStreams = "源文件没有声音也没有画面";
+
+// The cause a line of an encoder (or of the ffmpeg under it) names, in
+// Chinese; "" for a line that names none of the common ones.
+std::string causeOf(const std::string& line, const FailedRun& run) {
+    const auto has = [&line](const char* text) { return line.find(text) != std::string::npos; };
+    if (has("source has no audio stream")) return kNoSound;
+    if (has("source has no video stream")) return kNoPicture;
+    if (has("matches no streams")) {
+        // "Stream map '0:a:0' matches no streams."
+        const auto open = line.find('\'');
+        const auto close = line.find('\'', open + 1);
+        const std::string spec = open == std::string::npos || close == std::string::npos
+                                     ? std::string()
+                                     : line.substr(open + 1, close - open - 1);
+        if (spec.find(":a") != std::string::npos) return kNoSound;
+        if (spec.find(":v") != std::string::npos) return kNoPicture;
+        return kNoStreams;
+    }
+    if (has("does not contain any stream")) return run.audioOnly ? kNoSound : kNoStreams;
+    if (has("Invalid data found when processing input")) return "源文件已损坏或格式无法识别";
+    if (has("No space left on device")) return "磁盘已满";
+    if (has("Disk quota exceeded")) return "磁盘配额已用完";
+    if (has("Read-only file system")) return "输出文件夹所在的磁盘只读";
+    if (has("Permission denied"))
+        return byBlamed(line, run, "没有读取源文件的权限", "没有写入输出文件夹的权限",
+                        "没有访问权限");
+    if (has("No such file or directory"))
+        return byBlamed(line, run, "源文件不存在", "输出文件夹不存在", "找不到文件或文件夹");
+    return {};
+}
+
+// The line as the encoder's own, "coder: REASON": an encoder's error line
+// loses its "error:", any other line is put under the program's name.
+std::string ownLine(std::string program, std::string line) {
+    const auto first = line.find_first_not_of(" \t");
+    line.erase(0, first == std::string::npos ? line.size() : first);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.pop_back();
+    if (const auto at = line.find(kErrorMarker); at != std::string::npos)
+        return line.substr(0, at) + ": " + line.substr(at + std::string(kErrorMarker).size());
+    if (program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0)
+        program.resize(program.size() - 4);
+    if (line.rfind(program + ": ", 0) == 0) return line;
+    return program + ": " + line;
+}
+
 std::string seconds(double s) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", s);
@@ -49,6 +109,22 @@ std::string errorLine(const std::string& program, const std::string& reason) {
 }
 
 std::string lastErrorReason(const std::string& outputs) { return lastMarkedLine(outputs, kErrorMarker); }
+
+std::string failureReason(const FailedRun& run) {
+    const std::string& out = run.outputs;
+    for (std::size_t end = out.size(); end > 0;) {
+        const auto start = out.find_last_of("\r\n", end - 1);
+        const std::size_t from = start == std::string::npos ? 0 : start + 1;
+        const std::string line = out.substr(from, end - from);
+        if (const std::string cause = causeOf(line, run); !cause.empty())
+            return cause + "（" + ownLine(run.program, line) + "）";
+        if (start == std::string::npos) break;
+        end = start;
+    }
+    const std::string status = run.program + " 退出码 " + std::to_string(run.exitCode);
+    const std::string own = lastErrorReason(out);
+    return own.empty() ? status : status + "：" + own;
+}
 
 std::string writtenAsLine(const std::string& program, const std::string& path) {
     return "\n" + program + kWrittenAsMarker + oneLine(path) + "\n";

@@ -26,6 +26,24 @@ std::string errorLine(const std::string& program, const std::string& reason);
 // The REASON of the last error line in an encoder's output; "" when none.
 std::string lastErrorReason(const std::string& outputs);
 
+// What the reason of a failed encoder run is told from.
+struct FailedRun {
+    std::string program;     // image name of the encoder, "coder"
+    int exitCode = 0;        // its exit status
+    std::string outputs;     // all it printed
+    std::string input;       // the source file of the batch
+    std::string output;      // the final file it was to write ("" for the intermediate)
+    bool audioOnly = false;  // the output keeps the sound only (MP3)
+};
+
+// The reason a user can act on: when a line of the run's output names a
+// common cause (no sound or picture in the source, an unreadable source, a
+// full disk, an output folder that is missing or not writable), that cause in
+// Chinese with the line in brackets, "源文件没有声音（coder: Output file #0
+// does not contain any stream）"; else "coder 退出码 1", followed by "：" and
+// the encoder's own reason when it gave one. The last such line counts.
+std::string failureReason(const FailedRun& run);
+
 // "\nPROGRAM: written as: PATH\n": printed when the output took another name
 // than the one asked for, because a file of that name appeared meanwhile.
 std::string writtenAsLine(const std::string& program, const std::string& path);

@@ -81,6 +81,10 @@ std::string applicationFile(const char* name);
 // user's home folder.
 std::string defaultOutputFolder();
 
+// The user's home folder: $HOME when it is absolute, else the password
+// entry's; %USERPROFILE% on Windows. "" when there is none.
+std::string homeFolder();
+
 // The user's own folders of an installed copy. Where the user can write the
 // application folder (the build tree, a portable copy), setup.ini and
 // options.ini stay beside the executable; else they live in

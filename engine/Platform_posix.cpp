@@ -91,15 +91,21 @@ UserFolders userFoldersFor(const std::string& appFolder, bool appWritable,
     return {config + "/tessaro", homeFolder + "/Tessaro"};
 }
 
-UserFolders userFolders() {
-    const std::string app = applicationFolder();
-    const bool writable = ::access(app.c_str(), W_OK | X_OK) == 0;
+std::string homeFolder() {
     const char* home = std::getenv("HOME");
     if (!home || home[0] != '/') {
         const passwd* entry = ::getpwuid(::getuid());
-        home = entry ? entry->pw_dir : nullptr;
+        home = entry && entry->pw_dir && entry->pw_dir[0] == '/' ? entry->pw_dir : nullptr;
     }
-    return userFoldersFor(app, writable, std::getenv("XDG_CONFIG_HOME"), home);
+    return home ? home : "";
+}
+
+UserFolders userFolders() {
+    const std::string app = applicationFolder();
+    const bool writable = ::access(app.c_str(), W_OK | X_OK) == 0;
+    const std::string home = homeFolder();
+    return userFoldersFor(app, writable, std::getenv("XDG_CONFIG_HOME"),
+                          home.empty() ? nullptr : home.c_str());
 }
 
 std::string settingsFile(const char* name) { return userFolders().settings + kSeparator + name; }

@@ -121,6 +121,11 @@ UserFolders userFoldersFor(const std::string& appFolder, bool appWritable, const
     return {withoutTrailingSeparators(appData) + "\\tessaro", output};
 }
 
+std::string homeFolder() {
+    const wchar_t* profile = ::_wgetenv(L"USERPROFILE");
+    return profile ? wide::toUtf8(profile) : std::string();
+}
+
 UserFolders userFolders() {
     const std::string app = applicationFolder();
     // Writable when a file can be made there (attributes say nothing of the

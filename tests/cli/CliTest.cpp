@@ -46,8 +46,10 @@ protected:
     }
     void TearDown() override { fs::remove_all(root); }
 
+    // HOME is a folder of the test's own.
     test::CliRun run(const std::string& arguments) {
-        return runShell("cd " + shellWord((root / "work").string()) + " && " + shellWord(cli) +
+        return runShell("cd " + shellWord((root / "work").string()) +
+                        " && HOME=" + shellWord((root / "home").string()) + " " + shellWord(cli) +
                         " " + arguments);
     }
     void touch(const std::string& name) { std::ofstream(root / "work" / name) << "video"; }
@@ -62,7 +64,7 @@ protected:
 
 TEST_F(CliTest, UsageErrorsExitWithTwo) {
     for (const char* args : {"", "-f 9 a.flv", "-f x a.flv", "--channels both a.flv",
-                             "--bogus 1 a.flv", "a.flv -o"}) {
+                             "--bogus 1 a.flv", "a.flv -o", "--fmt", "-", "-o '' a.flv"}) {
         const auto r = run(args);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_NE(r.output.find("Usage: tessaro-cli"), std::string::npos) << args;
@@ -70,6 +72,32 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
     const auto help = run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("--channels"), std::string::npos);
+}
+
+TEST_F(CliTest, ArgumentsAndOutputFolders) {
+    touch("a.flv");
+    const std::string work = (root / "work").string(), home = (root / "home").string();
+    for (const auto& [arguments, status, text] :
+         {std::tuple<std::string, int, std::string>{"--version", 0, "tessaro-cli 2.7.0\n"},
+          {"-x a.flv", 2, "tessaro-cli: unknown option -x\n"},
+          {"-f 2 -o '~/o' a.flv", 0, "Output folder: " + home + "/o/\n"},
+          {"-f 2 -o a.flv a.flv", 1, "输出路径不是文件夹：" + work + "/a.flv/"}}) {
+        const auto r = run(arguments);
+        EXPECT_EQ(r.status, status) << arguments;
+        EXPECT_NE(r.output.find(text), std::string::npos) << arguments << "\n" << r.output;
+    }
+}
+
+// On a terminal the line redrawn in place never counts past the total, and
+// the summary starts a line of its own.
+TEST_F(CliTest, LastStatusLineOnATerminal) {
+    touch("a.flv");
+    touch("b.flv");
+    const auto r = runShell("cd " + shellWord((root / "work").string()) + " && script -qec " +
+                            shellWord(shellWord(cli) + " -f 2 a.flv b.flv") + " /dev/null");
+    EXPECT_NE(r.output.find("\r[2/2] b.flv  "), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("[3/2]"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("\nConverted 2 of 2"), std::string::npos) << r.output;
 }
 
 TEST_F(CliTest, ConvertsRelativePathsIntoTheCurrentFolder) {

@@ -38,6 +38,28 @@ TEST(CommandsTest, DesignedOutputPathHasNoLeadingZeros) {
     EXPECT_EQ(designedOutputPath("/o/", "/x/noext", ".rm", {0, 0, 0}), "/o/noext-000.rm");
 }
 
+TEST(CommandsTest, OutputNamesAndFolders) {
+    // No output name starts with the "-" of the time.
+    for (const auto& [input, output] : {std::pair{"/v/.hidden clip.flv", "/o/hidden clip-957.mp3"},
+                                        {"/v/..a.b.flv", "/o/a-957.mp3"},
+                                        {"/v/...", "/o/output-957.mp3"}})
+        EXPECT_EQ(fittedOutputPath("/o", input, ".mp3", {9, 5, 7}, 255), output) << input;
+    struct Row {
+        const char* text;
+        const char* home;
+        const char* folder;  // with the base "/b"
+    } rows[] = {
+        {"~", "/h/u", "/h/u/"},
+        {"~//x/./y", "/h/u/", "/h/u/x/y/"},
+        {"~x", "/h/u", "/b/~x/"},
+        {"~/x", "", "/b/~/x/"},
+        {"rel/dir", "/h/u", "/b/rel/dir/"},
+        {"/abs/./d/../e", "/h/u", "/abs/e/"},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(resolveOutputFolder(r.text, r.home, "/b"), r.folder) << r.text;
+}
+
 TEST(CommandsTest, UniqueOutputPathNeverReusesATakenName) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::path(testing::TempDir()) / "tessaro-unique";
