@@ -127,6 +127,18 @@ std::string ffmpegCapabilities(const std::string& ffmpeg) {
     return listed;
 }
 
+// True when reading every picture and sound packet of the source meets data
+// that is missing or damaged; the run itself may have left the stream that
+// ends short unread (the pictures of an MP3's source).
+bool demuxTrouble(const std::string& ffmpeg, const std::string& input) {
+    bool trouble = false;
+    runChild(ffmpeg,
+             {"-hide_banner", "-nostdin", "-loglevel", "level+warning", "-i", "file:" + input, "-map",
+              "0:v?", "-map", "0:a?", "-c", "copy", "-f", "null", "-"},
+             nullptr, [&](const std::string& line) { trouble = trouble || showsReadTrouble(line); });
+    return trouble;
+}
+
 }  // namespace
 
 bool showsReadTrouble(const std::string& line) {
@@ -289,7 +301,8 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
     // The output is all the source holds: it is kept, and the run still fails.
     // A source read to its end without trouble is whole, whatever length its
     // header declares.
-    if (durationSeen && readTrouble && isIncompleteOutput(position, duration)) {
+    if (durationSeen && isIncompleteOutput(position, duration) &&
+        (readTrouble || demuxTrouble(ffmpeg, asked.input))) {
         say(errorLine(program, incompleteSourceReason(position, duration)));
         return kExitIncompleteSource;
     }
