@@ -1,5 +1,6 @@
 #include "encoders/SourceProbe.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -78,6 +79,8 @@ SourceFacts sourceFactsFrom(const std::string& report, const std::string& ffmeta
     std::vector<VideoStream> videos;
     VideoStream* current = nullptr;  // the video stream whose lines follow
     bool input = false;
+    int audioStreams = 0;  // the first one's tags are read
+    bool audioTags = false;
     std::stringstream ss(report);
     std::string line;
     std::smatch m;
@@ -87,9 +90,11 @@ SourceFacts sourceFactsFrom(const std::string& report, const std::string& ffmeta
         if (!input) continue;
         if (line.find("Stream #") != std::string::npos) {
             current = nullptr;
+            audioTags = false;
             const auto video = line.find(": Video: "), audio = line.find(": Audio: ");
             if (audio != std::string::npos) {
                 facts.hasAudio = true;
+                audioTags = ++audioStreams == 1;
                 if (facts.audioRate == 0 && std::regex_search(line, m, hz))
                     facts.audioRate = std::atoi(m[1].str().c_str());
             } else if (video != std::string::npos &&
@@ -113,6 +118,17 @@ SourceFacts sourceFactsFrom(const std::string& report, const std::string& ffmeta
                 current = &videos.back();
             }
             continue;
+        }
+        // "      title           : Harbour", a value's further lines with no key.
+        if (audioTags && line.rfind("      ", 0) == 0 && line.find(" : ") != std::string::npos) {
+            const auto colon = line.find(" : ");
+            const auto first = line.find_first_not_of(' ');
+            const std::string key =
+                line.substr(first, line.find_last_not_of(' ', colon) + 1 - first);
+            if (first == colon + 1 && !facts.audioTags.empty())
+                facts.audioTags.back().second += "\n" + line.substr(colon + 3);
+            else if (first != colon + 1)
+                facts.audioTags.emplace_back(key, line.substr(colon + 3));
         }
         if (current && (std::regex_search(line, m, matrix) || std::regex_search(line, m, rotate)))
             current->rotation = static_cast<int>(std::lround(std::atof(m[1].str().c_str())));
@@ -157,10 +173,15 @@ std::vector<std::pair<std::string, std::string>> descriptiveTags(const SourceFac
         "year",      "author", "lyricist", "compilation",  "show",     "episode_id",
     };
     std::vector<std::pair<std::string, std::string>> kept;
-    for (const auto& [key, value] : facts.tags) {
-        const std::string name = lower(key);
-        for (const char* k : kKept)
-            if (name == k && !value.empty()) kept.emplace_back(name, value);
+    // The container's tags, then those Ogg and the like keep with the sound.
+    for (const auto* tags : {&facts.tags, &facts.audioTags}) {
+        for (const auto& [key, value] : *tags) {
+            const std::string name = lower(key);
+            const bool known = std::any_of(kept.begin(), kept.end(),
+                                           [&](const auto& t) { return t.first == name; });
+            for (const char* k : kKept)
+                if (name == k && !value.empty() && !known) kept.emplace_back(name, value);
+        }
     }
     return kept;
 }

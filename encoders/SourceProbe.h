@@ -20,7 +20,8 @@ struct SourceFacts {
     int displayWidth = 0, displayHeight = 0;
     double framesPerSecond = 0;  // the lower of "fps" and "tbr"; 0 when unknown
     int audioRate = 0;           // Hz of the first audio stream; 0 when none
-    std::vector<std::pair<std::string, std::string>> tags;  // global tags, in order
+    std::vector<std::pair<std::string, std::string>> tags;       // global tags, in order
+    std::vector<std::pair<std::string, std::string>> audioTags;  // the first audio stream's
 };
 
 // Reads the facts from ffmpeg's report of one input (the "Input #0" block it

@@ -13,14 +13,17 @@ TEST(SourceFactsTest, ReadsThePictureAsShownAndTheTags) {
     const tessaro::SourceFacts f = tessaro::sourceFactsFrom(
         "Input #0, mpeg, from 'file:a':\n  Stream #0:0: Video: mpeg2video (mp2v / 0x3163), "
         "720x480 [SAR 32:27 DAR 16:9], 29.97 fps, 59.94 tbr\n"
-        "      displaymatrix: rotation of -90.00 degrees\n",
+        "      displaymatrix: rotation of -90.00 degrees\n  Stream #0:1: Audio: vorbis, 44100 Hz\n"
+        "    Metadata:\n      TITLE           : not the container's\n      album           : Sea\n"
+        "                      : side B\n",
         ";FFMETADATA1\nmajor_brand=isom\ntitle=a\\=b\nARTIST=two\\\nlines\nencoder=Lavf\n[STREAM]"
         "\n");
     EXPECT_EQ(f.displayWidth, 480);
     EXPECT_EQ(f.displayHeight, 853);
     EXPECT_DOUBLE_EQ(f.framesPerSecond, 29.97);
     using Tags = std::vector<std::pair<std::string, std::string>>;
-    EXPECT_EQ(tessaro::descriptiveTags(f), (Tags{{"title", "a=b"}, {"artist", "two\nlines"}}));
+    EXPECT_EQ(tessaro::descriptiveTags(f),
+              (Tags{{"title", "a=b"}, {"artist", "two\nlines"}, {"album", "Sea\nside B"}}));
 }
 
 TEST(SourceFactsTest, StatsPeriodAndCauses) {
