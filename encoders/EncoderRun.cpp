@@ -81,42 +81,111 @@ void removeFile(const std::string& path) {
     std::filesystem::remove(platform::nativePath(path), ec);
 }
 
-// ffmpeg's encoder names, one a line, as "ffmpeg -encoders" lists them.
+constexpr const char* kVersionLine = "version=";
+
+// "version=VERSION" of ffmpeg's banner, then ffmpeg's encoder names, one a
+// line, as "ffmpeg -encoders" lists them.
 std::string listEncoders(const std::string& ffmpeg) {
-    std::string names;
+    std::string names, version;
     runChild(
-        ffmpeg, {"-hide_banner", "-nostdin", "-encoders"},
+        ffmpeg, {"-nostdin", "-encoders"},
         [&](const std::string& line) {
             // " A..... libopencore_amrnb    OpenCORE AMR-NB ..."
             if (line.size() < 9 || line[0] != ' ' || line[7] != ' ') return;
             const auto end = line.find(' ', 8);
             names += line.substr(8, end == std::string::npos ? std::string::npos : end - 8) + "\n";
         },
-        nullptr);
-    return names;
+        [&](const std::string& line) {
+            // "ffmpeg version 4.2.7-0ubuntu0.1 Copyright (c) 2000-2022 ..."
+            static const std::string kBanner = "ffmpeg version ";
+            if (version.empty() && line.rfind(kBanner, 0) == 0)
+                version =
+                    line.substr(kBanner.size(), line.find(' ', kBanner.size()) - kBanner.size());
+        });
+    return names.empty() ? names : kVersionLine + version + "\n" + names;
+}
+
+// What the installed ffmpeg is: the version line, then its encoders. Starting
+// ffmpeg just to ask costs as much as a short conversion, so the answer is
+// kept in the temporary folder, keyed by the ffmpeg file and the libavcodec
+// it loads (see ffmpegIdentity).
+std::string ffmpegCapabilities(const std::string& ffmpeg) {
+    std::string key = ffmpegIdentity(ffmpeg);
+    if (!key.empty()) key += "\n" + std::string(kVersionLine);
+    const bool cacheable = !key.empty() && platform::prepareTemporaryFolder();
+    const std::string cache = platform::temporaryFile("ffmpeg-encoders.txt");
+    if (cacheable) {
+        std::string text;
+        // A list kept before the version was, is made again.
+        if (readFileHead(cache, text) == FileHead::Read && text.rfind(key, 0) == 0)
+            return text.substr(key.size() - std::string(kVersionLine).size());
+    }
+    const std::string listed = listEncoders(ffmpeg);
+    if (cacheable && !listed.empty())
+        writeFileAtomically(cache,
+                            key.substr(0, key.size() - std::string(kVersionLine).size()) + listed);
+    return listed;
+}
+
+// True when reading every picture and sound packet of the source meets data
+// that is missing or damaged; the run itself may have left the stream that
+// ends short unread (the pictures of an MP3's source).
+bool demuxTrouble(const std::string& ffmpeg, const std::string& input) {
+    bool trouble = false;
+    runChild(ffmpeg,
+             {"-hide_banner", "-nostdin", "-loglevel", "level+warning", "-i", "file:" + input, "-map",
+              "0:v?", "-map", "0:a?", "-c", "copy", "-f", "null", "-"},
+             nullptr, [&](const std::string& line) { trouble = trouble || showsReadTrouble(line); });
+    return trouble;
 }
 
 }  // namespace
 
+bool showsReadTrouble(const std::string& line) {
+    if (line.rfind("[error]", 0) != 0 && line.find("] [error]") == std::string::npos &&
+        line.rfind("[warning]", 0) != 0 && line.find("] [warning]") == std::string::npos)
+        return false;
+    static const char* const kSigns[] = {
+        "corrupt input packet", "Packet corrupt", "partial file", "ended prematurely",
+        "filesize and duration do not match", "Error while decoding", "Invalid data found",
+        "Packet mismatch", "Read error", "truncat", "Truncat", "concealing", "damaged"};
+    for (const char* sign : kSigns)
+        if (line.find(sign) != std::string::npos) return true;
+    return line.find("[error]") != std::string::npos;
+}
+
+std::string withCause(const std::string& ffmpegLine, const FfmpegJob& job) {
+    std::string cause;
+    if (ffmpegLine.find("does not contain any stream") != std::string::npos)
+        cause = job.audioOnly ? kNoAudioCause : kNoStreamCause;
+    else if (ffmpegLine.find("Invalid data found when processing input") != std::string::npos &&
+             ffmpegLine.rfind("file:" + job.input + ":", 0) == 0)
+        cause = kUnreadableCause;
+    return cause.empty() ? ffmpegLine : cause + ": " + ffmpegLine;
+}
+
 bool ffmpegHasEncoder(const std::string& ffmpeg, const std::string& encoder) {
-    // Starting ffmpeg just to list its encoders costs as much as a short
-    // conversion, so the list is kept in the temporary folder, keyed by the
-    // ffmpeg file and the libavcodec it loads (see ffmpegIdentity).
-    std::string key = ffmpegIdentity(ffmpeg);
-    if (!key.empty()) key += "\n";
-    const bool cacheable = !key.empty() && platform::prepareTemporaryFolder();
-    const std::string cache = platform::temporaryFile("ffmpeg-encoders.txt");
-    std::string names;
-    if (cacheable) {
-        std::string text;
-        if (readFileHead(cache, text) == FileHead::Read && text.rfind(key, 0) == 0)
-            names = text.substr(key.size());
-    }
-    if (names.empty()) {
-        names = listEncoders(ffmpeg);
-        if (cacheable && !names.empty()) writeFileAtomically(cache, key + names);
-    }
-    return ("\n" + names).find("\n" + encoder + "\n") != std::string::npos;
+    return ("\n" + ffmpegCapabilities(ffmpeg)).find("\n" + encoder + "\n") != std::string::npos;
+}
+
+bool versionTakesStatsPeriod(const std::string& version) {
+    // Release numbers, "4.2.7-0ubuntu0.1" or "n4.4": from 4.4 on. Builds from
+    // the development tree ("N-104465-g...", "git-2023-...") are recent.
+    std::string v = version;
+    if (!v.empty() && v[0] == 'n' && v.size() > 1 && v[1] >= '0' && v[1] <= '9') v.erase(0, 1);
+    if (v.rfind("N-", 0) == 0 || v.rfind("git", 0) == 0) return true;
+    if (v.empty() || v[0] < '0' || v[0] > '9') return false;
+    char* end = nullptr;
+    const long major = std::strtol(v.c_str(), &end, 10);
+    const long minor = *end == '.' ? std::strtol(end + 1, nullptr, 10) : 0;
+    return major > 4 || (major == 4 && minor >= 4);
+}
+
+bool ffmpegTakesStatsPeriod(const std::string& ffmpeg) {
+    const std::string text = ffmpegCapabilities(ffmpeg);
+    if (text.rfind(kVersionLine, 0) != 0) return false;
+    const std::size_t from = std::string(kVersionLine).size();
+    return versionTakesStatsPeriod(text.substr(from, text.find('\n') - from));
 }
 
 int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm form) {
@@ -148,6 +217,8 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
     std::string lastError;
     int lastPercent = -1;
     long frames = 0;
+    // ffmpeg met data it could not read or decode: the source may be cut short.
+    bool readTrouble = false;
 
     auto onLog = [&](const std::string& line) {
         // "[info]   Duration: 00:00:10.03, start: ..." of the input; later ones
@@ -161,6 +232,7 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
                 if (form == ProgressForm::DurationTime) say(durationText(clock));
             }
         }
+        if (showsReadTrouble(line)) readTrouble = true;
         if (line.rfind("[error]", 0) == 0 || line.rfind("[fatal]", 0) == 0 ||
             line.rfind("[panic]", 0) == 0) {
             auto text = line.substr(line.find(']') + 1);
@@ -198,7 +270,8 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
         }
     };
 
-    const ChildStatus st = runChild(ffmpeg, ffmpegArguments(job), onProgress, onLog);
+    const ChildStatus st =
+        runChild(ffmpeg, ffmpegArguments(job, ffmpegTakesStatsPeriod(ffmpeg)), onProgress, onLog);
     if (!st.started) return failAndClean("cannot start ffmpeg: " + st.startError);
     if (const int sig = receivedStopSignal(); sig != 0)
         return failAndClean("stopped by signal " + std::to_string(sig));
@@ -208,7 +281,7 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
     if (st.exitCode != 0)
         return failAndClean(lastError.empty()
                                 ? "ffmpeg failed with exit status " + std::to_string(st.exitCode)
-                                : lastError);
+                                : withCause(lastError, asked));
     if (!outputError.empty()) return failAndClean(outputError);
     if (regularFileSize(job.output) == 0)
         return failAndClean(lastError.empty() ? "no output was written: " + asked.output : lastError);
@@ -226,7 +299,10 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
         say("\n");
     }
     // The output is all the source holds: it is kept, and the run still fails.
-    if (durationSeen && isIncompleteOutput(position, duration)) {
+    // A source read to its end without trouble is whole, whatever length its
+    // header declares.
+    if (durationSeen && isIncompleteOutput(position, duration) &&
+        (readTrouble || demuxTrouble(ffmpeg, asked.input))) {
         say(errorLine(program, incompleteSourceReason(position, duration)));
         return kExitIncompleteSource;
     }

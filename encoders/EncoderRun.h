@@ -18,7 +18,28 @@ enum class ProgressForm {
 // reason, prefixed by program, has been printed.
 int runEncoder(const std::string& program, const FfmpegJob& job, ProgressForm form);
 
+// The causes an encoder's error line names before ffmpeg's own line, as in
+// "coder: error: source has no audio stream: Output file #0 does not contain
+// any stream".
+inline constexpr const char* kNoAudioCause = "source has no audio stream";
+inline constexpr const char* kNoStreamCause = "source has no video or audio stream";
+inline constexpr const char* kUnreadableCause = "source format is unreadable or unknown";
+
+// ffmpeg's last error line for a job, behind the cause it shows, when it
+// shows one of those above.
+std::string withCause(const std::string& ffmpegLine, const FfmpegJob& job);
+
+// True when one of ffmpeg's log lines ("[warning] ...", "[flv @ 0x..] [error] ...")
+// tells of source data that could not be read or decoded.
+bool showsReadTrouble(const std::string& line);
+
 // True when the ffmpeg at this path lists an encoder of this name.
 bool ffmpegHasEncoder(const std::string& ffmpeg, const std::string& encoder);
+
+// True when the ffmpeg at this path, or of this banner version
+// ("5.1.9-0+deb12u1", "4.2.7-0ubuntu0.1", "N-104465-g08a5d7"), takes
+// -stats_period (4.4 and later); false when the version is unknown.
+bool ffmpegTakesStatsPeriod(const std::string& ffmpeg);
+bool versionTakesStatsPeriod(const std::string& version);
 
 }  // namespace tessaro

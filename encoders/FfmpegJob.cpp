@@ -1,22 +1,23 @@
 #include "encoders/FfmpegJob.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <sstream>
 
 #include "encoders/CodecLimits.h"
 #include "encoders/OptionValues.h"
+#include "encoders/SourceProbe.h"
 
 namespace tessaro {
 namespace {
 
-// The ffmpeg.exe shipped with the Windows build is 4.1: it has no
-// -stats_period.
-#ifdef _WIN32
-constexpr bool kFfmpeg41 = true;
-#else
-constexpr bool kFfmpeg41 = false;
-#endif
+// RealVideo frames travel in RealMedia packets of under 64 KiB: the rate
+// control's buffer bounds every frame to this many kbit.
+constexpr double kRealVideoFrameKbits = 480;
+
+// The sample rates of MPEG-1 and MPEG-2 audio, the only MP3 that MP4 carries.
+constexpr const char* kMp4Mp3Rates = "aformat=sample_rates=16000|22050|24000|32000|44100|48000";
 
 std::string lower(std::string s) {
     for (char& c : s)
@@ -67,9 +68,13 @@ std::string kbits(const std::string& value) {
 // MPEG-4 encoders only even ones: take the nearest size that is.
 int sizeStep(const std::string& vcodec) { return vcodec == "rv10" ? 16 : 2; }
 
-std::string roundedSize(int width, int height, int step) {
+std::pair<int, int> roundedSize(int width, int height, int step) {
     auto round = [step](int v) { return v < step ? step : (v + step / 2) / step * step; };
-    return std::to_string(round(width)) + "x" + std::to_string(round(height));
+    return {round(width), round(height)};
+}
+
+std::string sizeText(std::pair<int, int> size) {
+    return std::to_string(size.first) + "x" + std::to_string(size.second);
 }
 
 // The same for the source's own size, as a scale filter.
@@ -285,11 +290,18 @@ FfmpegJob convJob(const std::vector<std::string>& args) {
         return job;
     }
     if (!container.empty()) o.insert(o.end(), {"-f", container});
+    // MP3 of 8000, 11025 or 12000 Hz (MPEG 2.5) is refused by the MP4 muxer:
+    // such a source is resampled to the nearest MPEG-1 or MPEG-2 rate.
+    const bool mp3 =
+        (oac.empty() || oac == "mp3lame") || (oac == "lavc" && lavc["acodec"] == "mp3");
+    if (container == "mp4" && mp3 && std::find(o.begin(), o.end(), "-af") == o.end())
+        o.insert(o.end(), {"-af", kMp4Mp3Rates});
     return job;
 }
 
 FfmpegJob coderJob(const std::vector<std::string>& args,
-                   const std::function<bool(const std::string&)>& hasEncoder) {
+                   const std::function<bool(const std::string&)>& hasEncoder,
+                   const SourceFacts* source) {
     FfmpegJob job;
     std::vector<std::string> rest;
     for (const auto& a : args)
@@ -375,10 +387,24 @@ FfmpegJob coderJob(const std::vector<std::string>& args,
         } else if (a == "-vcodec") {
             o.insert(o.end(), {"-c:v", v});
         } else if (a == "-b") {
-            o.insert(o.end(), {"-b:v", v});
-            // rv10 frames travel in RealMedia packets of under 64 KiB: bound
-            // each frame through the rate control's buffer.
-            if (vcodec == "rv10") o.insert(o.end(), {"-maxrate", v, "-bufsize", "480k"});
+            if (vcodec != "rv10") {
+                o.insert(o.end(), {"-b:v", v});
+                continue;
+            }
+            // rv10 frames travel in RealMedia packets of under 64 KiB: each
+            // frame is bounded through the rate control's buffer, which must
+            // still hold one frame's share of the bitrate. At a low frame rate
+            // the bitrate comes down to what such frames carry.
+            std::string bitrate = v;
+            const double fps = source ? source->framesPerSecond : 0;
+            if (fps > 0 && videoKbits.value > kRealVideoFrameKbits * fps) {
+                const double most = std::max(4.0, std::floor(kRealVideoFrameKbits * fps));
+                bitrate = numberText(most) + "k";
+                job.notes.push_back(adjustedNote(kVideoBitrateField, v, bitrate,
+                                                 vcodec + "（每秒 " + numberText(fps) + " 帧）"));
+            }
+            o.insert(o.end(), {"-b:v", bitrate, "-maxrate", bitrate, "-bufsize",
+                               numberText(kRealVideoFrameKbits) + "k"});
         } else if (a == "-f") {
             o.insert(o.end(), {"-f", v});
         } else if (a == "-acodec") {
@@ -398,25 +424,69 @@ FfmpegJob coderJob(const std::vector<std::string>& args,
     }
     if (!audio.rateFilter.empty() && !job.ownAmrNb) o.insert(o.end(), {"-af", audio.rateFilter});
     if (muxer != container) o.insert(o.end(), {"-f", muxer});
+    // An MP3 keeps what describes the recording, not the source container's
+    // housekeeping (brands, creation time, handler names).
+    if (noVideo) job.wantsSource = true;
+    if (noVideo && source && source->probed) {
+        o.insert(o.end(), {"-map_metadata", "-1"});
+        for (const auto& [key, value] : descriptiveTags(*source))
+            o.insert(o.end(), {"-metadata", key + "=" + value});
+    }
+    job.audioOnly = noVideo;
+    if (noVideo) return job;
+
     const int step = sizeStep(vcodec);
+    const bool rv10 = vcodec == "rv10";
+    if (rv10) job.wantsSource = true;
+    const std::string codecName = vcodec.empty() ? "视频编码器" : vcodec;
     if (given.count("-s")) {
-        const std::string rounded = roundedSize(size.width, size.height, step);
-        if (rounded != given["-s"])
-            job.notes.push_back(adjustedNote(kVideoSizeField, given["-s"], rounded,
-                                             vcodec.empty() ? "视频编码器" : vcodec));
-        o.insert(o.end(), {"-s", rounded});
-    } else if (!noVideo) {
+        std::pair<int, int> frame = roundedSize(size.width, size.height, step);
+        if (rv10) frame = realVideoFrame(frame.first, frame.second);
+        if (sizeText(frame) != given["-s"])
+            job.notes.push_back(
+                adjustedNote(kVideoSizeField, given["-s"], sizeText(frame), codecName));
+        o.insert(o.end(), {"-vf", fitInFrame(frame.first, frame.second)});
+    } else if (rv10 && source && source->displayWidth > 0) {
+        // RealMedia keeps no pixel aspect: the picture as shown, in the
+        // nearest multiples of 16, and no larger than RealVideo encodes.
+        const std::pair<int, int> shown{source->displayWidth, source->displayHeight};
+        const std::pair<int, int> rounded = roundedSize(shown.first, shown.second, step);
+        const std::pair<int, int> frame = realVideoFrame(rounded.first, rounded.second);
+        if (frame != rounded)
+            job.notes.push_back(
+                adjustedNote(kVideoSizeField, sizeText(shown), sizeText(frame), codecName));
+        o.insert(o.end(), {"-vf", fitInFrame(frame.first, frame.second)});
+    } else {
         o.insert(o.end(), {"-vf", roundedSourceSize(step)});
     }
     return job;
 }
 
-std::vector<std::string> ffmpegArguments(const FfmpegJob& job) {
+std::string fitInFrame(int width, int height) {
+    const std::string w = std::to_string(width), h = std::to_string(height);
+    const std::string wider = "gt(dar," + w + "/" + h + ")";
+    return "scale='if(" + wider + "," + w + ",max(2,trunc(" + h + "*dar/2+0.5)*2))':'if(" + wider +
+           ",max(2,trunc(" + w + "/dar/2+0.5)*2)," + h + ")',setsar=1,pad=" + w + ":" + h +
+           ":(ow-iw)/2:(oh-ih)/2";
+}
+
+std::pair<int, int> realVideoFrame(int width, int height) {
+    constexpr double kMostMacroblocks = 4095, kLongestSide = 4080;
+    const double blocks = std::ceil(width / 16.0) * std::ceil(height / 16.0);
+    if (blocks <= kMostMacroblocks && width <= kLongestSide && height <= kLongestSide)
+        return {width, height};
+    const double k = std::min({std::sqrt(kMostMacroblocks * 256 / (double(width) * height)),
+                               kLongestSide / width, kLongestSide / height});
+    auto side = [k](int v) { return std::max(16, static_cast<int>(std::floor(v * k / 16)) * 16); };
+    return {side(width), side(height)};
+}
+
+std::vector<std::string> ffmpegArguments(const FfmpegJob& job, bool statsPeriod) {
     std::vector<std::string> a = {"-hide_banner", "-nostdin", "-nostats", "-loglevel",
                                   "level+info", "-progress", "pipe:1"};
-    // The ffmpeg 4.1 shipped for Windows has no -stats_period (new in 4.4):
-    // there the progress comes at ffmpeg's default rate, every half second.
-    if (!kFfmpeg41) a.insert(a.end(), {"-stats_period", "0.1"});
+    // Without -stats_period (before 4.4) the progress comes at ffmpeg's
+    // default rate, every half second.
+    if (statsPeriod) a.insert(a.end(), {"-stats_period", "0.1"});
     a.insert(a.end(), {"-y", "-i", "file:" + job.input});
     for (const std::string& extra : job.extraInputs) a.insert(a.end(), {"-i", "file:" + extra});
     a.insert(a.end(), job.outputOptions.begin(), job.outputOptions.end());

@@ -4,9 +4,12 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessaro {
+
+struct SourceFacts;
 
 struct FfmpegJob {
     std::string input;                       // path as given, no protocol prefix
@@ -20,6 +23,10 @@ struct FfmpegJob {
     bool ownAmrNb = false;
     double amrNbKbits = 12.2;
     std::vector<std::string> extraInputs;  // inputs after the first, as given
+    // The options depend on the source (RealVideo's frame limits, an MP3's
+    // tags): coderJob wants to be called again with the source's facts.
+    bool wantsSource = false;
+    bool audioOnly = false;  // -vn: the output holds the sound alone
 };
 
 // Translates MEncoder-style options (input path, -oac, -lameopts, -ovc,
@@ -33,13 +40,30 @@ FfmpegJob convJob(const std::vector<std::string>& args);
 // it is asked only when a codec needs a substitute (amr_nb). Values a codec
 // cannot take are replaced by the nearest it can, with a line in notes;
 // values that are no usable number fail the job with a reason in Chinese.
+// A fixed frame size is never stretched to: the picture is fitted inside and
+// padded with black, with square pixels. With the source's facts, RealVideo
+// takes a bitrate whose frames fit its packets at the source's frame rate and
+// a frame size it can encode, and an MP3 takes the source's descriptive tags
+// only.
 FfmpegJob coderJob(const std::vector<std::string>& args,
-                   const std::function<bool(const std::string&)>& hasEncoder);
+                   const std::function<bool(const std::string&)>& hasEncoder,
+                   const SourceFacts* source = nullptr);
+
+// The filter that shows a picture of any shape whole in a width x height
+// frame: scaled to fit (an unknown pixel aspect taken as square), centred on
+// black, square pixels.
+std::string fitInFrame(int width, int height);
+
+// The largest frame, in multiples of 16, that RealVideo can encode (under
+// 4096 macroblocks) with the shape of width x height; the size itself when
+// it fits.
+std::pair<int, int> realVideoFrame(int width, int height);
 
 // The full ffmpeg argument vector (without the program path) for a job:
 // quiet logging with level prefixes, machine-readable progress on stdout,
-// overwrite, and every path behind the "file:" protocol.
-std::vector<std::string> ffmpegArguments(const FfmpegJob& job);
+// overwrite, and every path behind the "file:" protocol. statsPeriod: the
+// ffmpeg takes -stats_period (4.4 and later), for progress every 0.1 s.
+std::vector<std::string> ffmpegArguments(const FfmpegJob& job, bool statsPeriod = true);
 
 // The job's notes, one line each behind the program's name ("" when none).
 std::string noteLines(const std::string& program, const FfmpegJob& job);

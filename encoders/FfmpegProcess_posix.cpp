@@ -58,6 +58,13 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
     struct sigaction oldInt {}, oldTerm {}, oldHup {};
     installForwarding(&oldInt, &oldTerm, &oldHup);
 
+    // A stop that arrives while the child starts waits until its pid is known,
+    // and is then passed on; one that came before ends it at once. The child
+    // itself starts with nothing blocked.
+    sigset_t stops, before;
+    sigemptyset(&stops);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, sig);
+    ::sigprocmask(SIG_BLOCK, &stops, &before);
     ChildProcess child;
     // ffmpeg never outlives the encoder, however the encoder ends.
     switch (child.start(argv, ChildProcess::Streams::Separate, ChildProcess::OwnerEnd::Kill)) {
@@ -73,6 +80,10 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
     }
     if (status.started) {
         g_child = child.pid();
+        if (g_stopSignal != 0) ::kill(child.pid(), g_stopSignal);
+    }
+    ::sigprocmask(SIG_SETMASK, &before, nullptr);
+    if (status.started) {
         LineSplitter outLines(onStdoutLine), errLines(onStderrLine);
         char buf[16384];
         // Hands on what waits in one pipe; closes it at its end.

@@ -7,8 +7,9 @@
 #include "encoders/AmrNbTrack.h"
 #include "encoders/EncoderRun.h"
 #include "encoders/FfmpegJob.h"
-#include "engine/Platform.h"
 #include "encoders/FfmpegProcess.h"
+#include "encoders/SourceProbe.h"
+#include "engine/Platform.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args = tessaro::platform::commandArguments(argc, argv);
@@ -17,7 +18,14 @@ int main(int argc, char** argv) {
         const std::string ffmpeg = tessaro::findFfmpeg();
         return !ffmpeg.empty() && tessaro::ffmpegHasEncoder(ffmpeg, name);
     };
-    const tessaro::FfmpegJob job = tessaro::coderJob(args, hasEncoder);
+    tessaro::FfmpegJob job = tessaro::coderJob(args, hasEncoder);
+    if (job.error.empty() && job.wantsSource) {
+        const std::string ffmpeg = tessaro::findFfmpeg();
+        if (!ffmpeg.empty()) {
+            const tessaro::SourceFacts source = tessaro::probeSource(ffmpeg, job.input);
+            job = tessaro::coderJob(args, hasEncoder, &source);
+        }
+    }
     std::fputs(tessaro::noteLines(TESSARO_ENCODER_NAME, job).c_str(), stdout);
     return tessaro::runCoderJob(TESSARO_ENCODER_NAME, job);
 }

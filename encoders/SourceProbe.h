@@ -1,0 +1,40 @@
+#pragma once
+// What the encoders need to know of a source before they choose ffmpeg's
+// options: the picture as it is shown (pixel aspect and rotation applied),
+// the frame rate, whether it has sound, and its own tags. Read from ffmpeg's
+// description of the input, which every ffmpeg prints the same way, and its
+// FFMETADATA dump of the tags.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tessaro {
+
+struct SourceFacts {
+    bool probed = false;  // ffmpeg could read the source
+    bool hasVideo = false, hasAudio = false;
+    // The main picture as shown: the stored size with an unknown pixel aspect
+    // taken as square, widened or narrowed by a known one, and turned by a
+    // rotation of 90 or 270 degrees. 0 when there is no picture.
+    int displayWidth = 0, displayHeight = 0;
+    double framesPerSecond = 0;  // the lower of "fps" and "tbr"; 0 when unknown
+    int audioRate = 0;           // Hz of the first audio stream; 0 when none
+    std::vector<std::pair<std::string, std::string>> tags;       // global tags, in order
+    std::vector<std::pair<std::string, std::string>> audioTags;  // the first audio stream's
+};
+
+// Reads the facts from ffmpeg's report of one input (the "Input #0" block it
+// prints on stderr) and its FFMETADATA text (stdout of `-f ffmetadata`).
+SourceFacts sourceFactsFrom(const std::string& inputReport, const std::string& ffmetadata);
+
+// Runs ffmpeg on the source and reads its facts; probed is false when ffmpeg
+// cannot read it.
+SourceFacts probeSource(const std::string& ffmpeg, const std::string& input);
+
+// The tags that describe the recording (title, artist, album, ...), under
+// their usual names; the container's housekeeping (brands, encoder, creation
+// time, handler names, vendor ids) is left out.
+std::vector<std::pair<std::string, std::string>> descriptiveTags(const SourceFacts& facts);
+
+}  // namespace tessaro
