@@ -202,6 +202,24 @@ void frmMain::showPanel() {
     showCombo(cmbBR, m_cmbBR);
     showCombo(cmbChannel, m_cmbChannel);
     txtPath->setText(qs(m_txtPath));
+    showFieldUse();
+}
+
+void frmMain::showFieldUse() {
+    const bool idle = cmbOF->isEnabledTo(this);  // Start disables it for the batch
+    const int format = cmbOF->currentIndex();
+    const std::string size = cmbS->currentText().toStdString();
+    const std::pair<QComboBox*, Field> fields[] = {
+        {cmbVB, Field::VideoBitrate}, {cmbF, Field::FrameRate},     {cmbS, Field::VideoSize},
+        {cmbR, Field::SampleRate},    {cmbBR, Field::AudioBitrate}, {cmbChannel, Field::Channels}};
+    for (const auto& [box, field] : fields) {
+        const FieldUse use = fieldUse(format, size, field);
+        box->setEnabled(idle && use.read);
+        box->setToolTip(use.read
+                            ? box->property("tessaroToolTip").toString()
+                            : "此格式不使用此项，输出为" +
+                                  QString::fromUtf8(use.kept.data(), qsizetype(use.kept.size())));
+    }
 }
 
 void frmMain::cmbOF_Click() {
@@ -269,9 +287,9 @@ void frmMain::setOutputFolderText(const std::string& text) { txtPath->setText(qs
 void frmMain::setControlsEnabled(bool enabled) {
     for (QToolButton* button : CmdToolsBar)
         if (button) button->setEnabled(enabled);
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             cmbOF, cmbR, cmbBR, cmbS, cmbVB, cmbF, cmbChannel, lblFeed})
-        control->setEnabled(enabled);
+    cmbOF->setEnabled(enabled);
+    lblFeed->setEnabled(enabled);
+    showFieldUse();
     // Command3 stays usable: during a batch it is the stop button.
     Command3->setEnabled(true);
     setCommand3Stopping(!enabled);

@@ -169,6 +169,10 @@ private:
     void showPanel();
     SettingsPanel panel();
     void cmbOF_Click();
+    // Enables the parameter fields that the chosen format's commands read
+    // (all disabled during a batch) and tells on the others what the output
+    // has instead.
+    void showFieldUse();
     void txtAction_Change();
     void syncListView();
     void fitProgressCaption();

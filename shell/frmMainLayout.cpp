@@ -50,6 +50,7 @@ QComboBox* makeCombo(QWidget* parent, const char* name, const std::vector<std::s
     if (editable) combo->setCompleter(nullptr);
     for (const std::string& entry : list) combo->addItem(QString::fromStdString(entry));
     combo->setToolTip(tooltip);
+    combo->setProperty("tessaroToolTip", QString(tooltip));  // shown while the field is read
     combo->setGeometry(rect);
     return combo;
 }
