@@ -260,6 +260,11 @@ void frmMain::showMessage(const std::string& text, MessageIcon icon, const std::
     m_dialogs.message(this, qs(text), icon, qs(title));
 }
 
+void frmMain::showListMessage(const std::string& text, const std::string& list, MessageIcon icon,
+                              const std::string& title) {
+    m_dialogs.listMessage(this, qs(text), qs(list), icon, qs(title));
+}
+
 void frmMain::processEvents() { QCoreApplication::processEvents(); }
 
 int frmMain::queueCount() const { return m_list.count(); }

@@ -96,6 +96,8 @@ public:
 
     // BatchHost
     void showMessage(const std::string& text, MessageIcon icon, const std::string& title) override;
+    void showListMessage(const std::string& text, const std::string& list, MessageIcon icon,
+                         const std::string& title) override;
     void processEvents() override;
     int queueCount() const override;
     std::string queueHead() const override;

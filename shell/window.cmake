@@ -3,6 +3,7 @@ find_package(Qt6 QUIET COMPONENTS PrintSupport GLOBAL)
 target_sources(tessaro_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CCommonDialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/COMDLG.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ListMessageBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogBackend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Scaling.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SingleInstance.cpp
