@@ -20,11 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#ifdef TESSARO_HAVE_MULTIMEDIA
-#include <QEventLoop>
-#include <QSoundEffect>
-#endif
-
 #include "engine/ConversionDriver.h"
 #include "engine/Platform.h"
 #include "settings/FormatCatalogue.h"
@@ -35,6 +30,7 @@
 #include "shell/Skin.h"
 #include "shell/SystemOpener.h"
 #include "shell/ToolIcons.h"
+#include "shell/WavePlayer.h"
 #include "shell/frmMenu.h"
 
 namespace tessaro {
@@ -44,29 +40,6 @@ namespace {
 constexpr int kDeleteRetries = 50;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
-
-void playWaveFile(const std::string& wav) {
-    if (!QFileInfo::exists(qs(wav))) {
-        QApplication::beep();
-        return;
-    }
-#ifdef TESSARO_HAVE_MULTIMEDIA
-    QSoundEffect effect;
-    QEventLoop loop;
-    QObject::connect(&effect, &QSoundEffect::playingChanged, &loop, [&] {
-        if (!effect.isPlaying()) loop.quit();
-    });
-    QObject::connect(&effect, &QSoundEffect::statusChanged, &loop, [&] {
-        if (effect.status() == QSoundEffect::Error) loop.quit();
-        if (effect.status() == QSoundEffect::Ready) effect.play();
-    });
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);  // no sound device is no error
-    effect.setSource(QUrl::fromLocalFile(qs(wav)));
-    loop.exec();
-#else
-    QApplication::beep();
-#endif
-}
 
 // The list position of a combo box: its current entry while the text still
 // spells it, else -1 (a typed text).

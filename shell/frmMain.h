@@ -91,7 +91,7 @@ public:
 
     // Outside effects, replaceable by tests.
     std::function<void(const QUrl&)> openUrl;              // openWithSystem
-    std::function<void(const std::string& wav)> playWave;  // synchronous, beep when missing
+    std::function<void(const std::string& wav)> playWave;  // returns at once, beep when missing
     std::function<void()> endProcess;                      // ends at once, no waiting
 
     // BatchHost

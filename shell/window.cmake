@@ -10,6 +10,7 @@ target_sources(tessaro_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/FormScaling.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WindowLossWatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ToolIcons.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WavePlayer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainLayout.cpp
