@@ -1,5 +1,6 @@
 // frmMain: the controls at their designed rectangles, and the scaling.
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QHeaderView>
@@ -55,6 +56,14 @@ QComboBox* makeCombo(QWidget* parent, const char* name, const std::vector<std::s
     return combo;
 }
 
+// Lets the drop-down list of a combo box show its entries whole where the
+// field itself cuts them.
+void fitPopupToEntries(QComboBox* combo) {
+    QAbstractItemView* view = combo->view();
+    view->setMinimumWidth(view->sizeHintForColumn(0) + 2 * view->frameWidth() +
+                          view->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+}
+
 }  // namespace
 
 void frmMain::registerControl(QWidget* widget, bool hasFont) {
@@ -77,6 +86,7 @@ void frmMain::buildLayout() {
     setWindowFlag(Qt::FramelessWindowHint);
     setFont(windowFont());
     setWindowTitle("Tessaro");
+    setWindowIcon(applicationIcon());  // the task bar shows it
     setFixedSize(kWidth, kHeight);
 
     struct Tool {
@@ -303,6 +313,7 @@ void frmMain::applyLayout(const WindowLayout& layout) {
     }
     m_lblPBRect = lblPB->geometry();
     fitProgressCaption();
+    fitPopupToEntries(cmbOF);  // after the fonts have been scaled
 }
 
 void frmMain::fitProgressCaption() {
