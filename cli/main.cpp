@@ -61,9 +61,11 @@ void warnIfUnread(int format, const std::string& size, const std::string& option
     for (const auto& [name, field] : kFields) {
         const FieldUse use = fieldUse(format, size, field);
         if (option != name || use.read) continue;
+        const bool sizeDecides = fieldUse(format, "320x240", field).read;
         std::fprintf(stderr,
-                     "tessaro-cli: warning: format %d does not use %s; the output has %.*s\n",
-                     format, name, int(use.kept.size()), use.kept.data());
+                     "tessaro-cli: warning: format %d does not use %s%s; the output has %.*s\n",
+                     format, name, sizeDecides ? " at the source size" : "", int(use.kept.size()),
+                     use.kept.data());
     }
 }
 
