@@ -188,9 +188,12 @@ void frmMain::showFieldUse() {
     for (const auto& [box, field] : fields) {
         const FieldUse use = fieldUse(format, size, field);
         box->setEnabled(idle && use.read);
+        // RMVB and RM read the field once a size is chosen.
+        const bool sizeDecides = fieldUse(format, "320x240", field).read;
         box->setToolTip(use.read
                             ? box->property("tessaroToolTip").toString()
-                            : "此格式不使用此项，输出为" +
+                            : QString(sizeDecides ? "视频尺寸为原始大小时" : "此格式") +
+                                  "不使用此项，输出为" +
                                   QString::fromUtf8(use.kept.data(), qsizetype(use.kept.size())));
     }
 }
