@@ -40,6 +40,7 @@ ListMessageBox::ListMessageBox(QWidget* owner, const QString& text, const QStrin
     auto* label = new QLabel(text, this);
     label->setWordWrap(true);
     grid->addWidget(label, 0, 1);
+    grid->setColumnStretch(1, 1);  // the text starts beside the icon
 
     // As many lines as fit a third of the screen (at most 15), as wide as
     // the widest line within three quarters of it; scroll bars for the rest.
