@@ -52,8 +52,7 @@ TEST(FormatCatalogueTest, NoSelectionChangesNothing) {
 // field is read exactly when changing it changes a command of that format.
 TEST(FormatCatalogueTest, FieldUseMatchesWhatTheCommandsSplice) {
     const CommandPaths paths{"/app", "/in.flv", "/out/clip-1.x", "/t/tmp.mp4"};
-    using Change = void (*)(ParameterTexts&);
-    const std::pair<Field, Change> changes[] = {
+    const std::pair<Field, void (*)(ParameterTexts&)> changes[] = {
         {Field::VideoBitrate, [](ParameterTexts& p) { p.videoBitrate = "9991"; }},
         {Field::FrameRate, [](ParameterTexts& p) { p.frameRate = "9992"; }},
         {Field::VideoSize, [](ParameterTexts& p) { p.videoSize = "176x144"; }},
@@ -69,8 +68,7 @@ TEST(FormatCatalogueTest, FieldUseMatchesWhatTheCommandsSplice) {
                 return stageOneCommand(format, paths, p) + "|" + stageTwoCommand(format, paths, p);
             };
             for (const auto& [field, change] : changes) {
-                SCOPED_TRACE(testing::Message() << "format " << format << ", size " << size
-                                                << ", field " << int(field));
+                SCOPED_TRACE(testing::Message() << format << " " << size << " " << int(field));
                 ParameterTexts changed = base;
                 change(changed);
                 const FieldUse use = fieldUse(format, size, field);
@@ -79,5 +77,4 @@ TEST(FormatCatalogueTest, FieldUseMatchesWhatTheCommandsSplice) {
             }
         }
     }
-    EXPECT_TRUE(fieldUse(-1, "原始大小", Field::Channels).read);  // no format chosen
 }
