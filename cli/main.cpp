@@ -61,6 +61,24 @@ std::string absolute(const std::string& path) {
     return ec ? path : platform::utf8Path(full.lexically_normal());
 }
 
+// Warns when `option` sets a field that the commands of `format` do not read
+// with this size (RMVB and RM at the source size read none but the size).
+void warnIfUnread(int format, const std::string& size, const std::string& option) {
+    static const std::pair<const char*, Field> kFields[] = {
+        {"--vb", Field::VideoBitrate},  {"--fps", Field::FrameRate},
+        {"--size", Field::VideoSize},   {"--rate", Field::SampleRate},
+        {"--abr", Field::AudioBitrate}, {"--channels", Field::Channels}};
+    for (const auto& [name, field] : kFields) {
+        const FieldUse use = fieldUse(format, size, field);
+        if (option != name || use.read) continue;
+        const bool sizeDecides = fieldUse(format, "320x240", field).read;
+        std::fprintf(stderr,
+                     "tessaro-cli: warning: format %d does not use %s%s; the output has %.*s\n",
+                     format, name, sizeDecides ? " at the source size" : "", int(use.kept.size()),
+                     use.kept.data());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -131,6 +149,9 @@ int main(int argc, char** argv) {
     for (const Override& o : overrides)
         if (o.value) parameters.*(o.field) = *o.value;
     if (channels) parameters.channelPosition = *channels;
+    for (const Override& o : overrides)
+        if (o.value) warnIfUnread(format, parameters.videoSize, o.name);
+    if (channels) warnIfUnread(format, parameters.videoSize, "--channels");
 
     ConsoleHost host(stdout, ::isatty(STDOUT_FILENO) == 1);
     host.setFormatIndex(format);

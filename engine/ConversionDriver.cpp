@@ -337,11 +337,16 @@ void ConversionDriver::finishFile(bool converted, const std::string& reason) {
 }
 
 void ConversionDriver::reportFailures() {
-    std::string text;
-    for (const FileResult& r : m_results)
-        if (!r.converted) text += "\n" + r.input + "：" + r.reason;
-    if (text.empty() || !m_failureMessageShown) return;
-    m_host.showMessage("以下文件转换失败：" + text, MessageIcon::Exclamation, "Tessaro");
+    if (!m_failureMessageShown) return;
+    std::string list;
+    int failed = 0;
+    for (const FileResult& r : m_results) {
+        if (r.converted) continue;
+        list += (failed++ ? "\n" : "") + r.input + "：" + r.reason;
+    }
+    if (failed == 0) return;
+    m_host.showListMessage("以下 " + std::to_string(failed) + " 个文件转换失败：", list,
+                           MessageIcon::Exclamation, "Tessaro");
 }
 
 }  // namespace tessaro

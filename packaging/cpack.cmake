@@ -21,12 +21,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://www.tessaro.example")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# The libraries linked (Qt 6, libstdc++, libc) come from dpkg-shlibdeps; the
-# programs and data the executables only run or read are named here: ffmpeg
-# for the encoders, the AMR-NB library of coder2, the CJK fonts of the
-# captions, Qt's Chinese translations and platform plugins, and xdg-open.
+# The libraries linked (Qt 6, the AMR-NB library of coder2, libstdc++, libc)
+# come from dpkg-shlibdeps, with their versions; only what the executables
+# run or read without linking it is named here, so that no package is named
+# twice: ffmpeg for the encoders, the CJK fonts of the captions, Qt's Chinese
+# translations and platform plugins, and xdg-open.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "ffmpeg, libopencore-amrnb0, fonts-noto-cjk, qt6-translations-l10n, qt6-qpa-plugins, xdg-utils")
+    "ffmpeg, fonts-noto-cjk, qt6-translations-l10n, qt6-qpa-plugins, xdg-utils")
 
 include(CPack)

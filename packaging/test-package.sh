@@ -47,6 +47,8 @@ deb=$(ls build/tessaro_*_amd64.deb 2>/dev/null | head -1)
 [ -n "$deb" ] || finish
 echo "package: $deb, $(du -k "$deb" | cut -f1) KiB; $(dpkg-deb -f "$deb" Installed-Size) KiB installed"
 echo "Depends: $(dpkg-deb -f "$deb" Depends)"
+check "Depends names each package once" bash -c "dpkg-deb -f '$deb' Depends | tr ',' '\n' |
+    sed 's/(.*//; s/ //g' | sort | uniq -d | grep . && exit 1 || exit 0"
 
 check "lintian finds no error" lintian --fail-on error --tag-display-limit 0 "$deb"
 sed 's/^/    /' "$work/out"
@@ -87,6 +89,10 @@ cat >"$work/window.sh" <<'WINDOW'
 pid=$!
 wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tessaro$' | head -1)
 [ -n "$wid" ] || { echo "no window"; kill "$pid"; exit 1; }
+# Docks link the window to the menu entry by its class.
+class=$(sed -n 's/^StartupWMClass=//p' /usr/share/applications/example.tessaro.Tessaro.desktop)
+xdotool search --class "^$class\$" | grep -qx "$wid" ||
+    { echo "the window's class is not StartupWMClass=$class"; kill "$pid"; exit 1; }
 sleep 1
 xdotool mousemove --window "$wid" 679 17 click 1
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || exit 0; sleep 0.2; done

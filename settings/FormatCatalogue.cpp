@@ -29,6 +29,34 @@ constexpr std::array<FormatDefaults, kFormatCount> kDefaults = {{
     {nullptr, nullptr, nullptr, "48000", "320", 1},
 }};
 
+// What the output has for a field its commands do not read.
+constexpr std::string_view kKeepsFrameRate = "源文件的帧率";
+constexpr std::string_view kKeepsSize = "源文件的尺寸";
+constexpr std::string_view kKeepsSampleRate = "源文件的声音频率";
+constexpr std::string_view kKeepsChannels = "源文件的声道";
+constexpr std::string_view kEncoderDefault = "编码器默认的视频比特率";
+constexpr std::string_view kNoVideo = "纯音频，没有视频";
+constexpr std::string_view kRead;  // the field reaches a command
+
+// Per format, in the order of Field: what stage one and stage two splice
+// (Commands.cpp). Stage one of the two-stage formats reads nothing and keeps
+// the source's frame rate; their stage two reads what is not noted here.
+using FieldRow = std::array<std::string_view, kFieldCount>;
+constexpr std::array<FieldRow, kFormatCount> kFieldUse = {{
+    {kRead, kKeepsFrameRate, kRead, kRead, kRead, kRead},                           // RMVB
+    {kRead, kKeepsFrameRate, kRead, kRead, kRead, kRead},                           // RM
+    {kRead, kRead, kKeepsSize, kKeepsSampleRate, kRead, kKeepsChannels},            // MPG
+    {kRead, kRead, kKeepsSize, kKeepsSampleRate, kRead, kKeepsChannels},            // AVI
+    {kRead, kKeepsFrameRate, kKeepsSize, kKeepsSampleRate, kRead, kKeepsChannels},  // MP4 HD
+    {kEncoderDefault, kKeepsFrameRate, kRead, "48000 Hz", "128 kbit/s", "双声道"},  // MOV
+    {kEncoderDefault, kKeepsFrameRate, kRead, "8000 Hz", "12.2 kbit/s", "单声道"},  // MP4 phone
+    {kEncoderDefault, kKeepsFrameRate, kRead, "8000 Hz", "12.2 kbit/s", "单声道"},  // 3GP
+    {kNoVideo, kNoVideo, kNoVideo, kRead, kRead, kRead},                            // MP3
+}};
+// RMVB and RM at the source size: the fixed template of stage two.
+constexpr FieldRow kRealAtSourceSize = {"1200 kbit/s",    kKeepsFrameRate, kRead,
+                                        kKeepsSampleRate, "128 kbit/s",    "双声道"};
+
 }  // namespace
 
 const OutputFormat* outputFormat(int index) {
@@ -110,6 +138,14 @@ ParameterTexts withFormatDefaults(int index, ParameterTexts current) {
     current.audioBitrate = d->audioBitrate;
     current.channelPosition = d->channelPosition;
     return current;
+}
+
+FieldUse fieldUse(int formatIndex, std::string_view sizeText, Field field) {
+    if (formatIndex < 0 || formatIndex >= kFormatCount) return {};
+    const bool fixedReal = (formatIndex == kRmvb || formatIndex == kRm) && sizeText == kSourceSize;
+    const std::string_view kept =
+        (fixedReal ? kRealAtSourceSize : kFieldUse[size_t(formatIndex)])[size_t(field)];
+    return {kept.empty(), kept};
 }
 
 }  // namespace tessaro

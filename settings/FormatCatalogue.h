@@ -78,6 +78,23 @@ struct ParameterTexts {
     int channelPosition = 1;   // cmbChannel
 };
 
+// The six parameter fields, in the order of the panel.
+enum class Field { VideoBitrate, FrameRate, VideoSize, SampleRate, AudioBitrate, Channels };
+inline constexpr int kFieldCount = 6;
+
+// How the commands of a format use one parameter field: they read it, or
+// they do not and the output has `kept` instead ("源文件的帧率", "48000 Hz").
+struct FieldUse {
+    bool read = true;
+    std::string_view kept;  // empty when read
+};
+
+// The use of `field` by the stage-one and stage-two commands of
+// `formatIndex` when cmbS shows `sizeText`. The size decides RMVB's and RM's
+// template, so for them it is always read, and at the source size
+// ("原始大小") it is the only field read. An index outside 0..8 reads all.
+FieldUse fieldUse(int formatIndex, std::string_view sizeText, Field field);
+
 // The parameters a format's defaults give, starting from `current` (whose
 // video fields MP3 keeps). An index outside 0..8 returns `current` unchanged.
 ParameterTexts withFormatDefaults(int index, ParameterTexts current);

@@ -43,6 +43,13 @@ public:
 
     virtual void message(QWidget* owner, const QString& text, MessageIcon icon,
                          const QString& title) = 0;
+    // A message over a list of any length (one entry a line), in a box that
+    // fits the screen: the list scrolls and a button copies all of it. By
+    // default the list follows the text in one message.
+    virtual void listMessage(QWidget* owner, const QString& text, const QString& list,
+                             MessageIcon icon, const QString& title) {
+        message(owner, list.isEmpty() ? text : text + "\n" + list, icon, title);
+    }
     // A Yes/No question with the question icon; true for Yes. No is the
     // default, and closing the box answers No.
     virtual bool question(QWidget* owner, const QString& text, const QString& title) = 0;

@@ -4,15 +4,16 @@
 #include <QColorDialog>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QFontMetrics>
 #include <QHeaderView>
-#include <QTreeView>
-#include <QScreen>
-#include <QFontDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTreeView>
 
 #include "shell/DialogBackend.h"
+#include "shell/ListMessageBox.h"
 
 #ifdef TESSARO_HAVE_PRINTSUPPORT
 #include <QPageSetupDialog>
@@ -127,6 +128,12 @@ public:
         if (icon == MessageIcon::Critical) qtIcon = QMessageBox::Critical;
         if (icon == MessageIcon::Exclamation) qtIcon = QMessageBox::Warning;
         QMessageBox box(qtIcon, title, text, QMessageBox::Ok, owner);
+        box.exec();
+    }
+
+    void listMessage(QWidget* owner, const QString& text, const QString& list, MessageIcon icon,
+                     const QString& title) override {
+        ListMessageBox box(owner, text, list, icon, title);
         box.exec();
     }
 

@@ -1,6 +1,7 @@
 #include "shell/ToolIcons.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 #include <cmath>
 
@@ -105,7 +106,54 @@ QPixmap draw(ToolIcon icon, int size) {
     return pixmap;
 }
 
+// The application icon as packaging/tessaro.svg draws it, on its 256 grid:
+// a film frame with a play mark and a turning arrow on a blue tile.
+QPixmap drawApplication(int size) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 256.0, size / 256.0);
+    QLinearGradient back(0, 12, 0, 244);
+    back.setColorAt(0, QColor("#3a8ee6"));
+    back.setColorAt(1, QColor("#1f5fae"));
+    p.setPen(QPen(QColor("#174a87"), 4));
+    p.setBrush(back);
+    p.drawRoundedRect(QRectF(12, 12, 232, 232), 44, 44);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor("#f4f7fb"));
+    p.drawRoundedRect(QRectF(40, 52, 120, 120), 12, 12);
+    p.setBrush(QColor("#1f5fae"));
+    for (int x : {50, 136})
+        for (int y : {62, 93, 124, 148}) p.drawRoundedRect(QRectF(x, y, 14, 14), 3, 3);
+    p.setBrush(QColor("#e8453c"));
+    p.drawPolygon(QPolygonF({QPointF(84, 84), QPointF(120, 112), QPointF(84, 140)}));
+    QPainterPath arrow(QPointF(108, 192));
+    arrow.cubicTo(156, 192, 182, 174, 190, 136);
+    arrow.lineTo(170, 136);
+    arrow.lineTo(202, 98);
+    arrow.lineTo(232, 136);
+    arrow.lineTo(214, 136);
+    arrow.cubicTo(204, 194, 166, 218, 108, 218);
+    arrow.closeSubpath();
+    QLinearGradient gold(108, 0, 232, 0);
+    gold.setColorAt(0, QColor("#ffd34d"));
+    gold.setColorAt(1, QColor("#ff9f1c"));
+    p.setPen(QPen(QColor("#b86a00"), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(gold);
+    p.drawPath(arrow);
+    return pixmap;
+}
+
 }  // namespace
+
+QIcon applicationIcon() {
+    QIcon drawn;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) drawn.addPixmap(drawApplication(size));
+    // The installed icon when there is one, so that the window and the menu
+    // entry look alike.
+    return QIcon::fromTheme("tessaro", drawn);
+}
 
 QIcon toolIcon(ToolIcon icon) {
     QIcon result;

@@ -20,11 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#ifdef TESSARO_HAVE_MULTIMEDIA
-#include <QEventLoop>
-#include <QSoundEffect>
-#endif
-
 #include "engine/ConversionDriver.h"
 #include "engine/Platform.h"
 #include "settings/FormatCatalogue.h"
@@ -35,6 +30,7 @@
 #include "shell/Skin.h"
 #include "shell/SystemOpener.h"
 #include "shell/ToolIcons.h"
+#include "shell/WavePlayer.h"
 #include "shell/frmMenu.h"
 
 namespace tessaro {
@@ -44,29 +40,6 @@ namespace {
 constexpr int kDeleteRetries = 50;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
-
-void playWaveFile(const std::string& wav) {
-    if (!QFileInfo::exists(qs(wav))) {
-        QApplication::beep();
-        return;
-    }
-#ifdef TESSARO_HAVE_MULTIMEDIA
-    QSoundEffect effect;
-    QEventLoop loop;
-    QObject::connect(&effect, &QSoundEffect::playingChanged, &loop, [&] {
-        if (!effect.isPlaying()) loop.quit();
-    });
-    QObject::connect(&effect, &QSoundEffect::statusChanged, &loop, [&] {
-        if (effect.status() == QSoundEffect::Error) loop.quit();
-        if (effect.status() == QSoundEffect::Ready) effect.play();
-    });
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);  // no sound device is no error
-    effect.setSource(QUrl::fromLocalFile(qs(wav)));
-    loop.exec();
-#else
-    QApplication::beep();
-#endif
-}
 
 // The list position of a combo box: its current entry while the text still
 // spells it, else -1 (a typed text).
@@ -202,6 +175,27 @@ void frmMain::showPanel() {
     showCombo(cmbBR, m_cmbBR);
     showCombo(cmbChannel, m_cmbChannel);
     txtPath->setText(qs(m_txtPath));
+    showFieldUse();
+}
+
+void frmMain::showFieldUse() {
+    const bool idle = cmbOF->isEnabledTo(this);  // Start disables it for the batch
+    const int format = cmbOF->currentIndex();
+    const std::string size = cmbS->currentText().toStdString();
+    const std::pair<QComboBox*, Field> fields[] = {
+        {cmbVB, Field::VideoBitrate}, {cmbF, Field::FrameRate},     {cmbS, Field::VideoSize},
+        {cmbR, Field::SampleRate},    {cmbBR, Field::AudioBitrate}, {cmbChannel, Field::Channels}};
+    for (const auto& [box, field] : fields) {
+        const FieldUse use = fieldUse(format, size, field);
+        box->setEnabled(idle && use.read);
+        // RMVB and RM read the field once a size is chosen.
+        const bool sizeDecides = fieldUse(format, "320x240", field).read;
+        box->setToolTip(use.read
+                            ? box->property("tessaroToolTip").toString()
+                            : QString(sizeDecides ? "视频尺寸为原始大小时" : "此格式") +
+                                  "不使用此项，输出为" +
+                                  QString::fromUtf8(use.kept.data(), qsizetype(use.kept.size())));
+    }
 }
 
 void frmMain::cmbOF_Click() {
@@ -242,6 +236,11 @@ void frmMain::showMessage(const std::string& text, MessageIcon icon, const std::
     m_dialogs.message(this, qs(text), icon, qs(title));
 }
 
+void frmMain::showListMessage(const std::string& text, const std::string& list, MessageIcon icon,
+                              const std::string& title) {
+    m_dialogs.listMessage(this, qs(text), qs(list), icon, qs(title));
+}
+
 void frmMain::processEvents() { QCoreApplication::processEvents(); }
 
 int frmMain::queueCount() const { return m_list.count(); }
@@ -269,9 +268,9 @@ void frmMain::setOutputFolderText(const std::string& text) { txtPath->setText(qs
 void frmMain::setControlsEnabled(bool enabled) {
     for (QToolButton* button : CmdToolsBar)
         if (button) button->setEnabled(enabled);
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             cmbOF, cmbR, cmbBR, cmbS, cmbVB, cmbF, cmbChannel, lblFeed})
-        control->setEnabled(enabled);
+    cmbOF->setEnabled(enabled);
+    lblFeed->setEnabled(enabled);
+    showFieldUse();
     // Command3 stays usable: during a batch it is the stop button.
     Command3->setEnabled(true);
     setCommand3Stopping(!enabled);

@@ -91,11 +91,13 @@ public:
 
     // Outside effects, replaceable by tests.
     std::function<void(const QUrl&)> openUrl;              // openWithSystem
-    std::function<void(const std::string& wav)> playWave;  // synchronous, beep when missing
+    std::function<void(const std::string& wav)> playWave;  // returns at once, beep when missing
     std::function<void()> endProcess;                      // ends at once, no waiting
 
     // BatchHost
     void showMessage(const std::string& text, MessageIcon icon, const std::string& title) override;
+    void showListMessage(const std::string& text, const std::string& list, MessageIcon icon,
+                         const std::string& title) override;
     void processEvents() override;
     int queueCount() const override;
     std::string queueHead() const override;
@@ -169,6 +171,10 @@ private:
     void showPanel();
     SettingsPanel panel();
     void cmbOF_Click();
+    // Enables the parameter fields that the chosen format's commands read
+    // (all disabled during a batch) and tells on the others what the output
+    // has instead.
+    void showFieldUse();
     void txtAction_Change();
     void syncListView();
     void fitProgressCaption();

@@ -57,6 +57,8 @@ void frmMain::connectCommands() {
     connect(cmdBrowse, &QPushButton::clicked, imgBrowse, &ClickLabel::clicked);
     connect(txtAction, &QLineEdit::textChanged, this, &frmMain::txtAction_Change);
     connect(cmbOF, &QComboBox::activated, this, &frmMain::cmbOF_Click);
+    // RMVB's and RM's size decides which of the other fields they read.
+    connect(cmbS, &QComboBox::currentTextChanged, this, &frmMain::showFieldUse);
     connect(Timer1, &QTimer::timeout, this, [this] {
         if (!m_driver) {
             Timer1->stop();

@@ -1,5 +1,6 @@
 // frmMain: the controls at their designed rectangles, and the scaling.
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QHeaderView>
@@ -50,8 +51,17 @@ QComboBox* makeCombo(QWidget* parent, const char* name, const std::vector<std::s
     if (editable) combo->setCompleter(nullptr);
     for (const std::string& entry : list) combo->addItem(QString::fromStdString(entry));
     combo->setToolTip(tooltip);
+    combo->setProperty("tessaroToolTip", QString(tooltip));  // shown while the field is read
     combo->setGeometry(rect);
     return combo;
+}
+
+// Lets the drop-down list of a combo box show its entries whole where the
+// field itself cuts them.
+void fitPopupToEntries(QComboBox* combo) {
+    QAbstractItemView* view = combo->view();
+    view->setMinimumWidth(view->sizeHintForColumn(0) + 2 * view->frameWidth() +
+                          view->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
 }  // namespace
@@ -76,6 +86,7 @@ void frmMain::buildLayout() {
     setWindowFlag(Qt::FramelessWindowHint);
     setFont(windowFont());
     setWindowTitle("Tessaro");
+    setWindowIcon(applicationIcon());  // the task bar shows it
     setFixedSize(kWidth, kHeight);
 
     struct Tool {
@@ -302,6 +313,7 @@ void frmMain::applyLayout(const WindowLayout& layout) {
     }
     m_lblPBRect = lblPB->geometry();
     fitProgressCaption();
+    fitPopupToEntries(cmbOF);  // after the fonts have been scaled
 }
 
 void frmMain::fitProgressCaption() {

@@ -16,6 +16,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tessaro");
     QApplication::setApplicationVersion("2.7.0");
+    // The desktop entry's base name (packaging/): docks link the window to it.
+    QGuiApplication::setDesktopFileName("example.tessaro.Tessaro");
     tessaro::platform::setApplicationFolder(
         QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString());
 

@@ -3,12 +3,14 @@ find_package(Qt6 QUIET COMPONENTS PrintSupport GLOBAL)
 target_sources(tessaro_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CCommonDialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/COMDLG.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ListMessageBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogBackend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Scaling.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SingleInstance.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FormScaling.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WindowLossWatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ToolIcons.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WavePlayer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainLayout.cpp

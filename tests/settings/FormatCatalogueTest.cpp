@@ -1,6 +1,7 @@
-#include "settings/FormatCatalogue.h"
-
 #include <gtest/gtest.h>
+
+#include "engine/Commands.h"
+#include "settings/FormatCatalogue.h"
 
 using namespace tessaro;
 
@@ -45,4 +46,35 @@ TEST(FormatCatalogueTest, NoSelectionChangesNothing) {
     EXPECT_EQ(p.sampleRate, "28000");
     EXPECT_EQ(p.frameRate, "24");
     EXPECT_EQ(p.videoSize, "原始大小");
+}
+
+// The rule of which fields a format reads holds for the commands as built: a
+// field is read exactly when changing it changes a command of that format.
+TEST(FormatCatalogueTest, FieldUseMatchesWhatTheCommandsSplice) {
+    const CommandPaths paths{"/app", "/in.flv", "/out/clip-1.x", "/t/tmp.mp4"};
+    const std::pair<Field, void (*)(ParameterTexts&)> changes[] = {
+        {Field::VideoBitrate, [](ParameterTexts& p) { p.videoBitrate = "9991"; }},
+        {Field::FrameRate, [](ParameterTexts& p) { p.frameRate = "9992"; }},
+        {Field::VideoSize, [](ParameterTexts& p) { p.videoSize = "176x144"; }},
+        {Field::SampleRate, [](ParameterTexts& p) { p.sampleRate = "9995"; }},
+        {Field::AudioBitrate, [](ParameterTexts& p) { p.audioBitrate = "9996"; }},
+        {Field::Channels, [](ParameterTexts& p) { p.channelPosition = 1 - p.channelPosition; }},
+    };
+    for (int format = 0; format < kFormatCount; ++format) {
+        for (const char* size : {"原始大小", "352x288"}) {
+            ParameterTexts base = withFormatDefaults(format, withFormatDefaults(kRmvb, {}));
+            base.videoSize = size;
+            const auto commands = [&](const ParameterTexts& p) {
+                return stageOneCommand(format, paths, p) + "|" + stageTwoCommand(format, paths, p);
+            };
+            for (const auto& [field, change] : changes) {
+                SCOPED_TRACE(testing::Message() << format << " " << size << " " << int(field));
+                ParameterTexts changed = base;
+                change(changed);
+                const FieldUse use = fieldUse(format, size, field);
+                EXPECT_EQ(use.read, commands(changed) != commands(base));
+                EXPECT_EQ(use.kept.empty(), use.read);
+            }
+        }
+    }
 }

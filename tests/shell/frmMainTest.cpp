@@ -155,7 +155,10 @@ TEST_F(frmMainTest, ControlsStandAtTheirRectangles) {
         auto* widget = w->findChild<QWidget*>(row.name);
         ASSERT_TRUE(widget);
         EXPECT_EQ(widget->geometry(), row.rect);
-        EXPECT_EQ(widget->toolTip(), row.tooltip);
+        // A field the format does not read tells why instead (frmMainFieldsTest).
+        if (widget->isEnabled()) {
+            EXPECT_EQ(widget->toolTip(), row.tooltip);
+        }
         if (row.text) {
             EXPECT_EQ(widget->property("text").toString(), row.text);
         }
