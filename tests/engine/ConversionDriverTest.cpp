@@ -20,6 +20,7 @@
 
 #include "engine/Commands.h"
 #include "engine/Platform.h"
+#include "engine/RunnerTestSupport.h"
 
 namespace tessaro {
 namespace {
@@ -36,6 +37,7 @@ namespace fs = std::filesystem;
 constexpr const char* kFakeEncoder = R"(#!/bin/sh
 tool=$(basename "$0")
 echo "$tool $*" >> "$FAKE_LOG"
+echo $$ > "$FAKE_LOG.pid"
 in=""; out=""; prev=""
 for a in "$@"; do
   [ "$prev" = "-o" ] && out="$a"
@@ -95,12 +97,12 @@ public:
     }
 };
 
-class ConversionDriverTest : public testing::Test {
+class ConversionDriverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = fs::path(testing::TempDir()) /
+        root = fs::path(::testing::TempDir()) /
                ("tessaro-driver-" + std::to_string(::getpid()) + "-" +
-                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(root);
         fs::create_directories(root / "app/data");
         for (const char* tool : {"conv", "coder", "coder2"}) installEncoder(tool);
@@ -132,6 +134,20 @@ protected:
     void runBatch() {
         driver.Start();
         driver.Timer1_Timer();
+    }
+    // The process id of the encoder that ran last.
+    pid_t lastEncoder() {
+        std::ifstream in(log + ".pid");
+        pid_t pid = 0;
+        in >> pid;
+        return pid;
+    }
+    std::vector<std::string> outputs() {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(root / "out/deep/er", ec))
+            names.push_back(entry.path().filename().string());
+        return names;
     }
     int converted() {
         int n = 0;
@@ -340,6 +356,78 @@ TEST_F(ConversionDriverTest, StopEndsTheEncoderAndKeepsTheQueue) {
     runBatch();
     EXPECT_EQ(converted(), 1);
     EXPECT_FALSE(driver.stopped());
+}
+
+char stateOf(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), {});
+    const auto close = stat.rfind(')');
+    return close == std::string::npos || close + 2 >= stat.size() ? '?' : stat[close + 2];
+}
+
+// Another program of the user that happens to be called coder neither holds
+// a run up nor keeps Stop from acting.
+TEST_F(ConversionDriverTest, AProcessNamedLikeTheEncoderHoldsNothing) {
+    testing::HelperFolder elsewhere;
+    const pid_t stranger = testing::spawnHelper(elsewhere.copy("coder"), {"linger", "20000"});
+    ASSERT_GT(stranger, 0);
+    host.format = kMp3;
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop);
+        host.queue = {input(stop ? "coderslow.flv" : "song.flv")};
+        host.onPump = [&] {
+            for (const std::string& name : outputs())
+                if (stop && name.find(".part") != std::string::npos) driver.Stop();
+        };
+        const auto start = std::chrono::steady_clock::now();
+        runBatch();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_EQ(driver.stopped(), stop);
+        EXPECT_EQ(host.queue.size(), stop ? 1u : 0u);
+        EXPECT_EQ(converted(), stop ? 0 : 1);
+    }
+    EXPECT_EQ(stateOf(stranger), 'S');  // left alone
+    ::kill(stranger, SIGKILL);
+    ::waitpid(stranger, nullptr, 0);
+}
+
+// Stop arriving after the encoder has ended but before the runner has seen
+// it (a question answered late): a committed output counts and its file
+// leaves the queue; a finished stage one starts no stage two.
+TEST_F(ConversionDriverTest, StopAfterTheEncoderEndedKeepsWhatItCommitted) {
+    struct Row {
+        int format;
+        bool converted;
+        std::vector<std::string> runs;
+    } rows[] = {{kMp3, true, {"coder"}}, {kMpg, true, {"conv"}}, {kRmvb, false, {"conv"}}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.format);
+        fs::remove(log);
+        fs::remove_all(root / "out");
+        host.format = row.format;
+        host.queue = {input("a.flv"), input("b.flv")};
+        bool stopped = false;
+        host.onPump = [&] {
+            const bool written = isTwoStage(row.format) ? fs::exists(platform::intermediateFile())
+                                                        : !outputs().empty();
+            if (stopped || !written) return;
+            const pid_t encoder = lastEncoder();
+            testing::waitUntil([&] { return stateOf(encoder) == 'Z'; });
+            ASSERT_EQ(stateOf(encoder), 'Z');  // ended, not yet seen by the runner
+            driver.Stop();
+            stopped = true;
+        };
+        runBatch();
+        EXPECT_TRUE(driver.stopped());
+        EXPECT_EQ(logLines(), row.runs);
+        EXPECT_EQ(host.queue.size(), row.converted ? 1u : 2u);
+        EXPECT_EQ(converted(), row.converted ? 1 : 0);
+        EXPECT_EQ(outputs().size(), row.converted ? 1u : 0u);
+        // The next Start converts what is left, and nothing twice.
+        host.onPump = nullptr;
+        runBatch();
+        EXPECT_EQ(outputs().size(), 2u);
+    }
 }
 
 TEST_F(ConversionDriverTest, AnExceptionEndsTheBatchCleanly) {
