@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -561,8 +562,62 @@ INSTANTIATE_TEST_SUITE_P(
         InterruptRow{"ExitButtonYes", [](frmMain& w) { w.imgExit_Click(); }, kExitQuestion, true,
                      "已停止。", 1, true},
         InterruptRow{"WindowLost", [](frmMain& w) { w.windowLost(); }, "", true, "已停止。", 1,
-                     false}),
+                     false},
+        // SIGTERM or SIGHUP: as a confirmed exit, saved.
+        InterruptRow{"Terminated", [](frmMain& w) { w.terminationRequested(); }, "", true,
+                     "已停止。", 1, true}),
     [](const ::testing::TestParamInfo<InterruptRow>& info) { return std::string(info.param.name); });
+
+// A question left open does not hold the batch up; a Yes given after the
+// file was converted neither reports it stopped nor converts it again.
+TEST_F(frmMainTest, QuestionAnsweredAfterTheBatchEndedDoublesNothing) {
+    QDir(m_app.path()).mkpath("data");
+    writeEncoder(appPath("data/conv"));
+    const std::function<void(frmMain&)> acts[] = {[](frmMain& w) { w.Command3->click(); },
+                                                  [](frmMain& w) { w.close(); }};
+    for (int row = 0; row < 2; ++row) {
+        SCOPED_TRACE(row);
+        auto w = load();
+        w->cmbOF->setCurrentIndex(2);
+        emit w->cmbOF->activated(2);
+        const QString out = tmpPath(QString("out%1").arg(row));
+        w->txtPath->setText(out);
+        dropFiles(*w, {tmpPath("a.flv")});
+        dialogs.holdQuestions = true;
+        QTimer::singleShot(150, w.get(), [&] { acts[row](*w); });
+        w->Command3->click();
+        QElapsedTimer clock;
+        clock.start();
+        while (w->lblPB->text() != "Done." && clock.elapsed() < 30000) QCoreApplication::processEvents();
+        ASSERT_TRUE(dialogs.held);  // still open
+        dialogs.answerHeld(true);
+        EXPECT_EQ(w->lblPB->text(), "Done.");
+        EXPECT_EQ(w->LV->topLevelItemCount(), 0);
+        EXPECT_EQ(QDir(out).entryList({"*.mpg"}, QDir::Files).size(), 1);
+        EXPECT_EQ(ended, row);  // the exit, once asked for, still comes
+    }
+}
+
+// Start-up clears what an ended process left in the temporary folder and in
+// the restored output folder; a live process's files stay.
+TEST_F(frmMainTest, StartUpRemovesTheLeftoversOfEndedProcesses) {
+    QProcess gone;
+    gone.start("sleep", {"0.1"});
+    ASSERT_TRUE(gone.waitForStarted());
+    const QString dead = QString::number(gone.processId());
+    ASSERT_TRUE(gone.waitForFinished());
+    const QString live = QString::number(QCoreApplication::applicationPid());
+    QDir(m_tmp.path()).mkpath("out");
+    writeAppFile("setup.ini", "\"7\"\r\n\"1\"\r\n\"1\"\r\n\"" + tmpPath("out").toStdString() + "\"\r\n\"0\"\r\n");
+    const QString files[] = {tmpPath("tmp-" + dead + ".mp4"), tmpPath("out/.a.mpg." + dead + ".part"),
+                             tmpPath("out/.b.mpg." + live + ".part")};
+    for (const QString& file : files) std::ofstream(file.toStdString()) << "x";
+    auto w = load();
+    EXPECT_EQ(w->txtPath->text(), tmpPath("out"));
+    EXPECT_FALSE(QFile::exists(files[0]));
+    EXPECT_FALSE(QFile::exists(files[1]));
+    EXPECT_TRUE(QFile::exists(files[2]));
+}
 
 TEST_F(frmMainTest, OnlyALiveInstanceHoldsTheLock) {
     const QString lock = tmpPath("tessaro.lock");
