@@ -288,6 +288,62 @@ TEST_F(FaultTest, TwoBatchesAtOnceEachConvertTheirOwnClip) {
     }
 }
 
+// Another program of the user that is called coder (a copy of sleep) holds
+// no run up.
+TEST_F(FaultTest, AProgramNamedLikeAnEncoderHoldsNothing) {
+    const fs::path stranger = out / "elsewhere/coder";
+    fs::create_directories(stranger.parent_path());
+    fs::copy_file("/bin/sleep", stranger);
+    const pid_t sleeper = ::fork();
+    if (sleeper == 0) {
+        ::execl(stranger.c_str(), "coder", "60", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const std::string input = clip("one", "160x120", 1);
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = runShell(shellWord((kApp / "tessaro-cli").string()) + " -f 8 -o " +
+                            shellWord((out / "mp3").string()) + " " + shellWord(input));
+    const auto took = std::chrono::steady_clock::now() - start;
+    ::kill(sleeper, SIGKILL);
+    ::waitpid(sleeper, nullptr, 0);
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_LT(took, 30s) << r.output;
+    EXPECT_EQ(namesIn(out / "mp3").size(), 1u);
+}
+
+// A batch killed in stage two leaves its intermediate; the next start of
+// tessaro-cli removes it and the partial files of ended processes in its
+// output folder, and leaves those of live processes alone.
+TEST_F(FaultTest, StartUpRemovesWhatAKilledBatchLeft) {
+    Background killed = startCli({"-f", "5", "-o", (out / "first").string(), clip("twenty", "160x120", 20)},
+                                 out / "first.log");
+    bool stageTwo = false;
+    for (int i = 0; i < 3000 && !stageTwo; ++i) {
+        std::this_thread::sleep_for(10ms);
+        for (pid_t child : childrenOf(killed.pid)) {
+            std::ifstream comm("/proc/" + std::to_string(child) + "/comm");
+            std::string name;
+            stageTwo = stageTwo || (std::getline(comm, name) && name == "coder");
+        }
+    }
+    ASSERT_TRUE(stageTwo) << killed.output();
+    ::kill(killed.pid, SIGKILL);
+    killed.wait();
+    ASSERT_FALSE(leftoversOf(killed.pid).empty());
+
+    const fs::path second = out / "second";
+    fs::create_directories(second);
+    const fs::path dead = second / (".a.mp3." + std::to_string(killed.pid) + ".part");
+    const fs::path live = second / (".b.mp3." + std::to_string(::getpid()) + ".part");
+    for (const fs::path& file : {dead, live}) std::ofstream(file) << "x";
+    const auto r = runShell(shellWord((kApp / "tessaro-cli").string()) + " -f 8 -o " + shellWord(second.string()) +
+                            " " + shellWord(clip("one", "160x120", 1)));
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(leftoversOf(killed.pid).empty());
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(live));
+}
+
 TEST_F(FaultTest, InputNameAtTheLimitIsShortenedBeforeAnyStage) {
     const std::string source = clip("short", "160x120", 2);
     const fs::path longName = s_root / (std::string(246, 'n') + ".flv");
