@@ -40,7 +40,8 @@ HANDLE ownerJob() {
 // True when no process of the job is running any more.
 bool jobIsEmpty(HANDLE job) {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
-    if (!::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr))
+    if (!::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info,
+                                     nullptr))
         return false;
     return info.ActiveProcesses == 0;
 }

@@ -140,8 +140,8 @@ std::string DOSOutputs::ExecuteCommand(const std::string& CommandLine) {
 
     using Clock = std::chrono::steady_clock;
     clsWaitableTimer timer(m_pump);
-    Clock::time_point endedAt{};     // when the child was first seen ended
-    Clock::time_point killedAt{};    // when its tree was killed
+    Clock::time_point endedAt{};   // when the child was first seen ended
+    Clock::time_point killedAt{};  // when its tree was killed
     bool treeKilled = false;
     bool childEnded = false;
     for (;;) {
@@ -164,7 +164,8 @@ std::string DOSOutputs::ExecuteCommand(const std::string& CommandLine) {
         const auto now = Clock::now();
         bool killNow = false;
         if (m_terminated)
-            killNow = childEnded || now - m_terminatedAt > std::chrono::milliseconds(kTerminateGraceMs);
+            killNow =
+                childEnded || now - m_terminatedAt > std::chrono::milliseconds(kTerminateGraceMs);
         else if (childEnded)
             killNow = now - endedAt > std::chrono::milliseconds(kLingerMs);
         if (killNow && !treeKilled) {
@@ -172,7 +173,8 @@ std::string DOSOutputs::ExecuteCommand(const std::string& CommandLine) {
             treeKilled = true;
             killedAt = now;
         }
-        if (treeKilled && childEnded && drained && now - killedAt > std::chrono::milliseconds(kLingerMs))
+        if (treeKilled && childEnded && drained &&
+            now - killedAt > std::chrono::milliseconds(kLingerMs))
             break;
 
         m_pump.processEvents();

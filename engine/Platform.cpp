@@ -47,14 +47,17 @@ bool startsWith(const std::string& text, const std::string& prefix) {
 }
 
 bool endsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 // The digits between prefix and suffix, as a process id; 0 when they are none.
 long idBetween(const std::string& name, const std::string& prefix, const std::string& suffix) {
-    if (name.size() <= prefix.size() + suffix.size() || !startsWith(name, prefix) || !endsWith(name, suffix))
+    if (name.size() <= prefix.size() + suffix.size() || !startsWith(name, prefix) ||
+        !endsWith(name, suffix))
         return 0;
-    const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    const std::string digits =
+        name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
     return allDigits(digits) ? std::atol(digits.c_str()) : 0;
 }
 
@@ -62,7 +65,8 @@ int removeFrom(const std::string& folder, bool temporary) {
     namespace fs = std::filesystem;
     int removed = 0;
     std::error_code ec;
-    for (fs::directory_iterator it(nativePath(folder), ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(nativePath(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
         const std::string name = utf8Path(it->path().filename());
         const long owner = leftoverOwner(name, temporary);
         if (owner <= 0 || owner == processId()) continue;
@@ -79,13 +83,15 @@ int removeFrom(const std::string& folder, bool temporary) {
 
 long leftoverOwner(const std::string& fileName, bool inTemporaryFolder) {
     if (inTemporaryFolder) {
-        if (const long id = idBetween(fileName, kIntermediatePrefix, kIntermediateSuffix)) return id;
+        if (const long id = idBetween(fileName, kIntermediatePrefix, kIntermediateSuffix))
+            return id;
         for (const char* suffix : {".pcm", ".amr"})
             if (const long id = idBetween(fileName, "amrnb-", suffix)) return id;
     }
     // ".NAME.PID.part": the writer's id before the last suffix.
     const std::string suffix = ".part";
-    if (fileName.size() < 4 + suffix.size() || fileName[0] != '.' || !endsWith(fileName, suffix)) return 0;
+    if (fileName.size() < 4 + suffix.size() || fileName[0] != '.' || !endsWith(fileName, suffix))
+        return 0;
     const std::string rest = fileName.substr(0, fileName.size() - suffix.size());
     const auto dot = rest.rfind('.');
     if (dot == std::string::npos || dot < 2) return 0;

@@ -80,8 +80,10 @@ long processId() { return static_cast<long>(::GetCurrentProcessId()); }
 
 double ownFileTime(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(wide::fromUtf8(path).c_str(), GetFileExInfoStandard, &data)) return -1;
-    if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return -1;
+    if (!::GetFileAttributesExW(wide::fromUtf8(path).c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+        return -1;
     ULARGE_INTEGER t;
     t.LowPart = data.ftLastWriteTime.dwLowDateTime;
     t.HighPart = data.ftLastWriteTime.dwHighDateTime;

@@ -60,7 +60,8 @@ double bootTime() {
     if (fd < 0) return 0;
     std::string text;
     char buf[4096];
-    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
+        text.append(buf, static_cast<std::size_t>(n));
     ::close(fd);
     const auto at = text.find("\nbtime ");
     return at == std::string::npos ? 0 : std::atof(text.c_str() + at + 7);
@@ -79,7 +80,8 @@ double startTime(int dirFd) {
     const double ticks = std::atof(field.c_str());
     const long perSecond = ::sysconf(_SC_CLK_TCK);
     const double boot = bootTime();
-    return ticks > 0 && perSecond > 0 && boot > 0 ? boot + ticks / static_cast<double>(perSecond) : 0;
+    return ticks > 0 && perSecond > 0 && boot > 0 ? boot + ticks / static_cast<double>(perSecond)
+                                                  : 0;
 }
 
 }  // namespace

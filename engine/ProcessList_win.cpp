@@ -56,8 +56,9 @@ bool mayHaveWritten(long pid, double lastWrite) {
             const std::wstring name = full.substr(full.find_last_of(L"\\/") + 1);
             for (const char* own : {platform::kWindowExe, platform::kCliExe, platform::kConvExe,
                                     platform::kCoderExe, platform::kCoder2Exe})
-                owner = owner || ::CompareStringOrdinal(name.c_str(), -1, wide::fromUtf8(own).c_str(), -1, TRUE) ==
-                                     CSTR_EQUAL;
+                owner =
+                    owner || ::CompareStringOrdinal(name.c_str(), -1, wide::fromUtf8(own).c_str(),
+                                                    -1, TRUE) == CSTR_EQUAL;
         }
         FILETIME created{}, exited{}, kernel{}, user{};
         if (!owner && ::GetProcessTimes(process, &created, &exited, &kernel, &user)) {

@@ -39,11 +39,12 @@ std::string folderOf(const std::string& path) {
 // mode 0666 less the umask: the kernel applies the umask, so that no
 // umask() call (process-wide, racing with other threads) is needed.
 int createUnique(const std::string& prefix, std::string& path) {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     static std::atomic<unsigned long long> counter{0};
-    unsigned long long seed =
-        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-        (static_cast<unsigned long long>(::getpid()) << 32);
+    unsigned long long seed = static_cast<unsigned long long>(
+                                  std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                              (static_cast<unsigned long long>(::getpid()) << 32);
     for (int attempt = 0; attempt < 1000; ++attempt) {
         unsigned long long x = seed + 0x9E3779B97F4A7C15ULL * ++counter;
         path = prefix;

@@ -190,7 +190,8 @@ void frmMain::terminationRequested() {
     // No one may be there to answer: whatever is open is cancelled, so that
     // nothing waits on it (a question left open answers No).
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible()) dialog->reject();
+        if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+            dialog->reject();
     if (m_driver && m_driver->running()) {
         m_pendingExit = PendingExit::Command;  // saved, as a confirmed exit is
         if (!m_stopAsked) requestStop();

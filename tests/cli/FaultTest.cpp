@@ -315,8 +315,9 @@ TEST_F(FaultTest, AProgramNamedLikeAnEncoderHoldsNothing) {
 // tessaro-cli removes it and the partial files of ended processes in its
 // output folder, and leaves those of live processes alone.
 TEST_F(FaultTest, StartUpRemovesWhatAKilledBatchLeft) {
-    Background killed = startCli({"-f", "5", "-o", (out / "first").string(), clip("twenty", "160x120", 20)},
-                                 out / "first.log");
+    Background killed =
+        startCli({"-f", "5", "-o", (out / "first").string(), clip("twenty", "160x120", 20)},
+                 out / "first.log");
     bool stageTwo = false;
     for (int i = 0; i < 3000 && !stageTwo; ++i) {
         std::this_thread::sleep_for(10ms);
@@ -336,8 +337,9 @@ TEST_F(FaultTest, StartUpRemovesWhatAKilledBatchLeft) {
     const fs::path dead = second / (".a.mp3." + std::to_string(killed.pid) + ".part");
     const fs::path live = second / (".b.mp3." + std::to_string(::getpid()) + ".part");
     for (const fs::path& file : {dead, live}) std::ofstream(file) << "x";
-    const auto r = runShell(shellWord((kApp / "tessaro-cli").string()) + " -f 8 -o " + shellWord(second.string()) +
-                            " " + shellWord(clip("one", "160x120", 1)));
+    const auto r =
+        runShell(shellWord((kApp / "tessaro-cli").string()) + " -f 8 -o " +
+                 shellWord(second.string()) + " " + shellWord(clip("one", "160x120", 1)));
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(leftoversOf(killed.pid).empty());
     EXPECT_FALSE(fs::exists(dead));

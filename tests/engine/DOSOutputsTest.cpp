@@ -257,7 +257,9 @@ TEST_F(DOSOutputsTest, RunEndsWithItsOwnTreeOnly) {
         for (const auto& a : row.args) line += " " + a;
         const auto start = std::chrono::steady_clock::now();
         m_runner.ExecuteCommand(line);
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
         EXPECT_GE(ms, row.minMs);
         EXPECT_LT(ms, row.maxMs);
         EXPECT_EQ(m_received, row.output);

@@ -60,18 +60,25 @@ TEST_F(TemporaryFolderTest, RemovesOnlyTheLeftoversOfEndedProcesses) {
         std::string name;
         bool removed;
     } rows[] = {
-        {"t", "tmp-" + gone + ".mp4", true},           {"t", "tmp-" + live + ".mp4", false},
-        {"t", "amrnb-" + gone + ".pcm", true},         {"t", "amrnb-" + gone + ".amr", true},
-        {"t", ".tmp-1.mp4." + gone + ".part", true},   {"t", "tmp-" + gone + ".mp4.bak", false},
-        {"t", "tmpfile.wav", false},                   {"t", "tmp-x" + gone + ".mp4", false},
-        {"out", ".clip-957.rmvb." + gone + ".part", true}, {"out", ".clip.mp3." + live + ".part", false},
-        {"out", "clip-957.rmvb." + gone + ".part", false}, {"out", "tmp-" + gone + ".mp4", false},
+        {"t", "tmp-" + gone + ".mp4", true},
+        {"t", "tmp-" + live + ".mp4", false},
+        {"t", "amrnb-" + gone + ".pcm", true},
+        {"t", "amrnb-" + gone + ".amr", true},
+        {"t", ".tmp-1.mp4." + gone + ".part", true},
+        {"t", "tmp-" + gone + ".mp4.bak", false},
+        {"t", "tmpfile.wav", false},
+        {"t", "tmp-x" + gone + ".mp4", false},
+        {"out", ".clip-957.rmvb." + gone + ".part", true},
+        {"out", ".clip.mp3." + live + ".part", false},
+        {"out", "clip-957.rmvb." + gone + ".part", false},
+        {"out", "tmp-" + gone + ".mp4", false},
         {"out", ".." + gone + ".part", false},
     };
     fs::create_directories(m_root / "out");
     for (const Row& row : rows) std::ofstream(m_root / row.folder / row.name) << "x";
     EXPECT_EQ(platform::removeLeftovers((m_root / "out/").string()), 5);
-    for (const Row& row : rows) EXPECT_NE(fs::exists(m_root / row.folder / row.name), row.removed) << row.name;
+    for (const Row& row : rows)
+        EXPECT_NE(fs::exists(m_root / row.folder / row.name), row.removed) << row.name;
 }
 
 TEST(PlatformTest, DefaultFolderNamesFollowTheUser) {

@@ -58,7 +58,8 @@ int platformMode(const std::vector<std::string>& args) {
     info.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
     info.hStdError = info.hStdOutput;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &info, &process))
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &info,
+                          &process))
         return 4;
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);

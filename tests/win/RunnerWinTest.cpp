@@ -136,7 +136,8 @@ TEST_F(RunnerWinTest, RunEndsWhenItsJobHasNoProcessLeft) {
         for (const auto& a : row.args) line += " " + a;
         const auto start = Clock::now();
         m_runner.ExecuteCommand(line);
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         EXPECT_GE(ms, row.minMs);
         EXPECT_LT(ms, row.maxMs);
         EXPECT_EQ(m_received.substr(0, row.output.size()), row.output);
