@@ -358,32 +358,6 @@ TEST_F(ConversionDriverTest, StopEndsTheEncoderAndKeepsTheQueue) {
     EXPECT_FALSE(driver.stopped());
 }
 
-// Another program of the user that happens to be called coder neither holds
-// a run up nor keeps Stop from acting.
-TEST_F(ConversionDriverTest, AProcessNamedLikeTheEncoderHoldsNothing) {
-    testing::HelperFolder elsewhere;
-    const pid_t stranger = testing::spawnHelper(elsewhere.copy("coder"), {"linger", "20000"});
-    ASSERT_GT(stranger, 0);
-    host.format = kMp3;
-    for (const bool stop : {false, true}) {
-        SCOPED_TRACE(stop);
-        host.queue = {input(stop ? "coderslow.flv" : "song.flv")};
-        host.onPump = [&] {
-            for (const std::string& name : outputs())
-                if (stop && name.find(".part") != std::string::npos) driver.Stop();
-        };
-        const auto start = std::chrono::steady_clock::now();
-        runBatch();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-        EXPECT_EQ(driver.stopped(), stop);
-        EXPECT_EQ(host.queue.size(), stop ? 1u : 0u);
-        EXPECT_EQ(converted(), stop ? 0 : 1);
-    }
-    EXPECT_EQ(testing::stateOf(stranger), 'S');  // left alone
-    ::kill(stranger, SIGKILL);
-    ::waitpid(stranger, nullptr, 0);
-}
-
 // Stop arriving after the encoder has ended but before the runner has seen
 // it (a question answered late): a committed output counts and its file
 // leaves the queue; a finished stage one starts no stage two.

@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -597,26 +596,6 @@ TEST_F(frmMainTest, QuestionAnsweredAfterTheBatchEndedDoublesNothing) {
         EXPECT_EQ(QDir(out).entryList({"*.mpg"}, QDir::Files).size(), 1);
         EXPECT_EQ(ended, row);  // the exit, once asked for, still comes
     }
-}
-
-// Start-up clears what an ended process left in the temporary folder and in
-// the restored output folder; a live process's files stay.
-TEST_F(frmMainTest, StartUpRemovesTheLeftoversOfEndedProcesses) {
-    QProcess gone;
-    gone.start("sleep", {"0.1"});
-    ASSERT_TRUE(gone.waitForStarted());
-    const QString dead = QString::number(gone.processId());
-    gone.waitForFinished();
-    const QString out = tmpPath("out"), live = QString::number(QCoreApplication::applicationPid());
-    QDir(m_tmp.path()).mkpath("out");
-    writeAppFile("setup.ini",
-                 "\"7\"\r\n\"1\"\r\n\"1\"\r\n\"" + out.toStdString() + "\"\r\n\"0\"\r\n");
-    const QString files[] = {tmpPath("tmp-" + dead + ".mp4"), out + "/.a.mpg." + dead + ".part",
-                             out + "/.b.mpg." + live + ".part"};
-    for (const QString& file : files) std::ofstream(file.toStdString()) << "x";
-    auto w = load();
-    EXPECT_EQ(QFile::exists(files[0]) + QFile::exists(files[1]) + QFile::exists(files[2]), 1);
-    EXPECT_TRUE(QFile::exists(files[2]));
 }
 
 TEST_F(frmMainTest, OnlyALiveInstanceHoldsTheLock) {
