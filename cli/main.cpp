@@ -164,6 +164,8 @@ int main(int argc, char** argv) {
     host.setOutputFolderText(outputFolder);
     std::printf("Output folder: %s\n", outputFolder.c_str());
     for (const std::string& file : files) host.enqueue(absolute(file));
+    // What ended processes left in the temporary folder and in this output folder.
+    platform::removeLeftovers(host.outputFolderText());
 
     ConversionDriver driver(host);
     driver.setSoundReminder(1);
@@ -187,7 +189,8 @@ int main(int argc, char** argv) {
     }
     std::printf("Converted %d of %d file(s).\n", converted, host.total());
     if (!failed.empty()) std::printf("Failed:\n%s", failed.c_str());
-    if (const int stop = stopRequest(); stop != 0) {
+    // A stop that came after the last file had been converted stopped nothing.
+    if (const int stop = stopRequest(); stop != 0 && !host.remaining().empty()) {
         // The head was being converted when the stop came, unless the batch
         // never started.
         const auto& left = host.remaining();

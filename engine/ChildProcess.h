@@ -27,7 +27,8 @@ public:
     enum class Streams { Merged, Separate };
 
     ChildProcess() = default;
-    // Closes the descriptors still held; a child still running is left alone.
+    // Closes the descriptors still held; a child still running is left alone
+    // (on Windows a child that ends with its owner is ended with its tree).
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -42,28 +43,40 @@ public:
     // Starts argv[0] (looked up on PATH when it holds no '/') directly, never
     // through a shell: standard input from /dev/null, standard output and
     // standard error on the pipes, no other descriptor inherited, default
-    // signal handling. On Windows the command line is built so that the
-    // child's C runtime splits it back into argv, the window is hidden, only
-    // the pipe handles are inherited and the child ends with this process. The result tells a failed pipe from a program that
-    // could not be executed; errorNumber() gives the system's error number then.
+    // signal handling, in a process group of its own (so that terminate()
+    // and kill() reach whatever it starts). On Windows the command line is
+    // built so that the child's C runtime splits it back into argv, the window
+    // is hidden, only the pipe handles are inherited, and a child that ends
+    // with its owner runs in a job object of its own with everything it
+    // starts. The result tells a failed pipe from a program that could not be
+    // executed; errorNumber() gives the system's error number then.
     StartResult start(const std::vector<std::string>& argv, Streams streams = Streams::Merged,
                       OwnerEnd ownerEnd = OwnerEnd::Ignore);
 
-    // Asks a running child to end (SIGTERM); kill() ends it at once (SIGKILL).
-    // Nothing happens once it has been reaped.
+    // Asks the child and the processes it started to end (SIGTERM to its
+    // process group); kill() ends them at once (SIGKILL). Both work until the
+    // child has been reaped, also after it has ended while its descendants
+    // live on. On Windows both end the child's job (or the child alone
+    // when it has none).
     void terminate();
     void kill();
     int errorNumber() const { return m_error; }
     pid_t pid() const { return m_pid; }
 
     // Reads at most capacity bytes that wait in the output (or the separate
-    // error) pipe, without blocking.
+    // error) pipe, without blocking. EndOfFile once no process holds the
+    // pipe's write end any more (on Windows also when the pipe is empty and
+    // the child's job has no process left).
     ReadResult read(char* buffer, std::size_t capacity, std::size_t* count);
     ReadResult readErrors(char* buffer, std::size_t capacity, std::size_t* count);
 
     // Reaps the child when it has ended (never blocks) and fills status.
     // True once the child is gone.
     bool reap(RunStatus& status);
+    // True once the child has ended (never blocks), with status filled, but
+    // without reaping it: its process id, and so its process group, stay
+    // reserved, and terminate() and kill() still reach its descendants.
+    bool hasEnded(RunStatus& status);
     // Waits for the child to end and fills status.
     void wait(RunStatus& status);
     bool ended() const { return m_ended; }
@@ -88,8 +101,10 @@ private:
     NativeHandle m_readFd = kNoHandle;
     NativeHandle m_errorFd = kNoHandle;
     NativeHandle m_pidFd = kNoHandle;  // the process handle on Windows
+    NativeHandle m_job = kNoHandle;    // Windows: the job of the child and its descendants
     int m_error = 0;
-    bool m_ended = false;
+    bool m_ended = false;   // reaped
+    bool m_exited = false;  // known to have ended, perhaps not reaped yet
 };
 
 }  // namespace tessaro

@@ -1,6 +1,7 @@
 #include "engine/ChildProcess.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -49,9 +50,14 @@ void closeFrom(int first, int keep) {
     struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
     for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &dfl, nullptr);
+    // The parent blocked every signal around fork, so none of its handlers
+    // ran here before the line above; only now may signals arrive.
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    // A process group of its own: the owner can end the child together with
+    // whatever it starts.
+    if (::setpgid(0, 0) != 0) fail();
     if (deathSignal != 0) {
         if (::prctl(PR_SET_PDEATHSIG, deathSignal) != 0) fail();
         // The owner may have ended before the line above took effect.
@@ -159,10 +165,20 @@ ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& ar
     const pid_t owner = ::getpid();
 
     // fork rather than posix_spawn: only a forked child can ask to be ended
-    // with its owner (PR_SET_PDEATHSIG) before it runs the program.
+    // with its owner (PR_SET_PDEATHSIG) before it runs the program. Every
+    // signal stays blocked around fork (as QProcess does), so that no handler
+    // of this process, which may have threads, runs in the child before it
+    // has reset them.
+    sigset_t all, previous;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
     const pid_t pid = ::fork();
     if (pid == 0) execChild(file.c_str(), args.data(), fds[1], errors[1], report[1], deathSignal, owner);
     const int forkError = errno;
+    // Also here, so that the group exists before anyone signals it; fails
+    // harmlessly once the child has run the program.
+    if (pid > 0) ::setpgid(pid, pid);
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     // only the child holds the write ends now
     ::close(fds[1]);
     fds[1] = -1;
@@ -204,15 +220,27 @@ ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& ar
     }
     m_pidFd = openPidFd(pid);
     m_ended = false;
+    m_exited = false;
     return StartResult::Started;
 }
 
+namespace {
+
+// Signals the group that `pid` leads, or `pid` alone when it leads none.
+void signalGroup(pid_t pid, int sig) {
+    if (::kill(-pid, sig) != 0) ::kill(pid, sig);
+}
+
+}  // namespace
+
+// While the child is not reaped its id cannot be reused, so the group of
+// that id is still the child's own.
 void ChildProcess::terminate() {
-    if (m_pid > 0 && !m_ended) ::kill(m_pid, SIGTERM);
+    if (m_pid > 0 && !m_ended) signalGroup(m_pid, SIGTERM);
 }
 
 void ChildProcess::kill() {
-    if (m_pid > 0 && !m_ended) ::kill(m_pid, SIGKILL);
+    if (m_pid > 0 && !m_ended) signalGroup(m_pid, SIGKILL);
 }
 
 ChildProcess::ReadResult ChildProcess::read(char* buffer, std::size_t capacity, std::size_t* count) {
@@ -244,6 +272,27 @@ ChildProcess::ReadResult ChildProcess::readFrom(int fd, char* buffer, std::size_
 
 bool ChildProcess::reap(RunStatus& status) { return reapWith(status, WNOHANG); }
 
+bool ChildProcess::hasEnded(RunStatus& status) {
+    if (m_ended || m_exited || m_pid <= 0) return m_ended || m_exited;
+    siginfo_t info{};
+    int r;
+    do {
+        r = ::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return reapWith(status, WNOHANG);  // ECHILD: reaped elsewhere
+    if (info.si_pid == 0) return false;
+    m_exited = true;
+    status.pid = m_pid;
+    if (info.si_code == CLD_EXITED) {
+        status.exited = true;
+        status.exitCode = info.si_status;
+    } else {
+        status.exited = false;
+        status.signal = info.si_status;
+    }
+    return true;
+}
+
 void ChildProcess::wait(RunStatus& status) { reapWith(status, 0); }
 
 bool ChildProcess::reapWith(RunStatus& status, int options) {
@@ -255,6 +304,7 @@ bool ChildProcess::reapWith(RunStatus& status, int options) {
     } while (r < 0 && errno == EINTR);
     if (r == 0) return false;
     m_ended = true;
+    m_exited = true;
     status.pid = m_pid;
     if (r < 0) {
         // ECHILD: reaped elsewhere (SIGCHLD ignored); the status is unknown

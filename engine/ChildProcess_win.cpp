@@ -12,21 +12,38 @@
 namespace tessaro {
 namespace {
 
-// A child that must end with this process goes into one job of this process
-// that kills its members when its last handle closes: the handle is never
-// closed, so those children (and theirs) end when this process ends, however
-// it ends.
+// A job that kills its members when its last handle closes. A child that
+// must end with this process goes into a job of its own, whose handle only
+// this process holds: the child and everything it starts end when the job is
+// closed or this process ends, however it ends, and the job tells when none
+// of them is left.
+HANDLE killOnCloseJob() {
+    HANDLE h = ::CreateJobObjectW(nullptr, nullptr);
+    if (!h) return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!::SetInformationJobObject(h, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        ::CloseHandle(h);
+        return nullptr;
+    }
+    return h;
+}
+
+// When a job of its own cannot be had (an older system that does not nest
+// jobs), the child goes into one shared job of this process that is never
+// closed: it still ends with this process.
 HANDLE ownerJob() {
-    static const HANDLE job = [] {
-        HANDLE h = ::CreateJobObjectW(nullptr, nullptr);
-        if (h) {
-            JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-            limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-            ::SetInformationJobObject(h, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-        }
-        return h;
-    }();
+    static const HANDLE job = killOnCloseJob();
     return job;
+}
+
+// True when no process of the job is running any more.
+bool jobIsEmpty(HANDLE job) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+    if (!::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info,
+                                     nullptr))
+        return false;
+    return info.ActiveProcesses == 0;
 }
 
 // Closes a handle once, on every way out.
@@ -94,6 +111,7 @@ ChildProcess::~ChildProcess() {
     closeOutput();
     closeErrors();
     closeHandle(m_pidFd);
+    closeHandle(m_job);  // ends what is left of the child's tree
 }
 
 ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& argv, Streams streams,
@@ -158,8 +176,12 @@ ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& ar
     }
     // Windows has no request to end that a child could handle: Terminate
     // ends it at once, as Kill does.
-    if (ownerEnd != OwnerEnd::Ignore)
-        if (HANDLE job = ownerJob()) ::AssignProcessToJobObject(job, process.hProcess);
+    if (ownerEnd != OwnerEnd::Ignore) {
+        m_job = killOnCloseJob();
+        if (m_job && !::AssignProcessToJobObject(m_job, process.hProcess)) closeHandle(m_job);
+        if (!m_job)
+            if (HANDLE job = ownerJob()) ::AssignProcessToJobObject(job, process.hProcess);
+    }
     ::ResumeThread(process.hThread);
     ::CloseHandle(process.hThread);
     // only the child holds the write ends now
@@ -186,6 +208,9 @@ ChildProcess::ReadResult ChildProcess::readFrom(NativeHandle fd, char* buffer, s
                                                 std::size_t* count) {
     *count = 0;
     if (!fd) return ReadResult::EndOfFile;
+    // Asked before the pipe is looked at: whatever the tree wrote before it
+    // ended is in the pipe by then.
+    const bool treeGone = m_job && jobIsEmpty(m_job);
     DWORD waiting = 0;
     if (!::PeekNamedPipe(fd, nullptr, 0, nullptr, &waiting, nullptr)) {
         const DWORD error = ::GetLastError();
@@ -193,7 +218,7 @@ ChildProcess::ReadResult ChildProcess::readFrom(NativeHandle fd, char* buffer, s
         m_error = static_cast<int>(error);
         return ReadResult::Failed;
     }
-    if (waiting == 0) return ReadResult::Empty;
+    if (waiting == 0) return treeGone ? ReadResult::EndOfFile : ReadResult::Empty;
     DWORD n = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(capacity, waiting));
     if (!::ReadFile(fd, buffer, want, &n, nullptr)) {
@@ -206,15 +231,22 @@ ChildProcess::ReadResult ChildProcess::readFrom(NativeHandle fd, char* buffer, s
     return n ? ReadResult::Data : ReadResult::Empty;
 }
 
-// Windows has no request to end that a child could handle: both end it at
-// once, with exit code 1.
+// Windows has no request to end that a child could handle: both end the
+// child's job (or the child alone) at once, with exit code 1.
 void ChildProcess::terminate() { kill(); }
 
 void ChildProcess::kill() {
-    if (m_pidFd && !m_ended) ::TerminateProcess(m_pidFd, 1);
+    if (m_job)
+        ::TerminateJobObject(m_job, 1);
+    else if (m_pidFd && !m_ended)
+        ::TerminateProcess(m_pidFd, 1);
 }
 
 bool ChildProcess::reap(RunStatus& status) { return reapWith(status, 0); }
+
+// The job handle, not the process id, reaches the descendants here: the
+// process handle may go.
+bool ChildProcess::hasEnded(RunStatus& status) { return reapWith(status, 0); }
 
 void ChildProcess::wait(RunStatus& status) { reapWith(status, 1); }
 

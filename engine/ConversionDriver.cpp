@@ -142,7 +142,11 @@ void ConversionDriver::ConvertQueue() {
         ConversionDriver& d;
         ~BatchEnd() {
             if (d.m_temporaryReady) removeQuietly(platform::intermediateFile());
-            d.m_stopped = d.m_stopRequested;
+            try {
+                d.m_stopped = d.m_stopRequested && d.m_host.queueCount() > 0;
+            } catch (...) {
+                d.m_stopped = d.m_stopRequested;
+            }
             d.m_running = false;
             d.m_stopRequested = false;
             try {
@@ -158,7 +162,8 @@ void ConversionDriver::ConvertQueue() {
         BatchEnd end{*this};
         try {
             runBatch();
-            if (!m_stopRequested) {
+            // A Stop that came after the last file had been committed stopped nothing.
+            if (!m_stopRequested || m_host.queueCount() == 0) {
                 m_host.openFolder(m_host.outputFolderText());
                 if (m_soundReminder == 0)
                     m_host.playSound(platform::applicationFile(platform::kSoundFile));
@@ -289,17 +294,15 @@ static std::string writtenOutput(const DOSOutputs& runner, const std::string& as
 }
 
 void ConversionDriver::objDOS_CommandOver() {
+    const OutputFormat* format = outputFormat(m_format);
+    if (!format) {
+        if (!m_stopRequested) finishFile(false, "没有选择输出格式");
+        return;
+    }
+    if (!isTwoStage(m_format)) return finishRun(objDOS, encoderImageName(format->stageOne));
+    // After Stop no stage two starts: the file stays queued.
     if (m_stopRequested) return;
     const std::string folder = outputFolder();
-    const OutputFormat* format = outputFormat(m_format);
-    if (!format) return finishFile(false, "没有选择输出格式");
-    if (!isTwoStage(m_format)) {
-        m_output = writtenOutput(objDOS, m_output);
-        std::string why = runFailure(objDOS, encoderImageName(format->stageOne), m_output,
-                                     "输出文件为空", "没有生成输出文件");
-        if (why.empty()) why = incompleteReason(objDOS);
-        return finishFile(why.empty(), why);
-    }
     const std::string intermediate = platform::intermediateFile();
     const std::string why = runFailure(objDOS, encoderImageName(format->stageOne), intermediate,
                                        "中间文件为空", "没有生成中间文件");
@@ -315,14 +318,25 @@ void ConversionDriver::objDOS_CommandOver() {
 }
 
 void ConversionDriver::objffmpeg_CommandOver() {
-    if (m_stopRequested) return;
-    m_output = writtenOutput(objffmpeg, m_output);
     const OutputFormat* format = outputFormat(m_format);
     const char* imageName =
         format ? encoderImageName(m_format == kMp3 ? format->stageOne : format->stageTwo) : "";
-    std::string why = runFailure(objffmpeg, imageName, m_output, "输出文件为空", "没有生成输出文件");
-    if (why.empty()) why = incompleteReason(objffmpeg);
+    finishRun(objffmpeg, imageName);
+}
+
+void ConversionDriver::finishRun(const DOSOutputs& runner, const char* imageName) {
+    m_output = writtenOutput(runner, m_output);
+    std::string why = runFailure(runner, imageName, m_output, "输出文件为空", "没有生成输出文件");
+    if (why.empty()) why = incompleteReason(runner);
     if (why.empty()) why = m_incomplete;
+    if (m_stopRequested && runner.lastStatus().stopped) {
+        // Stop reached the encoder: only an output it had already committed
+        // counts (the encoders name the final file last); else the file
+        // stays queued for the next Start.
+        if (fileSize(m_output) <= 0) return;
+        why = incompleteReason(runner);
+        if (why.empty()) why = m_incomplete;
+    }
     finishFile(why.empty(), why);
 }
 

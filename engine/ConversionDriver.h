@@ -45,16 +45,18 @@ public:
     // opened, sound, controls enabled, "Done.", and the failures listed.
     void ConvertQueue();
 
-    // Asks the running batch to stop: the running encoder is ended and its
-    // partial output removed, the current file stays at the head of the queue,
-    // and the batch ends without opening the folder or playing the sound, with
-    // "已停止。" in lblPB and the controls enabled. Returns at once; does
-    // nothing when no batch runs.
+    // Asks the running batch to stop: the running encoder and what it started
+    // are ended and its partial output removed, the current file stays at the
+    // head of the queue, no further run starts (nor a stage two), and the
+    // batch ends without opening the folder or playing the sound, with
+    // "已停止。" in lblPB and the controls enabled. A file whose output the
+    // encoder had committed before the stop reached it counts as converted
+    // and leaves the queue. Returns at once; does nothing when no batch runs.
     void Stop();
     // True from Start until the batch has ended (armed or converting).
     bool running() const { return m_armed || m_running; }
-    // True when the last batch ended through Stop(); the stopped file and the
-    // files not started are still in the queue.
+    // True when the last batch ended through Stop() with files left; the
+    // stopped file and the files not started are still in the queue.
     bool stopped() const { return m_stopped; }
 
     // Called after every file has been finished, converted or failed.
@@ -71,6 +73,9 @@ private:
     void objffmpeg_ReceiveOutputs(const std::string& CommandOutputs);
     void objDOS_CommandOver();
     void objffmpeg_CommandOver();
+    // Finishes the file by the outcome of its last run (or leaves it queued
+    // when Stop ended that run before it committed its output).
+    void finishRun(const DOSOutputs& runner, const char* imageName);
 
     std::string outputFolder();  // txtPath, normalised and created
     void runBatch();

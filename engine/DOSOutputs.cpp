@@ -2,7 +2,6 @@
 
 #include "engine/ChildProcess.h"
 #include "engine/CommandLineText.h"
-#include "engine/ProcessList.h"
 #include "engine/clsWaitableTimer.h"
 
 #include <algorithm>
@@ -41,13 +40,14 @@ const std::string& DOSOutputs::Outputs() const {
 const RunStatus& DOSOutputs::lastStatus() const { return m_status; }
 
 void DOSOutputs::Terminate() {
-    if (!m_child || m_child->ended()) return;
-    if (!m_terminated) m_terminatedAt = std::chrono::steady_clock::now();
-    m_terminated = true;
+    if (!m_child) return;
+    if (!m_terminated) {
+        m_terminated = true;
+        m_terminatedAt = std::chrono::steady_clock::now();
+        m_status.stopped = !m_child->hasEnded(m_status);
+    }
     m_child->terminate();
 }
-
-bool DOSOutputs::IsProcessRunning(const std::string& imageName) const { return isImageRunning(imageName); }
 
 void DOSOutputs::appendOutput(const std::string& chunk) {
     m_outputs += chunk;
@@ -138,37 +138,58 @@ std::string DOSOutputs::ExecuteCommand(const std::string& CommandLine) {
         return true;
     };
 
+    using Clock = std::chrono::steady_clock;
     clsWaitableTimer timer(m_pump);
-    bool keepGoing = true;
-    while (keepGoing) {
+    Clock::time_point endedAt{};   // when the child was first seen ended
+    Clock::time_point killedAt{};  // when its tree was killed
+    bool treeKilled = false;
+    bool childEnded = false;
+    for (;;) {
         int chunks = 0;
         while (chunks < kChunksPerPass && readChunk()) {
             if (++chunks < kChunksPerPass) m_pump.processEvents();
         }
-        if (readFailed) {
-            keepGoing = false;
-        } else if (chunks < kChunksPerPass) {
-            // The pipe was found empty: the run is over once our own child has
-            // gone and no other process of the encoder's image name is left.
-            // A terminated run waits for its own child only.
-            if (child.reap(m_status) && (m_terminated || !IsProcessRunning(strEncoderExe)))
-                keepGoing = false;
+        if (readFailed) break;
+        const bool drained = chunks < kChunksPerPass;  // the pipe was found empty
+        if (!childEnded && child.hasEnded(m_status)) {
+            childEnded = true;
+            endedAt = Clock::now();
         }
-        if (keepGoing && m_terminated && !child.ended() &&
-            std::chrono::steady_clock::now() - m_terminatedAt >
-                std::chrono::milliseconds(kTerminateGraceMs))
+        // Over once the child has ended and nobody holds the pipe any more.
+        if (childEnded && endOfFile && begin == end) break;
+
+        // Bounds: a stopped child that does not end, and descendants that
+        // keep the pipe open after the child, are killed with its group; a
+        // process that left the group is not waited for beyond that.
+        const auto now = Clock::now();
+        bool killNow = false;
+        if (m_terminated)
+            killNow =
+                childEnded || now - m_terminatedAt > std::chrono::milliseconds(kTerminateGraceMs);
+        else if (childEnded)
+            killNow = now - endedAt > std::chrono::milliseconds(kLingerMs);
+        if (killNow && !treeKilled) {
             child.kill();
+            treeKilled = true;
+            killedAt = now;
+        }
+        if (treeKilled && childEnded && drained &&
+            now - killedAt > std::chrono::milliseconds(kLingerMs))
+            break;
+
         m_pump.processEvents();
         // No wait while read bytes are still to be handed on.
-        if (keepGoing && begin == end)
-            timer.Wait(kPassWaitMs, {endOfFile ? kNoHandle : child.outputFd(), child.exitFd()});
+        if (begin == end)
+            timer.Wait(kPassWaitMs, {endOfFile ? kNoHandle : child.outputFd(),
+                                     childEnded ? kNoHandle : child.exitFd()});
     }
 
-    // Whatever was written between the last empty pipe and the process check.
+    // What still waits when reading gave up on a pipe held open elsewhere.
     if (!readFailed) {
         for (int i = 0; i < kMaxDrainChunks && readChunk(); ++i) m_pump.processEvents();
     }
-    child.reap(m_status);
+    if (!child.hasEnded(m_status)) child.kill();  // only after a failed read
+    child.wait(m_status);
     child.closeOutput();
     m_child = nullptr;
 

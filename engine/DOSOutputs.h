@@ -15,8 +15,8 @@ namespace tessaro {
 class ChildProcess;
 
 // Image name of the encoder about to run ("conv", "coder", "coder2" here).
-// Set by the batch before every run; the runner ends a run only when the pipe
-// is empty and no process of this name is running.
+// Set by the batch before every run. It names the run only: a run ends with
+// its own process tree, whatever other processes of that name are running.
 extern std::string strEncoderExe;
 
 // How the last run of a DOSOutputs ended.
@@ -29,6 +29,9 @@ struct RunStatus {
     // unknown, which never counts as a signal.
     bool unknown = false;
     long pid = 0;  // the child's process id
+    // Terminate() reached the child before it had ended: how it ended is the
+    // stop's doing, not the encoder's.
+    bool stopped = false;
     bool succeeded() const { return started && exited && exitCode == 0; }
 };
 
@@ -51,8 +54,15 @@ public:
 
     // Runs the command line (replaced first by a non-empty argument) to its
     // end and returns the collected output; empty text, no events and a
-    // message box when nothing could be started.
+    // message box when nothing could be started. The run is over when its
+    // own process tree has ended and the pipe has been read dry: the child
+    // has ended and no process holds the pipe any more (on Windows: the
+    // child's job has no process left and the pipe is empty). Descendants
+    // that keep the pipe open kLingerMs after the child has ended are killed
+    // with its process group (job); if the pipe is still open kLingerMs after
+    // that (a process that left the group), the run ends without it.
     std::string ExecuteCommand(const std::string& CommandLine = {});
+    static constexpr int kLingerMs = 1000;
 
     // One chunk of at most 1024 bytes, exactly the bytes read, in order.
     std::function<void(const std::string& CommandOutputs)> ReceiveOutputs;
@@ -62,19 +72,18 @@ public:
     // Exit status of the last run.
     const RunStatus& lastStatus() const;
 
-    // Ends the running child, if any: it is asked to end at once and killed
-    // when it has not ended within kTerminateGraceMs. The run then ends as
-    // soon as the child has gone (other processes of the image name are not
-    // waited for) and raises CommandOver as usual. Returns at once.
+    // Ends the running child and the processes it started, if any: they are
+    // asked to end at once (SIGTERM to the child's process group) and killed
+    // when the child has not ended within kTerminateGraceMs, or as soon as
+    // the child has ended while others still hold the pipe. The run then
+    // raises CommandOver as usual. Returns at once; harmless when no run is
+    // in progress.
     void Terminate();
     static constexpr int kTerminateGraceMs = 3000;
     // True from Terminate() until the next run starts.
     bool terminated() const { return m_terminated; }
 
 private:
-    // True when a live (non-zombie) process of the current user has this image
-    // name, compared without regard to case.
-    bool IsProcessRunning(const std::string& imageName) const;
     // Appends a chunk to the collected output, dropping its oldest bytes.
     void appendOutput(const std::string& chunk);
     // Cuts the collected output to its last kOutputLimit bytes.

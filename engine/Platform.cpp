@@ -1,6 +1,10 @@
 #include "engine/Platform.h"
 
 #include <cctype>
+#include <cstdlib>
+#include <system_error>
+
+#include "engine/ProcessList.h"
 
 namespace tessaro::platform {
 
@@ -27,6 +31,81 @@ bool isIntermediateFile(const std::string& path) {
     for (std::size_t i = folder.size(); i < path.size() - suffix.size(); ++i)
         if (!std::isdigit(static_cast<unsigned char>(path[i]))) return false;
     return true;
+}
+
+namespace {
+
+bool allDigits(const std::string& text) {
+    if (text.empty() || text.size() > 10) return false;
+    for (char c : text)
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// The digits between prefix and suffix, as a process id; 0 when they are none.
+long idBetween(const std::string& name, const std::string& prefix, const std::string& suffix) {
+    if (name.size() <= prefix.size() + suffix.size() || !startsWith(name, prefix) ||
+        !endsWith(name, suffix))
+        return 0;
+    const std::string digits =
+        name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    return allDigits(digits) ? std::atol(digits.c_str()) : 0;
+}
+
+int removeFrom(const std::string& folder, bool temporary) {
+    namespace fs = std::filesystem;
+    int removed = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(nativePath(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = utf8Path(it->path().filename());
+        const long owner = leftoverOwner(name, temporary);
+        if (owner <= 0 || owner == processId()) continue;
+        const std::string path = folder + kSeparator + name;
+        const double written = ownFileTime(path);
+        if (written < 0 || mayHaveWritten(owner, written)) continue;
+        std::error_code removeError;
+        if (fs::remove(it->path(), removeError)) ++removed;
+    }
+    return removed;
+}
+
+}  // namespace
+
+long leftoverOwner(const std::string& fileName, bool inTemporaryFolder) {
+    if (inTemporaryFolder) {
+        if (const long id = idBetween(fileName, kIntermediatePrefix, kIntermediateSuffix))
+            return id;
+        for (const char* suffix : {".pcm", ".amr"})
+            if (const long id = idBetween(fileName, "amrnb-", suffix)) return id;
+    }
+    // ".NAME.PID.part": the writer's id before the last suffix.
+    const std::string suffix = ".part";
+    if (fileName.size() < 4 + suffix.size() || fileName[0] != '.' || !endsWith(fileName, suffix))
+        return 0;
+    const std::string rest = fileName.substr(0, fileName.size() - suffix.size());
+    const auto dot = rest.rfind('.');
+    if (dot == std::string::npos || dot < 2) return 0;
+    const std::string digits = rest.substr(dot + 1);
+    return allDigits(digits) ? std::atol(digits.c_str()) : 0;
+}
+
+int removeLeftovers(const std::string& outputFolder) {
+    int removed = 0;
+    if (prepareTemporaryFolder()) removed += removeFrom(temporaryFolder(), true);
+    std::string folder = outputFolder;
+    while (folder.size() > 1 && folder.back() == kSeparator) folder.pop_back();
+    if (!folder.empty()) removed += removeFrom(folder, false);
+    return removed;
 }
 
 }  // namespace tessaro::platform

@@ -14,6 +14,8 @@ inline constexpr const char* kDataFolder = "\\data\\";
 inline constexpr const char* kConvExe = "conv.exe";
 inline constexpr const char* kCoderExe = "coder.exe";
 inline constexpr const char* kCoder2Exe = "coder2.exe";
+inline constexpr const char* kWindowExe = "tessaro.exe";
+inline constexpr const char* kCliExe = "tessaro-cli.exe";
 inline constexpr const char* kDefaultOutputSuffix = "\\output";
 inline constexpr const char* kHelpFile = "help.chm";
 #else
@@ -22,6 +24,8 @@ inline constexpr const char* kDataFolder = "/data/";
 inline constexpr const char* kConvExe = "conv";
 inline constexpr const char* kCoderExe = "coder";
 inline constexpr const char* kCoder2Exe = "coder2";
+inline constexpr const char* kWindowExe = "tessaro";
+inline constexpr const char* kCliExe = "tessaro-cli";
 inline constexpr const char* kDefaultOutputSuffix = "/output";
 inline constexpr const char* kHelpFile = "help.html";
 #endif
@@ -63,6 +67,25 @@ bool isIntermediateFile(const std::string& path);
 
 // The current process's numeric id.
 long processId();
+
+// Removes what processes that ended without cleaning up (killed, crashed,
+// logged out) left behind: in the temporary folder their intermediates
+// ("tmp-PID.mp4"), coder2's sample files ("amrnb-PID.pcm", "amrnb-PID.amr")
+// and partial files (".NAME.PID.part"); in `outputFolder` (when not empty)
+// partial files. A file is left behind when no live process of this user
+// with the id in its name may have written it (mayHaveWritten). Only this
+// user's regular files are removed, and nothing in a temporary folder that
+// prepareTemporaryFolder() refuses. Returns the number of files removed.
+int removeLeftovers(const std::string& outputFolder);
+
+// The id of the process that a leftover's file name names, as
+// removeLeftovers() reads it (`inTemporaryFolder`: the names of the
+// temporary folder count too); 0 when the name is none of those.
+long leftoverOwner(const std::string& fileName, bool inTemporaryFolder);
+
+// The last change of a regular file of this user (not a link), in seconds
+// since the epoch; a negative value for anything else.
+double ownFileTime(const std::string& path);
 
 // Gives the end of a child process its default handling again (POSIX: a
 // parent may have started us with SIGCHLD ignored, and then no child's exit

@@ -73,6 +73,13 @@ std::size_t maxFileNameLength(const std::string& folder) {
 
 long processId() { return static_cast<long>(::getpid()); }
 
+double ownFileTime(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid())
+        return -1;
+    return static_cast<double>(st.st_mtim.tv_sec) + static_cast<double>(st.st_mtim.tv_nsec) / 1e9;
+}
+
 std::string applicationFile(const char* name) { return applicationFolder() + kSeparator + name; }
 
 std::string defaultOutputFolder() { return userFolders().defaultOutput; }

@@ -78,6 +78,19 @@ std::string temporaryFile(const char* name) { return temporaryFolder() + kSepara
 
 long processId() { return static_cast<long>(::GetCurrentProcessId()); }
 
+double ownFileTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(wide::fromUtf8(path).c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+        return -1;
+    ULARGE_INTEGER t;
+    t.LowPart = data.ftLastWriteTime.dwLowDateTime;
+    t.HighPart = data.ftLastWriteTime.dwHighDateTime;
+    // 100 ns units since 1601
+    return static_cast<double>(t.QuadPart) / 1e7 - 11644473600.0;
+}
+
 // A child's end needs no handling of its own here.
 void restoreDefaultChildHandling() {}
 

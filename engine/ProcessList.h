@@ -1,5 +1,5 @@
 #pragma once
-// Looks up running processes by image name.
+// Looks up running processes by image name or by id.
 
 #include <string>
 
@@ -10,5 +10,12 @@ namespace tessaro {
 // keeps them (15 characters here); a process that has exited but has not been
 // reaped yet (a zombie) does not count.
 bool isImageRunning(const std::string& imageName);
+
+// True when `pid` is a live process of the current user that may have
+// written a file last changed at `lastWrite` (seconds since the epoch): one
+// of the program's own executables (the window, tessaro-cli, an encoder), or
+// any other process that was started by then (one started later has only
+// been given the id of a process that has gone). A zombie is not live.
+bool mayHaveWritten(long pid, double lastWrite);
 
 }  // namespace tessaro

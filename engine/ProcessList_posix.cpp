@@ -6,7 +6,11 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
+#include <sstream>
+
+#include "engine/Platform.h"
 
 namespace tessaro {
 namespace {
@@ -43,7 +47,67 @@ char processState(int dirFd) {
     return stat[close + 2];
 }
 
+// The process's name as the system keeps it (/proc/PID/comm).
+std::string commandName(int dirFd) {
+    std::string comm = readSmallFile(dirFd, "comm");
+    if (!comm.empty() && comm.back() == '\n') comm.pop_back();
+    return comm;
+}
+
+// The system's start, in seconds since the epoch (btime of /proc/stat).
+double bootTime() {
+    const int fd = ::open("/proc/stat", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    std::string text;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
+        text.append(buf, static_cast<std::size_t>(n));
+    ::close(fd);
+    const auto at = text.find("\nbtime ");
+    return at == std::string::npos ? 0 : std::atof(text.c_str() + at + 7);
+}
+
+// When the process started, in seconds since the epoch; 0 when unknown.
+double startTime(int dirFd) {
+    const std::string stat = readSmallFile(dirFd, "stat");
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos) return 0;
+    // Fields after the name: state is field 3, starttime field 22.
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    for (int i = 3; i <= 22 && fields >> field; ++i) {
+    }
+    const double ticks = std::atof(field.c_str());
+    const long perSecond = ::sysconf(_SC_CLK_TCK);
+    const double boot = bootTime();
+    return ticks > 0 && perSecond > 0 && boot > 0 ? boot + ticks / static_cast<double>(perSecond)
+                                                  : 0;
+}
+
 }  // namespace
+
+bool mayHaveWritten(long pid, double lastWrite) {
+    if (pid <= 0) return false;
+    const std::string folder = "/proc/" + std::to_string(pid);
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return false;
+    struct stat st {};
+    bool live = ::fstat(dirFd, &st) == 0 && st.st_uid == ::getuid();
+    const char state = live ? processState(dirFd) : '?';
+    live = live && state != 'Z' && state != 'X' && state != '?';
+    bool owner = false;
+    if (live) {
+        const std::string name = lowerCase(commandName(dirFd));
+        for (const char* own : {platform::kWindowExe, platform::kCliExe, platform::kConvExe,
+                                platform::kCoderExe, platform::kCoder2Exe})
+            owner = owner || name == own;
+        // Start times are known to within a second (btime).
+        const double started = startTime(dirFd);
+        owner = owner || started <= 0 || started <= lastWrite + 1.0;
+    }
+    ::close(dirFd);
+    return owner;
+}
 
 bool isImageRunning(const std::string& imageName) {
     std::string wanted = lowerCase(imageName);
@@ -62,9 +126,7 @@ bool isImageRunning(const std::string& imageName) {
         if (dirFd < 0) continue;  // the process ended meanwhile
         struct stat st {};
         if (::fstat(dirFd, &st) == 0 && st.st_uid == me) {
-            std::string comm = readSmallFile(dirFd, "comm");
-            if (!comm.empty() && comm.back() == '\n') comm.pop_back();
-            if (lowerCase(comm) == wanted) {
+            if (lowerCase(commandName(dirFd)) == wanted) {
                 const char state = processState(dirFd);
                 found = state != 'Z' && state != 'X' && state != '?';
             }

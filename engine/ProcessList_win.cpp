@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "engine/Platform.h"
 #include "engine/WideText.h"
 
 namespace tessaro {
@@ -35,6 +36,42 @@ bool isImageRunning(const std::string& imageName) {
     }
     ::CloseHandle(snapshot);
     return found;
+}
+
+bool mayHaveWritten(long pid, double lastWrite) {
+    if (pid <= 0) return false;
+    const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
+                                         static_cast<DWORD>(pid));
+    if (!process) return false;  // gone, or not this user's
+    bool owner = false;
+    DWORD session = 0, mySession = 0;
+    const bool sameSession = !::ProcessIdToSessionId(static_cast<DWORD>(pid), &session) ||
+                             !::ProcessIdToSessionId(::GetCurrentProcessId(), &mySession) ||
+                             session == mySession;
+    if (sameSession && ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+        wchar_t path[MAX_PATH * 2];
+        DWORD size = MAX_PATH * 2;
+        if (::QueryFullProcessImageNameW(process, 0, path, &size)) {
+            const std::wstring full(path, size);
+            const std::wstring name = full.substr(full.find_last_of(L"\\/") + 1);
+            for (const char* own : {platform::kWindowExe, platform::kCliExe, platform::kConvExe,
+                                    platform::kCoderExe, platform::kCoder2Exe})
+                owner =
+                    owner || ::CompareStringOrdinal(name.c_str(), -1, wide::fromUtf8(own).c_str(),
+                                                    -1, TRUE) == CSTR_EQUAL;
+        }
+        FILETIME created{}, exited{}, kernel{}, user{};
+        if (!owner && ::GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+            ULARGE_INTEGER t;
+            t.LowPart = created.dwLowDateTime;
+            t.HighPart = created.dwHighDateTime;
+            owner = static_cast<double>(t.QuadPart) / 1e7 - 11644473600.0 <= lastWrite + 1.0;
+        } else if (!owner) {
+            owner = true;  // live, and its start cannot be told
+        }
+    }
+    ::CloseHandle(process);
+    return owner;
 }
 
 }  // namespace tessaro

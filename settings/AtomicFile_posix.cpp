@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -33,6 +35,26 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// Creates a new file under `prefix` followed by six letters or digits, with
+// mode 0666 less the umask: the kernel applies the umask, so that no
+// umask() call (process-wide, racing with other threads) is needed.
+int createUnique(const std::string& prefix, std::string& path) {
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::atomic<unsigned long long> counter{0};
+    unsigned long long seed = static_cast<unsigned long long>(
+                                  std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                              (static_cast<unsigned long long>(::getpid()) << 32);
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        unsigned long long x = seed + 0x9E3779B97F4A7C15ULL * ++counter;
+        path = prefix;
+        for (int i = 0; i < 6; ++i, x /= 62) path += kLetters[x % 62];
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
 }  // namespace
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes) {
@@ -50,24 +72,14 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes) {
     const std::string folder = folderOf(target);
     const std::size_t slash = target.rfind('/');
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = (folder == "/" ? "/" : folder + "/") + "." + name + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    std::string temp;
+    const int fd = createUnique((folder == "/" ? "/" : folder + "/") + "." + name + ".", temp);
     if (fd < 0) return false;
 
+    // A new settings file is as readable as the umask lets a new file be;
+    // one that replaces another keeps that one's permission bits.
     bool ok = writeAll(fd, bytes);
-    if (ok) {
-        // mkstemp makes the file 0600; a settings file is as readable as the
-        // one it replaces, or as a new file would be under the umask.
-        mode_t mode = 0;
-        if (exists) {
-            mode = old.st_mode & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
-        }
-        ok = ::fchmod(fd, mode) == 0;
-    }
+    if (ok && exists) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 #include "engine/MessageBoxes.h"
@@ -53,6 +54,15 @@ public:
     // A Yes/No question with the question icon; true for Yes. No is the
     // default, and closing the box answers No.
     virtual bool question(QWidget* owner, const QString& text, const QString& title) = 0;
+    // The same question without waiting for the answer: it is shown modal to
+    // its owner and the call returns at once; `answered` runs later, from the
+    // event loop, with true for Yes (not at all when the owner goes first).
+    // What runs below the caller (a conversion) goes on meanwhile. By default
+    // it is asked through question().
+    virtual void ask(QWidget* owner, const QString& text, const QString& title,
+                     std::function<void(bool yes)> answered) {
+        answered(question(owner, text, title));
+    }
     // Pops `menu` up at `at` (global); the chosen action or nullptr.
     virtual QAction* popup(QMenu& menu, const QPoint& at) = 0;
     // Runs one of the program's own dialogs (options, feedback) modally and

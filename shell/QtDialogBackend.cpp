@@ -145,6 +145,19 @@ public:
         return box.exec() == QMessageBox::Yes;
     }
 
+    void ask(QWidget* owner, const QString& text, const QString& title,
+             std::function<void(bool)> answered) override {
+        auto* box = new QMessageBox(QMessageBox::Question, title, text,
+                                    QMessageBox::Yes | QMessageBox::No, owner);
+        box->setDefaultButton(QMessageBox::No);
+        box->setEscapeButton(QMessageBox::No);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(box, &QMessageBox::finished, box, [box, answered = std::move(answered)] {
+            answered(box->clickedButton() == box->button(QMessageBox::Yes));
+        });
+        box->open();  // no nested event loop: the caller's work goes on
+    }
+
     QAction* popup(QMenu& menu, const QPoint& at) override { return menu.exec(at); }
     int showModal(QDialog& dialog) override { return dialog.exec(); }
 };

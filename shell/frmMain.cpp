@@ -134,6 +134,9 @@ bool frmMain::Form_Load(SingleInstance* instance) {
     runStep([this] {
         if (txtPath->text().isEmpty()) txtPath->setText(qs(defaultOutputFolder()));
     });
+    // What ended processes left in the temporary folder and in the output
+    // folder about to be used.
+    runStep([this] { platform::removeLeftovers(txtPath->text().toStdString()); });
     runStep([this] {
         setWindowTitle("Tessaro");
         lblWeb->setText("Tessaro");

@@ -59,7 +59,8 @@ public:
     void imgRemove_Click();
     void imgStart_Click();
     // Command3: Start when idle; during a batch it reads "停止转换" and asks
-    // "确定要停止转换吗？" before stopping the batch.
+    // "确定要停止转换吗？" before stopping the batch. The question does not
+    // hold the batch up: files go on converting while it is open.
     void Command3_Click();
     void imgBrowse_Click();
     void imgHelp_Click();
@@ -70,6 +71,10 @@ public:
     // The native window has gone without a close (destroyed from outside):
     // the process ends, after stopping a running batch.
     void windowLost();
+    // A request from outside to end (SIGTERM, SIGHUP at a logout): as an
+    // exit the user confirmed, with no question. Open dialogs are closed, a
+    // running batch is stopped, setup.ini is written and the window unloads.
+    void terminationRequested();
     void lblWeb_Click();
     void lblFeed_Click();
     void showOptions();  // toolbar index 2: frmOptions, modal
@@ -184,9 +189,15 @@ private:
     // Shows the start or the stop face of Command3.
     void setCommand3Stopping(bool stopping);
     enum class PendingExit { None, Command, Close };
-    // False when the exit must wait: a batch runs and the user either
-    // declined to stop it or agreed (the exit then follows the batch's end).
+    // False when the exit must wait: a batch runs, and the question whether
+    // to stop it is asked (a Yes stops it and the exit follows the batch's
+    // end, or comes at once when the batch has ended meanwhile).
     bool readyToExit(PendingExit kind);
+    // Asks a Yes/No question without holding up a running batch; onYes runs
+    // when Yes is answered. One question at a time.
+    void ask(const char* text, const char* title, std::function<void()> onYes);
+    // Carries out an exit of this kind now (no batch runs).
+    void leave(PendingExit kind);
     // Called when Timer1's tick returns: carries out an exit that waited.
     void batchReturned();
     void runStep(const std::function<void()>& step);
@@ -204,6 +215,7 @@ private:
     QRect m_lblPBRect;                 // lblPB as laid out; its text grows from the centre
     bool m_unloading = false;
     bool m_stopAsked = false;  // the user agreed to stop the running batch
+    bool m_questionOpen = false;
     PendingExit m_pendingExit = PendingExit::None;
 };
 

@@ -1,7 +1,9 @@
 // frmMain: command routing, the queue commands and the drops.
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -135,10 +137,19 @@ void frmMain::Command3_Click() {
         return;
     }
     if (m_stopAsked) return;  // stopping already
-    if (!m_dialogs.question(this, "确定要停止转换吗？", "停止转换")) return;
-    // The batch may have ended while the question was up.
-    if (!m_driver->running()) return;
-    requestStop();
+    ask("确定要停止转换吗？", "停止转换", [this] {
+        // The batch may have ended while the question was up.
+        if (m_driver->running() && !m_stopAsked) requestStop();
+    });
+}
+
+void frmMain::ask(const char* text, const char* title, std::function<void()> onYes) {
+    if (m_questionOpen) return;
+    m_questionOpen = true;
+    m_dialogs.ask(this, text, title, [this, onYes = std::move(onYes)](bool yes) {
+        m_questionOpen = false;
+        if (yes && !m_unloading) onYes();
+    });
 }
 
 void frmMain::requestStop() {
@@ -150,23 +161,45 @@ void frmMain::requestStop() {
 bool frmMain::readyToExit(PendingExit kind) {
     if (!m_driver || !m_driver->running()) return true;
     if (m_pendingExit != PendingExit::None) return false;  // leaving already
-    if (!m_stopAsked &&
-        !m_dialogs.question(this, "正在转换，确定要停止转换并退出吗？", "退出程序"))
+    if (m_stopAsked) {
+        m_pendingExit = kind;  // stopping already: leave once it has
         return false;
-    if (!m_driver->running()) return true;
-    // Never leave from inside the batch: stop it and exit once it has
-    // unwound (batchReturned).
-    m_pendingExit = kind;
-    requestStop();
+    }
+    ask("正在转换，确定要停止转换并退出吗？", "退出程序", [this, kind] {
+        if (m_pendingExit != PendingExit::None) return;
+        if (!m_driver->running()) return leave(kind);
+        // Never leave from inside the batch: stop it and exit once it has
+        // unwound (batchReturned).
+        m_pendingExit = kind;
+        if (!m_stopAsked) requestStop();
+    });
     return false;
+}
+
+void frmMain::leave(PendingExit kind) {
+    if (kind == PendingExit::Command) imgExit_Click();
+    if (kind == PendingExit::Close) Form_Unload();
 }
 
 void frmMain::batchReturned() {
     if (m_driver && m_driver->running()) return;
     m_stopAsked = false;
-    const PendingExit exit = std::exchange(m_pendingExit, PendingExit::None);
-    if (exit == PendingExit::Command) imgExit_Click();
-    if (exit == PendingExit::Close) Form_Unload();
+    leave(std::exchange(m_pendingExit, PendingExit::None));
+}
+
+void frmMain::terminationRequested() {
+    if (m_unloading) return;
+    // No one may be there to answer: whatever is open is cancelled, so that
+    // nothing waits on it (a question left open answers No).
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+            dialog->reject();
+    if (m_driver && m_driver->running()) {
+        m_pendingExit = PendingExit::Command;  // saved, as a confirmed exit is
+        if (!m_stopAsked) requestStop();
+        return;
+    }
+    imgExit_Click();
 }
 
 void frmMain::imgBrowse_Click() {

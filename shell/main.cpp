@@ -8,6 +8,7 @@
 
 #include "engine/Platform.h"
 #include "shell/SingleInstance.h"
+#include "shell/TerminationWatch.h"
 #include "shell/WindowLossWatch.h"
 #include "shell/frmMain.h"
 
@@ -35,5 +36,7 @@ int main(int argc, char** argv) {
     // A window destroyed from outside ends the process rather than leaving
     // it running unseen with the lock.
     tessaro::WindowLossWatch watch(window, [&window] { window.windowLost(); });
+    // SIGTERM, or SIGHUP at a logout: stop, clean up, save and leave.
+    tessaro::TerminationWatch termination([&window] { window.terminationRequested(); });
     return app.exec();
 }

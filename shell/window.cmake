@@ -23,7 +23,7 @@ if(WIN32)
 else()
   set(TESSARO_SHELL_PLATFORM posix)
 endif()
-foreach(part SystemOpener SingleInstance WindowLossWatch)
+foreach(part SystemOpener SingleInstance TerminationWatch WindowLossWatch)
   target_sources(tessaro_gui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/${part}_${TESSARO_SHELL_PLATFORM}.cpp)
 endforeach()

@@ -288,6 +288,41 @@ TEST_F(FaultTest, TwoBatchesAtOnceEachConvertTheirOwnClip) {
     }
 }
 
+// A batch killed in stage two leaves its intermediate; the next start of
+// tessaro-cli removes it and the partial files of ended processes in its
+// output folder, and leaves those of live processes alone.
+TEST_F(FaultTest, StartUpRemovesWhatAKilledBatchLeft) {
+    Background killed =
+        startCli({"-f", "5", "-o", (out / "first").string(), clip("twenty", "160x120", 20)},
+                 out / "first.log");
+    bool stageTwo = false;
+    for (int i = 0; i < 3000 && !stageTwo; ++i) {
+        std::this_thread::sleep_for(10ms);
+        for (pid_t child : childrenOf(killed.pid)) {
+            std::ifstream comm("/proc/" + std::to_string(child) + "/comm");
+            std::string name;
+            stageTwo = stageTwo || (std::getline(comm, name) && name == "coder");
+        }
+    }
+    ASSERT_TRUE(stageTwo) << killed.output();
+    ::kill(killed.pid, SIGKILL);
+    killed.wait();
+    ASSERT_FALSE(leftoversOf(killed.pid).empty());
+
+    const fs::path second = out / "second";
+    fs::create_directories(second);
+    const fs::path dead = second / (".a.mp3." + std::to_string(killed.pid) + ".part");
+    const fs::path live = second / (".b.mp3." + std::to_string(::getpid()) + ".part");
+    for (const fs::path& file : {dead, live}) std::ofstream(file) << "x";
+    const auto r =
+        runShell(shellWord((kApp / "tessaro-cli").string()) + " -f 8 -o " +
+                 shellWord(second.string()) + " " + shellWord(clip("one", "160x120", 1)));
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(leftoversOf(killed.pid).empty());
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(live));
+}
+
 TEST_F(FaultTest, InputNameAtTheLimitIsShortenedBeforeAnyStage) {
     const std::string source = clip("short", "160x120", 2);
     const fs::path longName = s_root / (std::string(246, 'n') + ".flv");

@@ -20,6 +20,7 @@
 
 #include "engine/Commands.h"
 #include "engine/Platform.h"
+#include "engine/RunnerTestSupport.h"
 
 namespace tessaro {
 namespace {
@@ -36,6 +37,7 @@ namespace fs = std::filesystem;
 constexpr const char* kFakeEncoder = R"(#!/bin/sh
 tool=$(basename "$0")
 echo "$tool $*" >> "$FAKE_LOG"
+echo $$ > "$FAKE_LOG.pid"
 in=""; out=""; prev=""
 for a in "$@"; do
   [ "$prev" = "-o" ] && out="$a"
@@ -95,12 +97,12 @@ public:
     }
 };
 
-class ConversionDriverTest : public testing::Test {
+class ConversionDriverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = fs::path(testing::TempDir()) /
+        root = fs::path(::testing::TempDir()) /
                ("tessaro-driver-" + std::to_string(::getpid()) + "-" +
-                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(root);
         fs::create_directories(root / "app/data");
         for (const char* tool : {"conv", "coder", "coder2"}) installEncoder(tool);
@@ -132,6 +134,20 @@ protected:
     void runBatch() {
         driver.Start();
         driver.Timer1_Timer();
+    }
+    // The process id of the encoder that ran last.
+    pid_t lastEncoder() {
+        std::ifstream in(log + ".pid");
+        pid_t pid = 0;
+        in >> pid;
+        return pid;
+    }
+    std::vector<std::string> outputs() {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(root / "out/deep/er", ec))
+            names.push_back(entry.path().filename().string());
+        return names;
     }
     int converted() {
         int n = 0;
@@ -340,6 +356,45 @@ TEST_F(ConversionDriverTest, StopEndsTheEncoderAndKeepsTheQueue) {
     runBatch();
     EXPECT_EQ(converted(), 1);
     EXPECT_FALSE(driver.stopped());
+}
+
+// Stop arriving after the encoder has ended but before the runner has seen
+// it (a question answered late): a committed output counts and its file
+// leaves the queue; a finished stage one starts no stage two.
+TEST_F(ConversionDriverTest, StopAfterTheEncoderEndedKeepsWhatItCommitted) {
+    struct Row {
+        int format;
+        bool converted;
+        std::vector<std::string> runs;
+    } rows[] = {{kMp3, true, {"coder"}}, {kMpg, true, {"conv"}}, {kRmvb, false, {"conv"}}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.format);
+        fs::remove(log);
+        fs::remove_all(root / "out");
+        host.format = row.format;
+        host.queue = {input("a.flv"), input("b.flv")};
+        bool stopped = false;
+        host.onPump = [&] {
+            const bool written = isTwoStage(row.format) ? fs::exists(platform::intermediateFile())
+                                                        : !outputs().empty();
+            if (stopped || !written) return;
+            const pid_t encoder = lastEncoder();
+            testing::waitUntil([&] { return testing::stateOf(encoder) == 'Z'; });
+            ASSERT_EQ(testing::stateOf(encoder), 'Z');  // ended, not yet seen by the runner
+            driver.Stop();
+            stopped = true;
+        };
+        runBatch();
+        EXPECT_TRUE(driver.stopped());
+        EXPECT_EQ(logLines(), row.runs);
+        EXPECT_EQ(host.queue.size(), row.converted ? 1u : 2u);
+        EXPECT_EQ(converted(), row.converted ? 1 : 0);
+        EXPECT_EQ(outputs().size(), row.converted ? 1u : 0u);
+        // The next Start converts what is left, and nothing twice.
+        host.onPump = nullptr;
+        runBatch();
+        EXPECT_EQ(outputs().size(), 2u);
+    }
 }
 
 TEST_F(ConversionDriverTest, AnExceptionEndsTheBatchCleanly) {

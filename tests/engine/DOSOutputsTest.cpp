@@ -207,21 +207,58 @@ TEST_F(DOSOutputsTest, OutputWrittenJustBeforeExitIsRead) {
     }
 }
 
-TEST_F(DOSOutputsTest, AnotherProcessOfTheImageNameKeepsTheRunAlive) {
+// The run is its own process tree: an unrelated process of the encoder's
+// name never holds it, Stop acts at once, and a descendant that keeps the
+// pipe open is ended with the child's group.
+TEST_F(DOSOutputsTest, RunEndsWithItsOwnTreeOnly) {
     // The other process is named in upper case, strEncoderExe in lower case.
     const std::string other = upper(m_folder.uniqueName("kp"));
-    const pid_t pid = spawnHelper(m_folder.copy("other/" + other), {"linger", "800"});
-    ASSERT_GT(pid, 0);
+    const pid_t stranger = spawnHelper(m_folder.copy("other/" + other), {"linger", "20000"});
+    ASSERT_GT(stranger, 0);
     strEncoderExe = lower(other);
-    const auto start = std::chrono::steady_clock::now();
-    m_runner.ExecuteCommand(command({"echo", "quick"}));
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(m_over, 1);
-    EXPECT_EQ(echoed(m_received), std::vector<std::string>{"quick"});
-    EXPECT_GE(elapsed, std::chrono::milliseconds(400));
-    // The run ended only after the other process had exited.
+    struct Row {
+        std::vector<std::string> args;
+        bool stop;  // Terminate once the child has written or at the first pump
+        int minMs, maxMs;
+        std::string output;
+    };
+    const int linger = DOSOutputs::kLingerMs;
+    const std::vector<Row> rows = {
+        {{"echo", "quick"}, false, 0, 1000, std::string("quick") + '\0'},
+        {{"linger", "20000"}, true, 0, 1000, ""},
+        {{"fork", "60000"}, false, linger, 3 * linger, "parent\n"},
+        {{"fork", "60000"}, true, 0, linger, "parent\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args[0] + (row.stop ? " stopped" : ""));
+        m_received.clear();
+        m_pump.onPump = [&] {
+            if (row.stop && (row.output.empty() || m_received == row.output)) m_runner.Terminate();
+        };
+        std::string line = quotePath(m_exe);
+        for (const auto& a : row.args) line += " " + a;
+        const auto start = std::chrono::steady_clock::now();
+        m_runner.ExecuteCommand(line);
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+        EXPECT_GE(ms, row.minMs);
+        EXPECT_LT(ms, row.maxMs);
+        EXPECT_EQ(m_received, row.output);
+        if (!row.stop || row.output.empty()) {
+            EXPECT_EQ(m_runner.lastStatus().stopped, row.stop);
+        }
+        // Nothing of the child's group is left running.
+        const pid_t group = static_cast<pid_t>(m_runner.lastStatus().pid);
+        waitUntil([&] { return !groupIsRunning(group); }, 2000);
+        EXPECT_FALSE(groupIsRunning(group));
+    }
+    m_pump.onPump = nullptr;
+    EXPECT_EQ(m_over, 4);
     int status = 0;
-    EXPECT_EQ(::waitpid(pid, &status, WNOHANG), pid);
+    EXPECT_EQ(::waitpid(stranger, &status, WNOHANG), 0);  // left alone
+    ::kill(stranger, SIGKILL);
+    ::waitpid(stranger, &status, 0);
 }
 
 TEST_F(DOSOutputsTest, ForkedCopyOfTheEncoderIsWaitedForAndRead) {

@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace fs = std::filesystem;
 using namespace tessaro;
@@ -41,6 +44,40 @@ TEST_F(TemporaryFolderTest, RefusesASymbolicLink) {
     std::string why;
     EXPECT_FALSE(platform::prepareTemporaryFolder(&why));
     EXPECT_NE(why.find("symbolic link"), std::string::npos);
+}
+
+// Leftovers of a process that has gone go at start-up; those of a live
+// process, and files that are none of ours, stay.
+TEST_F(TemporaryFolderTest, RemovesOnlyTheLeftoversOfEndedProcesses) {
+    const pid_t dead = ::fork();  // an id that no process holds once reaped
+    if (dead == 0) ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const std::string gone = std::to_string(dead), live = std::to_string(::getppid());
+    platform::setTemporaryFolder((m_root / "t").string());
+    ASSERT_TRUE(platform::prepareTemporaryFolder());
+    struct Row {
+        const char* folder;
+        std::string name;
+        bool removed;
+    } rows[] = {
+        {"t", "tmp-" + gone + ".mp4", true},
+        {"t", "tmp-" + live + ".mp4", false},
+        {"t", "amrnb-" + gone + ".pcm", true},
+        {"t", "amrnb-" + gone + ".amr", true},
+        {"t", ".tmp-1.mp4." + gone + ".part", true},
+        {"t", "tmp-" + gone + ".mp4.bak", false},
+        {"t", "tmpfile.wav", false},
+        {"t", "tmp-x" + gone + ".mp4", false},
+        {"out", ".clip-957.rmvb." + gone + ".part", true},
+        {"out", ".clip.mp3." + live + ".part", false},
+        {"out", "clip-957.rmvb." + gone + ".part", false},
+        {"out", "tmp-" + gone + ".mp4", false},
+    };
+    fs::create_directories(m_root / "out");
+    for (const Row& row : rows) std::ofstream(m_root / row.folder / row.name) << "x";
+    EXPECT_EQ(platform::removeLeftovers((m_root / "out/").string()), 5);
+    for (const Row& row : rows)
+        EXPECT_NE(fs::exists(m_root / row.folder / row.name), row.removed) << row.name;
 }
 
 TEST(PlatformTest, DefaultFolderNamesFollowTheUser) {

@@ -16,17 +16,6 @@
 using namespace tessaro;
 using namespace tessaro::testing;
 
-namespace {
-
-char stateOf(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), {});
-    const auto close = stat.rfind(')');
-    return close == std::string::npos ? '?' : stat[close + 2];
-}
-
-}  // namespace
-
 TEST(ProcessList, FindsALiveProcessWhateverTheCase) {
     HelperFolder folder;
     const std::string name = folder.uniqueName("Up");  // mixed case on disk

@@ -46,8 +46,12 @@ public:
 
 class CountingPump : public MessagePump {
 public:
-    void processEvents() override { ++calls; }
+    void processEvents() override {
+        ++calls;
+        if (onPump) onPump();
+    }
     long calls = 0;
+    std::function<void()> onPump;  // runs as the window's events would
 };
 
 }  // namespace tessaro::testing

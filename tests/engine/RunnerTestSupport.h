@@ -11,7 +11,9 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -75,6 +77,23 @@ inline pid_t spawnHelper(const std::string& program, const std::vector<std::stri
     const int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
+}
+
+// The state letter of a process ('Z' for a zombie), '?' when there is none.
+inline char stateOf(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat((std::istreambuf_iterator<char>(in)), {});
+    const auto close = stat.rfind(')');
+    return close == std::string::npos || close + 2 >= stat.size() ? '?' : stat[close + 2];
+}
+
+// True while a process of the group runs (zombies do not count).
+inline bool groupIsRunning(pid_t group) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const pid_t pid = static_cast<pid_t>(std::atol(entry.path().filename().c_str()));
+        if (pid > 0 && ::getpgid(pid) == group && stateOf(pid) != 'Z') return true;
+    }
+    return false;
 }
 
 }  // namespace tessaro::testing

@@ -9,6 +9,9 @@
 //   fork MS             writes "parent\n" and exits; a forked copy sleeps MS
 //                       and then writes "grandchild\n"
 //   fds                 writes "FD:TARGET\n" for every open descriptor
+// Windows only (tst_child_win.cpp):
+//   spawn ARGS...       starts a copy of itself with ARGS on the same output,
+//                       writes "parent\n" and exits
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>

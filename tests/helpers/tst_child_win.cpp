@@ -39,6 +39,32 @@ void writeAll(const char* data, std::size_t size) {
     }
 }
 
-int platformMode(const std::vector<std::string>&) { return 2; }
+// spawn ARGS...: starts a copy of itself with ARGS on the same standard
+// output, writes "parent\n" and exits without waiting for it.
+int platformMode(const std::vector<std::string>& args) {
+    if (args[1] != "spawn") return 2;
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring line = L"\"" + std::wstring(self) + L"\"";
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        const int n = ::MultiByteToWideChar(CP_UTF8, 0, args[i].c_str(), -1, nullptr, 0);
+        std::wstring arg(static_cast<std::size_t>(n > 0 ? n - 1 : 0), L'\0');
+        if (n > 1) ::MultiByteToWideChar(CP_UTF8, 0, args[i].c_str(), -1, arg.data(), n);
+        line += L" " + arg;
+    }
+    STARTUPINFOW info{};
+    info.cb = sizeof info;
+    info.dwFlags = STARTF_USESTDHANDLES;
+    info.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    info.hStdError = info.hStdOutput;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &info,
+                          &process))
+        return 4;
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    writeAll("parent\n", 7);
+    return 0;
+}
 
 }  // namespace tessaro::testing

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shell/DialogBackend.h"
@@ -36,6 +37,10 @@ public:
     // `onQuestion` runs while a question is "up", before it is answered.
     std::deque<bool> answers;
     std::function<void()> onQuestion;
+    // When set, a question asked without waiting stays open until the test
+    // answers it with answerHeld().
+    bool holdQuestions = false;
+    std::function<void(bool)> held;
     // Text of the popup item to choose; empty dismisses the menu.
     QString popupChoice;
 
@@ -77,6 +82,15 @@ public:
         const bool yes = answers.front();
         answers.pop_front();
         return yes;
+    }
+    void ask(QWidget* owner, const QString& text, const QString& title,
+             std::function<void(bool)> answered) override {
+        if (!holdQuestions) return DialogBackend::ask(owner, text, title, std::move(answered));
+        questions.push_back({text.toStdString(), MessageIcon::Information, title.toStdString()});
+        held = std::move(answered);
+    }
+    void answerHeld(bool yes) {
+        if (auto answer = std::exchange(held, nullptr)) answer(yes);
     }
     QAction* popup(QMenu& menu, const QPoint&) override {
         QStringList items;

@@ -564,8 +564,42 @@ INSTANTIATE_TEST_SUITE_P(
         InterruptRow{"ExitButtonYes", [](frmMain& w) { w.imgExit_Click(); }, kExitQuestion, true,
                      "已停止。", 1, true},
         InterruptRow{"WindowLost", [](frmMain& w) { w.windowLost(); }, "", true, "已停止。", 1,
-                     false}),
+                     false},
+        // SIGTERM or SIGHUP: as an exit the user confirmed, saved.
+        InterruptRow{"Terminated", [](frmMain& w) { w.terminationRequested(); }, "", true,
+                     "已停止。", 1, true}),
     [](const ::testing::TestParamInfo<InterruptRow>& info) { return std::string(info.param.name); });
+
+// A question left open does not hold the batch up; a Yes given after the
+// file was converted neither reports it stopped nor converts it again.
+TEST_F(frmMainTest, QuestionAnsweredAfterTheBatchEndedDoublesNothing) {
+    QDir(m_app.path()).mkpath("data");
+    writeEncoder(appPath("data/conv"));
+    const std::function<void(frmMain&)> acts[] = {[](frmMain& w) { w.Command3->click(); },
+                                                  [](frmMain& w) { w.close(); }};
+    for (int row = 0; row < 2; ++row) {
+        SCOPED_TRACE(row);
+        auto w = load();
+        w->cmbOF->setCurrentIndex(2);
+        emit w->cmbOF->activated(2);
+        const QString out = tmpPath(QString("out%1").arg(row));
+        w->txtPath->setText(out);
+        dropFiles(*w, {tmpPath("a.flv")});
+        dialogs.holdQuestions = true;
+        QTimer::singleShot(150, w.get(), [&] { acts[row](*w); });
+        w->Command3->click();
+        QElapsedTimer clock;
+        clock.start();
+        while (w->lblPB->text() != "Done." && clock.elapsed() < 30000)
+            QCoreApplication::processEvents();
+        ASSERT_TRUE(dialogs.held);  // still open
+        dialogs.answerHeld(true);
+        EXPECT_EQ(w->lblPB->text(), "Done.");
+        EXPECT_EQ(w->LV->topLevelItemCount(), 0);
+        EXPECT_EQ(QDir(out).entryList({"*.mpg"}, QDir::Files).size(), 1);
+        EXPECT_EQ(ended, row);  // the exit, once asked for, still comes
+    }
+}
 
 TEST_F(frmMainTest, OnlyALiveInstanceHoldsTheLock) {
     const QString lock = tmpPath("tessaro.lock");

@@ -108,18 +108,44 @@ TEST_F(RunnerWinTest, OutputWrittenJustBeforeExitIsRead) {
     EXPECT_EQ(m_runner.lastStatus().exitCode, 3);
 }
 
-TEST_F(RunnerWinTest, AnotherProcessOfTheImageNameInOtherCaseKeepsTheRunAlive) {
+// The run is its own job: an unrelated process of the encoder's name never
+// holds it; a descendant that holds the pipe is waited for while the job has
+// a process left, and ended with the job when it lingers.
+TEST_F(RunnerWinTest, RunEndsWhenItsJobHasNoProcessLeft) {
     const std::string other = upper(m_folder.uniqueName("kp")) + ".EXE";
-    ChildProcess lingering;
-    ASSERT_EQ(lingering.start({m_folder.copyHelper("other\\" + other), "linger", "800"}),
+    ChildProcess stranger;
+    ASSERT_EQ(stranger.start({m_folder.copyHelper("other\\" + other), "linger", "20000"}),
               ChildProcess::StartResult::Started);
     strEncoderExe = lower(other);
-    const auto start = Clock::now();
-    m_runner.ExecuteCommand(command({"echo", "quick"}));
-    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(400));
-    EXPECT_EQ(echoed(m_received), std::vector<std::string>{"quick"});
+    struct Row {
+        std::vector<std::string> args;
+        int minMs, maxMs;
+        std::string output;  // what the output starts with
+        std::size_t size;
+    };
+    const int linger = DOSOutputs::kLingerMs;
+    const std::vector<Row> rows = {
+        {{"echo", "quick"}, 0, 1000, std::string("quick") + '\0', 6},
+        {{"spawn", "tail", "300", "5", "0"}, 250, linger, "parent\n", 12},
+        {{"spawn", "linger", "60000"}, linger, 4 * linger, "parent\n", 7},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args[0] + " " + row.args[1]);
+        m_received.clear();
+        std::string line = quotePath(m_exe);
+        for (const auto& a : row.args) line += " " + a;
+        const auto start = Clock::now();
+        m_runner.ExecuteCommand(line);
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        EXPECT_GE(ms, row.minMs);
+        EXPECT_LT(ms, row.maxMs);
+        EXPECT_EQ(m_received.substr(0, row.output.size()), row.output);
+        EXPECT_EQ(m_received.size(), row.size);
+    }
     RunStatus status;
-    EXPECT_TRUE(lingering.reap(status));  // the run ended only after it had
+    EXPECT_FALSE(stranger.reap(status));  // left alone
+    stranger.kill();
 }
 
 TEST_F(RunnerWinTest, ImageNamesMatchInAnyCaseAndAnEndedProcessIsNotRunning) {
