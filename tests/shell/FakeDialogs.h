@@ -111,8 +111,9 @@ public:
 
 private:
     static std::optional<QString> next(std::deque<std::optional<QString>>& replies) {
-        if (replies.empty()) return std::nullopt;
-        std::optional<QString> reply = replies.front();
+        std::optional<QString> reply;
+        if (replies.empty()) return reply;
+        reply.swap(replies.front());
         replies.pop_front();
         return reply;
     }
