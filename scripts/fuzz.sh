@@ -7,6 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
+# libFuzzer reads a time it cannot parse as 0, which means no limit at all.
+[[ $seconds =~ ^[1-9][0-9]*$ ]] || { echo "FUZZ_SECONDS must be a whole number of seconds" >&2; exit 2; }
 targets=(progress_fuzz setup_ini_fuzz options_ini_fuzz command_line_fuzz)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DTESSARO_GUI=OFF -DTESSARO_FUZZ=ON >/dev/null
