@@ -136,7 +136,9 @@ std::optional<ProgressDisplay> stageTwoProgress(std::string_view chunk, std::str
     const double t = roundHalfEven(secondsOf(*timeText));
     double r = t / lngDuration;
     if (r >= 1) return ProgressDisplay{kFullBarTwips, 100, "完成 100%"};
-    if (r < 0) r = 0;
+    // Below zero, or no number at all: pieces of infinity that cancel out
+    // ("1e999:-1e999") leave a NaN, which no bar width can take.
+    if (!(r >= 0)) r = 0;
     const std::string percent = percentText(r);
     return ProgressDisplay{r * kFullBarTwips, leadingNumber(percent),
                            "创建中" + strSpinner + " " + percent + "%"};

@@ -6,7 +6,8 @@ packages=(cmake g++ make libgtest-dev libgmock-dev qt6-base-dev qt6-multimedia-d
           ffmpeg fonts-noto-cjk xvfb xauth xdotool imagemagick python3
           qt6-translations-l10n
           dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin
-          pkg-config libopencore-amrnb-dev)
+          pkg-config libopencore-amrnb-dev
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,5 +1,6 @@
 #include "settings/SettingsText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -71,9 +72,14 @@ FileHead readFileHead(const std::string& path, std::string& bytes, std::size_t l
     if (status.type() != std::filesystem::file_type::regular) return FileHead::Unreadable;
     std::ifstream in(file, std::ios::binary);
     if (!in) return FileHead::Unreadable;
-    bytes.resize(limit);
-    in.read(bytes.data(), static_cast<std::streamsize>(limit));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    // Piece by piece: a small file costs no buffer of the whole limit.
+    char piece[16 * 1024];
+    while (bytes.size() < limit) {
+        const std::size_t want = std::min(sizeof piece, limit - bytes.size());
+        in.read(piece, static_cast<std::streamsize>(want));
+        if (in.gcount() <= 0) break;
+        bytes.append(piece, static_cast<std::size_t>(in.gcount()));
+    }
     return FileHead::Read;
 }
 

@@ -92,6 +92,7 @@ TEST(ProgressParserTest, StageTwoPositionForms) {
         {"time=250 bitrate=", true, 100, "完成 100%"},  // past the length
         {"time=33.4 bitrate=", true, 33, "创建中\\ 33%"},
         {"time=0.4 bitrate=", true, 0, "创建中\\ 0%"},
+        {"time=1e999:-1e999 bitrate=", true, 0, "创建中\\ 0%"},  // infinities cancel out
         {"frame=12 fps=3", false, 0, ""},
         {"time=", false, 0, ""},  // nothing follows
     };

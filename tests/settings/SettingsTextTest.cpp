@@ -98,6 +98,12 @@ TEST(ReadFileHeadTest, ReadsOnlyRegularFilesAndOnlyTheirHead) {
     test::writeBytes(folder.file("big"), std::string(5000, 'x'));
     EXPECT_EQ(readFileHead(folder.file("big"), bytes, 1000), FileHead::Read);
     EXPECT_EQ(bytes.size(), 1000u);
+    // Heads longer than one read piece, cut inside the file and at its end.
+    test::writeBytes(folder.file("big"), std::string(40000, 'y'));
+    EXPECT_EQ(readFileHead(folder.file("big"), bytes, 20000), FileHead::Read);
+    EXPECT_EQ(bytes, std::string(20000, 'y'));
+    EXPECT_EQ(readFileHead(folder.file("big"), bytes), FileHead::Read);
+    EXPECT_EQ(bytes.size(), 40000u);
 }
 
 }  // namespace

@@ -1,0 +1,45 @@
+// The progress parsers over any encoder output: chunks of the input (split at
+// 0xFF bytes, which the encoders never print) go to both handlers in turn,
+// the length carried from chunk to chunk as a run carries it.
+#include <string>
+#include <string_view>
+
+#include "FuzzSupport.h"
+#include "engine/ProgressParser.h"
+
+namespace {
+
+// Within the bar and the progress bar's range; the caption is the full one
+// or the running one with the current mark.
+void checkDisplay(const tessaro::ProgressDisplay& d, const std::string& full,
+                  const std::string& running) {
+    FUZZ_CHECK(d.value >= 0 && d.value <= 100);
+    FUZZ_CHECK(d.barWidth >= 0 && d.barWidth <= tessaro::kFullBarTwips);
+    FUZZ_CHECK(d.value < 100 || d.barWidth == tessaro::kFullBarTwips);
+    FUZZ_CHECK(d.caption == full || (d.caption.rfind(running, 0) == 0 && d.caption.back() == '%'));
+}
+
+bool isMark(const std::string& mark) {
+    return mark == "-" || mark == "\\" || mark == "|" || mark == "/";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string_view rest(reinterpret_cast<const char*>(data), size);
+    std::string stageOneMark = "-", stageTwoMark = "-";
+    int32_t lngDuration = 0;
+    while (true) {
+        const size_t cut = rest.find('\xff');
+        const std::string_view chunk = rest.substr(0, cut);
+        if (const auto d = tessaro::stageOneProgress(chunk, stageOneMark))
+            checkDisplay(*d, "结束 100%", "转换中" + stageOneMark + " ");
+        if (const auto d = tessaro::stageTwoProgress(chunk, stageTwoMark, lngDuration))
+            checkDisplay(*d, "完成 100%", "创建中" + stageTwoMark + " ");
+        FUZZ_CHECK(lngDuration >= 0);
+        FUZZ_CHECK(isMark(stageOneMark) && isMark(stageTwoMark));
+        if (cut == std::string_view::npos) break;
+        rest.remove_prefix(cut + 1);
+    }
+    return 0;
+}
