@@ -9,8 +9,6 @@
 namespace tessaro {
 namespace {
 
-constexpr char Q = '"';
-
 // A path the design leaves bare (the executable, the intermediate file) stays
 // bare unless it holds what would split it or end a quote.
 std::string bareOrQuoted(const std::string& path) {
