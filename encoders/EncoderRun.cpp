@@ -86,7 +86,7 @@ constexpr const char* kVersionLine = "version=";
 // "version=VERSION" of ffmpeg's banner, then ffmpeg's encoder names, one a
 // line, as "ffmpeg -encoders" lists them.
 std::string listEncoders(const std::string& ffmpeg) {
-    std::string names, version;
+    std::string names, version, avutil;
     runChild(
         ffmpeg, {"-nostdin", "-encoders"},
         [&](const std::string& line) {
@@ -98,11 +98,18 @@ std::string listEncoders(const std::string& ffmpeg) {
         [&](const std::string& line) {
             // "ffmpeg version 4.2.7-0ubuntu0.1 Copyright (c) 2000-2022 ..."
             static const std::string kBanner = "ffmpeg version ";
+            // "  libavutil      57. 28.100 / 57. 28.100"
+            static const std::string kAvutil = "  libavutil ";
             if (version.empty() && line.rfind(kBanner, 0) == 0)
                 version =
                     line.substr(kBanner.size(), line.find(' ', kBanner.size()) - kBanner.size());
+            if (avutil.empty() && line.rfind(kAvutil, 0) == 0) {
+                int major = 0, minor = 0;
+                if (std::sscanf(line.c_str() + kAvutil.size(), "%d. %d", &major, &minor) == 2)
+                    avutil = " libavutil=" + std::to_string(major) + "." + std::to_string(minor);
+            }
         });
-    return names.empty() ? names : kVersionLine + version + "\n" + names;
+    return names.empty() ? names : kVersionLine + version + avutil + "\n" + names;
 }
 
 // What the installed ffmpeg is: the version line, then its encoders. Starting
@@ -169,11 +176,20 @@ bool ffmpegHasEncoder(const std::string& ffmpeg, const std::string& encoder) {
 }
 
 bool versionTakesStatsPeriod(const std::string& version) {
-    // Release numbers, "4.2.7-0ubuntu0.1" or "n4.4": from 4.4 on. Builds from
-    // the development tree ("N-104465-g...", "git-2023-...") are recent.
+    // The libavutil of the banner decides where there is one: it also dates
+    // builds from the development tree ("N-92722-g..." is of 2018). 56.70 is
+    // the libavutil of 4.4.
+    static const std::string kAvutil = " libavutil=";
+    if (const auto at = version.find(kAvutil); at != std::string::npos) {
+        int major = 0, minor = 0;
+        if (std::sscanf(version.c_str() + at + kAvutil.size(), "%d.%d", &major, &minor) != 2)
+            return false;
+        return major > 56 || (major == 56 && minor >= 70);
+    }
+    // Release numbers alone, "4.2.7-0ubuntu0.1" or "n4.4": from 4.4 on. A
+    // development build without its library version is unknown.
     std::string v = version;
     if (!v.empty() && v[0] == 'n' && v.size() > 1 && v[1] >= '0' && v[1] <= '9') v.erase(0, 1);
-    if (v.rfind("N-", 0) == 0 || v.rfind("git", 0) == 0) return true;
     if (v.empty() || v[0] < '0' || v[0] > '9') return false;
     char* end = nullptr;
     const long major = std::strtol(v.c_str(), &end, 10);

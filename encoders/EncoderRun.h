@@ -36,9 +36,10 @@ bool showsReadTrouble(const std::string& line);
 // True when the ffmpeg at this path lists an encoder of this name.
 bool ffmpegHasEncoder(const std::string& ffmpeg, const std::string& encoder);
 
-// True when the ffmpeg at this path, or of this banner version
-// ("5.1.9-0+deb12u1", "4.2.7-0ubuntu0.1", "N-104465-g08a5d7"), takes
-// -stats_period (4.4 and later); false when the version is unknown.
+// True when the ffmpeg at this path, or of this cached version
+// ("5.1.9-0+deb12u1 libavutil=57.28", "N-92722-gf22fcd4483 libavutil=56.24",
+// "4.2.7-0ubuntu0.1"), takes -stats_period (4.4 and later, libavutil 56.70);
+// false when the version is unknown.
 bool ffmpegTakesStatsPeriod(const std::string& ffmpeg);
 bool versionTakesStatsPeriod(const std::string& version);
 

@@ -27,9 +27,10 @@ TEST(SourceFactsTest, ReadsThePictureAsShownAndTheTags) {
 }
 
 TEST(SourceFactsTest, StatsPeriodAndCauses) {
-    for (const char* v : {"5.1.9-0+deb12u1", "4.4", "n4.4.1", "N-104465-g08a5d7"})
+    for (const char* v : {"5.1.9-0+deb12u1", "4.4", "n4.4.1", "N-104465-g08a5d7 libavutil=56.72"})
         EXPECT_TRUE(tessaro::versionTakesStatsPeriod(v)) << v;
-    for (const char* v : {"4.2.7-0ubuntu0.1", "4.1", "n4.3.2", ""})
+    for (const char* v : {"4.2.7-0ubuntu0.1", "4.1", "n4.3.2", "", "N-92722-gf22fcd4483 libavutil=56.24",
+                          "N-104465-g08a5d7", "5.1 libavutil=x"})
         EXPECT_FALSE(tessaro::versionTakesStatsPeriod(v)) << v;
     tessaro::FfmpegJob job;
     job.input = "/v/a.flv";
