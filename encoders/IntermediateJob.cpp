@@ -13,14 +13,14 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "engine/WideText.h"
+#include "base/WideText.h"
 #endif
 
+#include "base/AtomicFile.h"
+#include "base/Platform.h"
 #include "encoders/EncoderProgress.h"
 #include "encoders/EncoderRun.h"
 #include "encoders/FfmpegProcess.h"
-#include "engine/Platform.h"
-#include "settings/AtomicFile.h"
 
 namespace tessaro {
 namespace {

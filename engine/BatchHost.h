@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "engine/MessageBoxes.h"
-#include "engine/MessagePump.h"
+#include "base/MessageBoxes.h"
+#include "base/MessagePump.h"
 #include "settings/FormatCatalogue.h"
 
 namespace tessaro {

@@ -3,8 +3,8 @@
 #include <ctime>
 #include <filesystem>
 
-#include "engine/CommandLineText.h"
-#include "engine/Platform.h"
+#include "base/CommandLineText.h"
+#include "base/Platform.h"
 
 namespace tessaro {
 namespace {

@@ -1,6 +1,6 @@
 #include "settings/SetupFile.h"
 
-#include "settings/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "settings/ComboValue.h"
 #include "settings/FormatCatalogue.h"
 #include "settings/SettingsEncoding.h"

@@ -7,7 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "engine/MessageBoxes.h"
+#include "base/MessageBoxes.h"
 #include "shell/BackgroundHandler.h"
 #include "shell/FormScaling.h"
 

@@ -7,7 +7,7 @@
 #include <QStyle>
 #include <QWidget>
 
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
 namespace tessaro {
 

@@ -20,8 +20,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/Platform.h"
 #include "engine/ConversionDriver.h"
-#include "engine/Platform.h"
 #include "settings/FormatCatalogue.h"
 #include "shell/CCommonDialogs.h"
 #include "shell/FormScaling.h"

@@ -18,8 +18,8 @@
 #include <QUrl>
 #include <utility>
 
+#include "base/Platform.h"
 #include "engine/ConversionDriver.h"
-#include "engine/Platform.h"
 #include "feedback/frmSuggest.h"
 #include "settings/frmOptions.h"
 #include "shell/CCommonDialogs.h"

@@ -29,13 +29,13 @@
 
 #include "FakeDialogs.h"
 #include "MouseHelpers.h"
+#include "base/Platform.h"
 #include "engine/Commands.h"
-#include "engine/Platform.h"
+#include "feedback/frmSuggest.h"
+#include "settings/frmOptions.h"
 #include "shell/ImageButton.h"
 #include "shell/LinkLabel.h"
 #include "shell/SingleInstance.h"
-#include "feedback/frmSuggest.h"
-#include "settings/frmOptions.h"
 #include "shell/frmMain.h"
 
 namespace tessaro {

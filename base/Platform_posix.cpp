@@ -1,4 +1,4 @@
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
 #include <pwd.h>
 #include <signal.h>

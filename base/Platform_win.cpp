@@ -1,4 +1,4 @@
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "engine/WideText.h"
+#include "base/WideText.h"
 
 namespace tessaro::platform {
 namespace {
