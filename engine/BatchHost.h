@@ -7,7 +7,7 @@
 
 #include "base/MessageBoxes.h"
 #include "base/MessagePump.h"
-#include "settings/FormatCatalogue.h"
+#include "formats/FormatCatalogue.h"
 
 namespace tessaro {
 

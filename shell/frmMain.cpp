@@ -22,7 +22,7 @@
 
 #include "base/Platform.h"
 #include "engine/ConversionDriver.h"
-#include "settings/FormatCatalogue.h"
+#include "formats/FormatCatalogue.h"
 #include "shell/CCommonDialogs.h"
 #include "shell/FormScaling.h"
 #include "shell/LinkLabel.h"

@@ -13,7 +13,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "settings/FormatCatalogue.h"
+#include "formats/FormatCatalogue.h"
 #include "shell/BackgroundHandler.h"
 #include "shell/ClickLabel.h"
 #include "shell/ImageButton.h"

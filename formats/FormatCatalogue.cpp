@@ -1,4 +1,4 @@
-#include "settings/FormatCatalogue.h"
+#include "formats/FormatCatalogue.h"
 
 #include "base/Platform.h"
 
