@@ -8,8 +8,8 @@
 #include <QPushButton>
 
 #include "base/MessageBoxes.h"
-#include "shell/BackgroundHandler.h"
-#include "shell/FormScaling.h"
+#include "widgets/BackgroundHandler.h"
+#include "widgets/FormScaling.h"
 
 namespace tessaro {
 

@@ -14,12 +14,12 @@
 #include <QTreeWidget>
 
 #include "formats/FormatCatalogue.h"
-#include "shell/BackgroundHandler.h"
-#include "shell/ClickLabel.h"
-#include "shell/ImageButton.h"
-#include "shell/LinkLabel.h"
 #include "shell/ToolIcons.h"
 #include "shell/frmMain.h"
+#include "widgets/BackgroundHandler.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/ImageButton.h"
+#include "widgets/LinkLabel.h"
 
 namespace tessaro {
 namespace {

@@ -33,10 +33,10 @@
 #include "engine/Commands.h"
 #include "feedback/frmSuggest.h"
 #include "settings/frmOptions.h"
-#include "shell/ImageButton.h"
-#include "shell/LinkLabel.h"
 #include "shell/SingleInstance.h"
 #include "shell/frmMain.h"
+#include "widgets/ImageButton.h"
+#include "widgets/LinkLabel.h"
 
 namespace tessaro {
 namespace {
