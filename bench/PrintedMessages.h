@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/MessageBoxes.h"
+#include "base/MessageBoxes.h"
 
 namespace tessaro::bench {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/CommandLineText.h"
+#include "base/CommandLineText.h"
 #include "bench/PrintedMessages.h"
 #include "engine/DOSOutputs.h"
 

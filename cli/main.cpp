@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "base/Platform.h"
 #include "cli/ConsoleHost.h"
 #include "cli/StopRequest.h"
 #include "engine/Commands.h"
 #include "engine/ConversionDriver.h"
-#include "engine/Platform.h"
 
 using namespace tessaro;
 

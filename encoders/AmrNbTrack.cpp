@@ -5,10 +5,10 @@
 #include <fstream>
 #include <vector>
 
+#include "base/Platform.h"
 #include "encoders/AmrNbEncoder.h"
 #include "encoders/EncoderRun.h"
 #include "encoders/FfmpegProcess.h"
-#include "engine/Platform.h"
 
 namespace tessaro {
 

@@ -8,13 +8,13 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "base/AtomicFile.h"
+#include "base/FileHead.h"
+#include "base/Platform.h"
 #include "encoders/EncoderProgress.h"
 #include "encoders/FfmpegIdentity.h"
 #include "encoders/FfmpegProcess.h"
 #include "engine/EncoderReport.h"
-#include "engine/Platform.h"
-#include "settings/AtomicFile.h"
-#include "settings/SettingsText.h"
 
 namespace tessaro {
 namespace {

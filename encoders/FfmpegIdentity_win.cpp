@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
 namespace tessaro {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ChildProcess.h"
+#include "base/ChildProcess.h"
 #include "engine/DOSOutputs.h"
 
 namespace tessaro {

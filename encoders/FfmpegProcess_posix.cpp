@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/ChildProcess.h"
+#include "base/ChildProcess.h"
 
 namespace tessaro {
 namespace {

@@ -7,9 +7,9 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "engine/ChildProcess.h"
-#include "engine/Platform.h"
-#include "engine/WideText.h"
+#include "base/ChildProcess.h"
+#include "base/Platform.h"
+#include "base/WideText.h"
 
 namespace tessaro {
 namespace {

@@ -12,15 +12,11 @@
 #include <sstream>
 #include <vector>
 
-#ifdef _WIN32
-#include "engine/WideText.h"
-#endif
-
+#include "base/AtomicFile.h"
+#include "base/Platform.h"
 #include "encoders/EncoderProgress.h"
 #include "encoders/EncoderRun.h"
 #include "encoders/FfmpegProcess.h"
-#include "engine/Platform.h"
-#include "settings/AtomicFile.h"
 
 namespace tessaro {
 namespace {
@@ -44,15 +40,6 @@ int fail(const std::string& program, const std::string& reason) {
     return 1;
 }
 
-// Opens a file by its UTF-8 name, not inherited by children, in binary.
-int openFile(const std::string& path, int flags, int mode = 0) {
-#ifdef _WIN32
-    return ::_wopen(wide::fromUtf8(path).c_str(), flags | _O_BINARY | _O_NOINHERIT, mode);
-#else
-    return ::open(path.c_str(), flags | O_CLOEXEC, mode);
-#endif
-}
-
 void removeFile(const std::string& path) {
     std::error_code ec;
     std::filesystem::remove(platform::nativePath(path), ec);
@@ -64,14 +51,14 @@ void removeFile(const std::string& path) {
 int copyWithProgress(const std::string& program, const std::string& source, const std::string& target) {
     platform::restoreDefaultChildHandling();
     watchStopSignals();
-    const int in = openFile(source, O_RDONLY);
+    const int in = platform::openFile(source, O_RDONLY);
     if (in < 0) return fail(program, source + ": " + std::strerror(errno));
     std::error_code sizeError;
     const auto size = std::filesystem::file_size(platform::nativePath(source), sizeError);
     const long long total = sizeError ? 0 : static_cast<long long>(size);
     const std::string part = partialFilePath(target, platform::processId());
     removeFile(part);
-    const int out = openFile(part, O_WRONLY | O_CREAT | O_EXCL, 0600);
+    const int out = platform::openFile(part, O_WRONLY | O_CREAT | O_EXCL, 0600);
     if (out < 0) {
         const std::string why = std::strerror(errno);
         ::close(in);
@@ -162,7 +149,7 @@ FfmpegJob intermediateEncodeJob(const FfmpegJob& designed, bool oddSize,
 
 int runIntermediate(const std::string& program, const FfmpegJob& designed) {
     std::string head(64, '\0');
-    if (const int f = openFile(designed.input, O_RDONLY); f >= 0) {
+    if (const int f = platform::openFile(designed.input, O_RDONLY); f >= 0) {
         const auto n = ::read(f, head.data(), static_cast<unsigned>(head.size()));
         head.resize(n > 0 ? static_cast<size_t>(n) : 0);
         ::close(f);

@@ -7,8 +7,8 @@
 #include <regex>
 #include <sstream>
 
+#include "base/Platform.h"
 #include "encoders/FfmpegProcess.h"
-#include "engine/Platform.h"
 
 namespace tessaro {
 namespace {

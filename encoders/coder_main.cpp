@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "base/Platform.h"
 #include "encoders/AmrNbTrack.h"
 #include "encoders/EncoderRun.h"
 #include "encoders/FfmpegJob.h"
 #include "encoders/FfmpegProcess.h"
 #include "encoders/SourceProbe.h"
-#include "engine/Platform.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args = tessaro::platform::commandArguments(argc, argv);

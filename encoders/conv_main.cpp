@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Platform.h"
 #include "encoders/EncoderRun.h"
 #include "encoders/FfmpegJob.h"
 #include "encoders/IntermediateJob.h"
-#include "engine/Platform.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args = tessaro::platform::commandArguments(argc, argv);

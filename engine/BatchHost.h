@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "engine/MessageBoxes.h"
-#include "engine/MessagePump.h"
-#include "settings/FormatCatalogue.h"
+#include "base/MessageBoxes.h"
+#include "base/MessagePump.h"
+#include "formats/FormatCatalogue.h"
 
 namespace tessaro {
 

@@ -3,8 +3,8 @@
 #include <ctime>
 #include <filesystem>
 
-#include "engine/CommandLineText.h"
-#include "engine/Platform.h"
+#include "base/CommandLineText.h"
+#include "base/Platform.h"
 
 namespace tessaro {
 namespace {
@@ -66,13 +66,7 @@ std::string withTrailingSeparator(const std::string& folder) {
 }
 
 ClockTime currentClockTime() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = platform::localTime(std::time(nullptr));
     return {local.tm_hour, local.tm_min, local.tm_sec};
 }
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "settings/FormatCatalogue.h"
+#include "formats/FormatCatalogue.h"
 
 namespace tessaro {
 

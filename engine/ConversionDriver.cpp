@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/AtomicFile.h"
+#include "base/Platform.h"
 #include "engine/Commands.h"
 #include "engine/EncoderReport.h"
-#include "engine/Platform.h"
-#include "settings/AtomicFile.h"
 
 namespace tessaro {
 namespace {

@@ -1,7 +1,7 @@
 #include "engine/DOSOutputs.h"
 
-#include "engine/ChildProcess.h"
-#include "engine/CommandLineText.h"
+#include "base/ChildProcess.h"
+#include "base/CommandLineText.h"
 #include "engine/clsWaitableTimer.h"
 
 #include <algorithm>

@@ -7,33 +7,16 @@
 #include <functional>
 #include <string>
 
-#include "engine/MessageBoxes.h"
-#include "engine/MessagePump.h"
+#include "base/ChildProcess.h"
+#include "base/MessageBoxes.h"
+#include "base/MessagePump.h"
 
 namespace tessaro {
-
-class ChildProcess;
 
 // Image name of the encoder about to run ("conv", "coder", "coder2" here).
 // Set by the batch before every run. It names the run only: a run ends with
 // its own process tree, whatever other processes of that name are running.
 extern std::string strEncoderExe;
-
-// How the last run of a DOSOutputs ended.
-struct RunStatus {
-    bool started = false;  // a child was created
-    bool exited = false;   // it ended through exit(); false when killed
-    int exitCode = -1;     // valid when exited
-    int signal = 0;        // terminating signal when killed, else 0
-    // The child was reaped by someone else (SIGCHLD ignored): how it ended is
-    // unknown, which never counts as a signal.
-    bool unknown = false;
-    long pid = 0;  // the child's process id
-    // Terminate() reached the child before it had ended: how it ended is the
-    // stop's doing, not the encoder's.
-    bool stopped = false;
-    bool succeeded() const { return started && exited && exitCode == 0; }
-};
 
 class DOSOutputs {
 public:

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "settings/SettingsText.h"
+#include "base/NumberText.h"
 
 namespace tessaro {
 namespace {

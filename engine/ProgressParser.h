@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/MessagePump.h"
+#include "base/MessagePump.h"
 
 namespace tessaro {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "engine/MessagePump.h"
-#include "engine/NativeHandle.h"
+#include "base/MessagePump.h"
+#include "base/NativeHandle.h"
 
 namespace tessaro {
 

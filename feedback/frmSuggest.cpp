@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "shell/BackgroundHandler.h"
-#include "shell/FormScaling.h"
-#include "shell/ImageButton.h"
+#include "widgets/BackgroundHandler.h"
+#include "widgets/FormScaling.h"
+#include "widgets/ImageButton.h"
 
 namespace tessaro {
 

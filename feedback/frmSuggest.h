@@ -8,7 +8,7 @@
 #include <QPointer>
 #include <QUrl>
 
-#include "shell/Site.h"
+#include "widgets/Site.h"
 
 class QLabel;
 class QLineEdit;

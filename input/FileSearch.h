@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/MessagePump.h"
+#include "base/MessagePump.h"
 
 namespace tessaro {
 

@@ -5,7 +5,7 @@
 #include <cwchar>
 #include <utility>
 
-#include "engine/WideText.h"
+#include "base/WideText.h"
 
 namespace tessaro {
 

@@ -1,6 +1,6 @@
 #include "input/InputList.h"
 
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
 namespace tessaro {
 

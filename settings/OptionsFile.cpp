@@ -1,6 +1,6 @@
 #include "settings/OptionsFile.h"
 
-#include "settings/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "settings/SettingsEncoding.h"
 #include "settings/SettingsText.h"
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "engine/WideText.h"
+#include "base/WideText.h"
 
 namespace tessaro {
 namespace {

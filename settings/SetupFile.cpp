@@ -1,8 +1,8 @@
 #include "settings/SetupFile.h"
 
-#include "settings/AtomicFile.h"
+#include "base/AtomicFile.h"
+#include "formats/FormatCatalogue.h"
 #include "settings/ComboValue.h"
-#include "settings/FormatCatalogue.h"
 #include "settings/SettingsEncoding.h"
 #include "settings/SettingsText.h"
 

@@ -7,9 +7,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "engine/MessageBoxes.h"
-#include "shell/BackgroundHandler.h"
-#include "shell/FormScaling.h"
+#include "base/MessageBoxes.h"
+#include "widgets/BackgroundHandler.h"
+#include "widgets/FormScaling.h"
 
 namespace tessaro {
 

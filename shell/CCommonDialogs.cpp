@@ -2,8 +2,8 @@
 
 #include <QDir>
 
+#include "base/Platform.h"
 #include "engine/Commands.h"
-#include "engine/Platform.h"
 #include "shell/COMDLG.h"
 #include "shell/DialogBackend.h"
 

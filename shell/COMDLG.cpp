@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "base/Platform.h"
 #include "engine/Commands.h"
-#include "engine/Platform.h"
 #include "shell/DialogBackend.h"
 
 namespace tessaro {

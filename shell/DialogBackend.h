@@ -10,7 +10,7 @@
 #include <functional>
 #include <optional>
 
-#include "engine/MessageBoxes.h"
+#include "base/MessageBoxes.h"
 
 class QAction;
 class QDialog;

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "engine/MessageBoxes.h"
+#include "base/MessageBoxes.h"
 
 class QPlainTextEdit;
 class QPushButton;

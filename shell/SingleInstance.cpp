@@ -3,7 +3,7 @@
 #include <QSysInfo>
 #include <QThread>
 
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
 namespace tessaro {
 namespace {

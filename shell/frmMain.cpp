@@ -20,18 +20,18 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/Platform.h"
 #include "engine/ConversionDriver.h"
-#include "engine/Platform.h"
-#include "settings/FormatCatalogue.h"
+#include "formats/FormatCatalogue.h"
 #include "shell/CCommonDialogs.h"
-#include "shell/FormScaling.h"
-#include "shell/LinkLabel.h"
 #include "shell/SingleInstance.h"
-#include "shell/Skin.h"
 #include "shell/SystemOpener.h"
 #include "shell/ToolIcons.h"
 #include "shell/WavePlayer.h"
 #include "shell/frmMenu.h"
+#include "widgets/FormScaling.h"
+#include "widgets/LinkLabel.h"
+#include "widgets/Skin.h"
 
 namespace tessaro {
 namespace {

@@ -16,7 +16,7 @@
 #include "settings/OptionsFile.h"
 #include "settings/SetupFile.h"
 #include "shell/DialogBackend.h"
-#include "shell/Scaling.h"
+#include "widgets/Scaling.h"
 
 class QComboBox;
 class QFrame;

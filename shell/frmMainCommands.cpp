@@ -18,17 +18,17 @@
 #include <QUrl>
 #include <utility>
 
+#include "base/Platform.h"
 #include "engine/ConversionDriver.h"
-#include "engine/Platform.h"
 #include "feedback/frmSuggest.h"
 #include "settings/frmOptions.h"
 #include "shell/CCommonDialogs.h"
-#include "shell/ClickLabel.h"
-#include "shell/ImageButton.h"
-#include "shell/LinkLabel.h"
-#include "shell/Site.h"
 #include "shell/frmMain.h"
 #include "shell/frmMenu.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/ImageButton.h"
+#include "widgets/LinkLabel.h"
+#include "widgets/Site.h"
 
 namespace tessaro {
 namespace {

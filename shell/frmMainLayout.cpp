@@ -13,13 +13,13 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "settings/FormatCatalogue.h"
-#include "shell/BackgroundHandler.h"
-#include "shell/ClickLabel.h"
-#include "shell/ImageButton.h"
-#include "shell/LinkLabel.h"
+#include "formats/FormatCatalogue.h"
 #include "shell/ToolIcons.h"
 #include "shell/frmMain.h"
+#include "widgets/BackgroundHandler.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/ImageButton.h"
+#include "widgets/LinkLabel.h"
 
 namespace tessaro {
 namespace {

@@ -6,7 +6,7 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "engine/Platform.h"
+#include "base/Platform.h"
 #include "shell/SingleInstance.h"
 #include "shell/TerminationWatch.h"
 #include "shell/WindowLossWatch.h"

@@ -1,13 +1,11 @@
 # The main window, its dialogs wrapper and the tessaro executable.
 find_package(Qt6 QUIET COMPONENTS PrintSupport GLOBAL)
-target_sources(tessaro_gui PRIVATE
+target_sources(tessaro_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CCommonDialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/COMDLG.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ListMessageBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogBackend.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/Scaling.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SingleInstance.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/FormScaling.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WindowLossWatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ToolIcons.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WavePlayer.cpp
@@ -15,7 +13,6 @@ target_sources(tessaro_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/frmMainCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainLayout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMenu.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ClickLabel.cpp
 )
 # The platform halves: the opener, the instance check, the native window.
 if(WIN32)
@@ -24,16 +21,16 @@ else()
   set(TESSARO_SHELL_PLATFORM posix)
 endif()
 foreach(part SystemOpener SingleInstance TerminationWatch WindowLossWatch)
-  target_sources(tessaro_gui PRIVATE
+  target_sources(tessaro_shell PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/${part}_${TESSARO_SHELL_PLATFORM}.cpp)
 endforeach()
 if(Qt6PrintSupport_FOUND)
-  target_link_libraries(tessaro_gui PUBLIC Qt6::PrintSupport)
-  target_compile_definitions(tessaro_gui PRIVATE TESSARO_HAVE_PRINTSUPPORT=1)
+  target_link_libraries(tessaro_shell PUBLIC Qt6::PrintSupport)
+  target_compile_definitions(tessaro_shell PRIVATE TESSARO_HAVE_PRINTSUPPORT=1)
 endif()
 
 add_executable(tessaro ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
-target_link_libraries(tessaro PRIVATE tessaro_gui)
+target_link_libraries(tessaro PRIVATE tessaro_shell)
 # WIN32_EXECUTABLE: a window program on Windows, without a console.
 set_target_properties(tessaro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TESSARO_APP_DIR} WIN32_EXECUTABLE TRUE)
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
+#include "base/MessagePump.h"
 #include "bench/PrintedMessages.h"
 #include "engine/DOSOutputs.h"
-#include "engine/MessagePump.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Platform.h"
 #include "bench/PrintedMessages.h"
 #include "engine/ConversionDriver.h"
-#include "engine/Platform.h"
 
 namespace {
 

@@ -19,14 +19,14 @@
 #include <string>
 #include <vector>
 
+#include "base/CommandLineText.h"
 #include "encoders/EncoderProgress.h"
-#include "engine/CommandLineText.h"
-#include "engine/Commands.h"
-#include "engine/DOSOutputs.h"
 #include "encoders/FfmpegIdentity.h"
 #include "encoders/FfmpegJob.h"
 #include "encoders/FfmpegProcess.h"
 #include "encoders/IntermediateJob.h"
+#include "engine/Commands.h"
+#include "engine/DOSOutputs.h"
 
 namespace fs = std::filesystem;
 using tessaro::FfmpegJob;

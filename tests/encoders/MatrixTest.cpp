@@ -13,10 +13,10 @@
 #include <iostream>
 #include <sstream>
 
+#include "base/Platform.h"
 #include "cli/CliRun.h"
 #include "engine/Commands.h"
 #include "engine/DOSOutputs.h"
-#include "engine/Platform.h"
 
 namespace tessaro {
 namespace {

@@ -18,8 +18,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "base/Platform.h"
 #include "engine/Commands.h"
-#include "engine/Platform.h"
 #include "engine/RunnerTestSupport.h"
 
 namespace tessaro {

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/CommandLineText.h"
+#include "base/CommandLineText.h"
 #include "engine/RunnerTestSupport.h"
 #include "helpers/FloodPattern.h"
 

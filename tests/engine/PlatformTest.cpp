@@ -1,4 +1,4 @@
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "engine/ProcessList.h"
+#include "base/ProcessList.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/MessageBoxes.h"
-#include "engine/MessagePump.h"
+#include "base/MessageBoxes.h"
+#include "base/MessagePump.h"
 
 namespace tessaro::testing {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "TempFolder.h"
-#include "settings/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "settings/OptionsFile.h"
 #include "settings/SetupFile.h"
 

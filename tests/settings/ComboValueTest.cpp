@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "formats/FormatCatalogue.h"
 #include "settings/ComboValue.h"
-#include "settings/FormatCatalogue.h"
 
 using namespace tessaro;
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/Commands.h"
-#include "settings/FormatCatalogue.h"
+#include "formats/FormatCatalogue.h"
 
 using namespace tessaro;
 

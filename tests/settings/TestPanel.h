@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "formats/FormatCatalogue.h"
 #include "settings/ComboValue.h"
-#include "settings/FormatCatalogue.h"
 #include "settings/SetupFile.h"
 
 namespace tessaro::test {

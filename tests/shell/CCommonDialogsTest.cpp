@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 
 #include "FakeDialogs.h"
-#include "engine/Platform.h"
+#include "base/Platform.h"
 #include "shell/CCommonDialogs.h"
 #include "shell/COMDLG.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shell/Scaling.h"
+#include "widgets/Scaling.h"
 
 namespace tessaro {
 namespace {

@@ -18,8 +18,8 @@
 #include <QTimer>
 
 #include "FakeDialogs.h"
+#include "base/Platform.h"
 #include "engine/ConversionDriver.h"
-#include "engine/Platform.h"
 #include "shell/ListMessageBox.h"
 #include "shell/frmMain.h"
 

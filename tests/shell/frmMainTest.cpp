@@ -29,14 +29,14 @@
 
 #include "FakeDialogs.h"
 #include "MouseHelpers.h"
+#include "base/Platform.h"
 #include "engine/Commands.h"
-#include "engine/Platform.h"
-#include "shell/ImageButton.h"
-#include "shell/LinkLabel.h"
-#include "shell/SingleInstance.h"
 #include "feedback/frmSuggest.h"
 #include "settings/frmOptions.h"
+#include "shell/SingleInstance.h"
 #include "shell/frmMain.h"
+#include "widgets/ImageButton.h"
+#include "widgets/LinkLabel.h"
 
 namespace tessaro {
 namespace {

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "engine/Platform.h"
+#include "base/Platform.h"
 #include "shell/frmMain.h"
 
 int main(int argc, char** argv) {

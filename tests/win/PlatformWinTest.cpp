@@ -4,7 +4,7 @@
 #include "WinTestSupport.h"
 #include <cerrno>
 
-#include "settings/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 using namespace tessaro;
 using namespace tessaro::testing;

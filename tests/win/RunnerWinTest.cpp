@@ -5,10 +5,10 @@
 #include <chrono>
 
 #include "WinTestSupport.h"
-#include "engine/ChildProcess.h"
-#include "engine/CommandLineText.h"
+#include "base/ChildProcess.h"
+#include "base/CommandLineText.h"
+#include "base/ProcessList.h"
 #include "engine/DOSOutputs.h"
-#include "engine/ProcessList.h"
 #include "engine/RunnerRecorders.h"
 #include "engine/clsWaitableTimer.h"
 #include "helpers/FloodPattern.h"

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
 namespace tessaro::testing {
 

@@ -1,4 +1,4 @@
-#include "shell/BackgroundHandler.h"
+#include "widgets/BackgroundHandler.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 
 #include "MouseHelpers.h"
 #include "feedback/frmSuggest.h"
-#include "shell/HoverPictures.h"
-#include "shell/ImageButton.h"
-#include "shell/LinkLabel.h"
+#include "widgets/HoverPictures.h"
+#include "widgets/ImageButton.h"
+#include "widgets/LinkLabel.h"
 
 namespace tessaro {
 namespace {

@@ -11,8 +11,8 @@
 #include "feedback/frmSuggest.h"
 #include "settings/OptionsFile.h"
 #include "settings/frmOptions.h"
-#include "shell/FormScaling.h"
-#include "shell/ImageButton.h"
+#include "widgets/FormScaling.h"
+#include "widgets/ImageButton.h"
 
 namespace tessaro {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/ImageButton.h"
+#include "widgets/ImageButton.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <QSignalSpy>
 
 #include "MouseHelpers.h"
-#include "shell/HandCursor.h"
-#include "shell/HoverPictures.h"
-#include "shell/LinkLabel.h"
+#include "widgets/HandCursor.h"
+#include "widgets/HoverPictures.h"
+#include "widgets/LinkLabel.h"
 
 namespace tessaro {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/Skin.h"
+#include "widgets/Skin.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <vector>
 
-#include "engine/MessageBoxes.h"
+#include "base/MessageBoxes.h"
 
 namespace tessaro {
 namespace {

@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-#include "shell/ImageButton.h"
+#include "widgets/ImageButton.h"
 
 namespace tessaro {
 namespace {

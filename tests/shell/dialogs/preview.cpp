@@ -8,8 +8,8 @@
 
 #include "feedback/frmSuggest.h"
 #include "settings/frmOptions.h"
-#include "shell/ImageButton.h"
-#include "shell/Skin.h"
+#include "widgets/ImageButton.h"
+#include "widgets/Skin.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

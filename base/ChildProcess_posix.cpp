@@ -1,4 +1,4 @@
-#include "engine/ChildProcess.h"
+#include "base/ChildProcess.h"
 
 #include <fcntl.h>
 #include <pthread.h>

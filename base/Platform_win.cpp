@@ -1,5 +1,7 @@
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #include <shellapi.h>
 
@@ -7,7 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "engine/WideText.h"
+#include "base/WideText.h"
 
 namespace tessaro::platform {
 namespace {
@@ -164,6 +166,16 @@ bool prepareSettingsFolder() {
     if (std::filesystem::is_directory(folder, ec)) return true;
     std::filesystem::create_directories(folder, ec);
     return !ec;
+}
+
+int openFile(const std::string& path, int flags, int mode) {
+    return ::_wopen(wide::fromUtf8(path).c_str(), flags | _O_BINARY | _O_NOINHERIT, mode);
+}
+
+std::tm localTime(std::time_t time) {
+    std::tm local{};
+    localtime_s(&local, &time);
+    return local;
 }
 
 }  // namespace tessaro::platform

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "settings/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 namespace tessaro {
 namespace {

@@ -1,11 +1,11 @@
-#include "shell/FormScaling.h"
+#include "widgets/FormScaling.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 
-#include "shell/ImageButton.h"
-#include "shell/Scaling.h"
+#include "widgets/ImageButton.h"
+#include "widgets/Scaling.h"
 
 namespace tessaro {
 

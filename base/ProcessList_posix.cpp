@@ -1,4 +1,4 @@
-#include "engine/ProcessList.h"
+#include "base/ProcessList.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
 namespace tessaro {
 namespace {

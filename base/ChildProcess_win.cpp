@@ -1,4 +1,4 @@
-#include "engine/ChildProcess.h"
+#include "base/ChildProcess.h"
 
 #include <windows.h>
 
@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "engine/CommandLineText.h"
-#include "engine/WideText.h"
+#include "base/CommandLineText.h"
+#include "base/WideText.h"
 
 namespace tessaro {
 namespace {

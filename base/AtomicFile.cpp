@@ -1,9 +1,9 @@
 // The naming of partial files, the same on every platform.
-#include "settings/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 #include <cerrno>
 
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
 namespace tessaro {
 

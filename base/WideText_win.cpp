@@ -1,4 +1,4 @@
-#include "engine/WideText.h"
+#include "base/WideText.h"
 
 #include <windows.h>
 

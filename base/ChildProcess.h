@@ -8,10 +8,25 @@
 #include <string>
 #include <vector>
 
-#include "engine/DOSOutputs.h"
-#include "engine/NativeHandle.h"
+#include "base/NativeHandle.h"
 
 namespace tessaro {
+
+// How a child process ended (and so how the last run of a DOSOutputs did).
+struct RunStatus {
+    bool started = false;  // a child was created
+    bool exited = false;   // it ended through exit(); false when killed
+    int exitCode = -1;     // valid when exited
+    int signal = 0;        // terminating signal when killed, else 0
+    // The child was reaped by someone else (SIGCHLD ignored): how it ended is
+    // unknown, which never counts as a signal.
+    bool unknown = false;
+    long pid = 0;  // the child's process id
+    // Terminate() reached the child before it had ended: how it ended is the
+    // stop's doing, not the encoder's.
+    bool stopped = false;
+    bool succeeded() const { return started && exited && exitCode == 0; }
+};
 
 // The file a program name starts: a name that holds a folder separator as it
 // is (when it can be executed), else the first executable file of that name

@@ -1,10 +1,10 @@
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <system_error>
 
-#include "engine/ProcessList.h"
+#include "base/ProcessList.h"
 
 namespace tessaro::platform {
 

@@ -1,6 +1,6 @@
-#include "settings/FormatCatalogue.h"
+#include "formats/FormatCatalogue.h"
 
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
 namespace tessaro {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/Skin.h"
+#include "widgets/Skin.h"
 
 #include <QApplication>
 #include <QColor>
@@ -7,7 +7,7 @@
 #include <QStyle>
 #include <QWidget>
 
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
 namespace tessaro {
 

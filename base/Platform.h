@@ -2,6 +2,7 @@
 // Platform values in one place. Each Windows value stands next to its Linux
 // value; a Windows build compiles the other branch and Platform_win.cpp.
 
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -95,6 +96,13 @@ void restoreDefaultChildHandling();
 // The longest file name, in bytes, that the file system of this folder takes
 // (255 when it cannot be told).
 std::size_t maxFileNameLength(const std::string& folder);
+
+// Opens a file by its UTF-8 name with the open() flags given, in binary and
+// not inherited by children; a descriptor, or -1 with errno set.
+int openFile(const std::string& path, int flags, int mode = 0);
+
+// The local time of `time` (broken down, as localtime() gives it).
+std::tm localTime(std::time_t time);
 
 // applicationFolder() + separator + name.
 std::string applicationFile(const char* name);

@@ -1,4 +1,4 @@
-#include "shell/Scaling.h"
+#include "widgets/Scaling.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
-#include "shell/ImageButton.h"
+#include "widgets/ImageButton.h"
 
-#include "shell/HandCursor.h"
+#include "widgets/HandCursor.h"
 
 namespace tessaro {
 

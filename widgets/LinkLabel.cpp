@@ -1,6 +1,6 @@
-#include "shell/LinkLabel.h"
+#include "widgets/LinkLabel.h"
 
-#include "shell/HandCursor.h"
+#include "widgets/HandCursor.h"
 
 namespace tessaro {
 

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <string>
 
-#include "engine/WideText.h"
-#include "settings/AtomicFile.h"
+#include "base/AtomicFile.h"
+#include "base/WideText.h"
 
 namespace tessaro {
 

@@ -1,4 +1,4 @@
-#include "shell/BackgroundHandler.h"
+#include "widgets/BackgroundHandler.h"
 
 #include <QMouseEvent>
 #include <QWidget>

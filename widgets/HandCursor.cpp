@@ -1,4 +1,4 @@
-#include "shell/HandCursor.h"
+#include "widgets/HandCursor.h"
 
 #include <QBitmap>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "shell/HoverPictures.h"
+#include "widgets/HoverPictures.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,5 +1,6 @@
-#include "engine/Platform.h"
+#include "base/Platform.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -130,5 +131,15 @@ bool prepareSettingsFolder() {
 std::vector<std::string> commandArguments(int argc, char** argv) { return {argv, argv + argc}; }
 
 void useUtf8Console() {}
+
+int openFile(const std::string& path, int flags, int mode) {
+    return ::open(path.c_str(), flags | O_CLOEXEC, mode);
+}
+
+std::tm localTime(std::time_t time) {
+    std::tm local{};
+    localtime_r(&time, &local);
+    return local;
+}
 
 }  // namespace tessaro::platform

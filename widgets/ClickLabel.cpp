@@ -1,4 +1,4 @@
-#include "shell/ClickLabel.h"
+#include "widgets/ClickLabel.h"
 
 #include <QMouseEvent>
 

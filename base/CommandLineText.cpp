@@ -1,4 +1,4 @@
-#include "engine/CommandLineText.h"
+#include "base/CommandLineText.h"
 
 namespace tessaro {
 

@@ -1,10 +1,10 @@
-#include "engine/ProcessList.h"
+#include "base/ProcessList.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include "engine/Platform.h"
-#include "engine/WideText.h"
+#include "base/Platform.h"
+#include "base/WideText.h"
 
 namespace tessaro {
 

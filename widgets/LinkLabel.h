@@ -4,7 +4,7 @@
 // the bold caption stays until setHovered(false). A disabled label gets no
 // pointer events, so it neither turns bold nor reacts to clicks.
 
-#include "shell/ClickLabel.h"
+#include "widgets/ClickLabel.h"
 
 namespace tessaro {
 

@@ -9,8 +9,8 @@
 
 #include <QPixmap>
 
-#include "shell/ClickLabel.h"
-#include "shell/HoverPictures.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/HoverPictures.h"
 
 namespace tessaro {
 
