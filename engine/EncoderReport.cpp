@@ -51,11 +51,11 @@ std::string causeOf(const std::string& line, const FailedRun& run) {
         // "Stream map '0:a:0' matches no streams."
         const auto open = line.find('\'');
         const auto close = line.find('\'', open + 1);
-        const std::string spec = open == std::string::npos || close == std::string::npos
-                                     ? std::string()
-                                     : line.substr(open + 1, close - open - 1);
-        if (spec.find(":a") != std::string::npos) return kNoSound;
-        if (spec.find(":v") != std::string::npos) return kNoPicture;
+        const std::string map = open == std::string::npos || close == std::string::npos
+                                    ? std::string()
+                                    : line.substr(open + 1, close - open - 1);
+        if (map.find(":a") != std::string::npos) return kNoSound;
+        if (map.find(":v") != std::string::npos) return kNoPicture;
         return kNoStreams;
     }
     if (has("does not contain any stream")) return run.audioOnly ? kNoSound : kNoStreams;
@@ -108,7 +108,9 @@ std::string errorLine(const std::string& program, const std::string& reason) {
     return "\n" + program + kErrorMarker + oneLine(reason) + "\n";
 }
 
-std::string lastErrorReason(const std::string& outputs) { return lastMarkedLine(outputs, kErrorMarker); }
+std::string lastErrorReason(const std::string& outputs) {
+    return lastMarkedLine(outputs, kErrorMarker);
+}
 
 std::string failureReason(const FailedRun& run) {
     const std::string& out = run.outputs;
@@ -130,6 +132,8 @@ std::string writtenAsLine(const std::string& program, const std::string& path) {
     return "\n" + program + kWrittenAsMarker + oneLine(path) + "\n";
 }
 
-std::string writtenAsPath(const std::string& outputs) { return lastMarkedLine(outputs, kWrittenAsMarker); }
+std::string writtenAsPath(const std::string& outputs) {
+    return lastMarkedLine(outputs, kWrittenAsMarker);
+}
 
 }  // namespace tessaro
