@@ -4,9 +4,37 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "base/PlatformNative.h"
 #include "base/ProcessList.h"
 
 namespace tessaro::platform {
+namespace {
+
+std::string& appFolderOverride() {
+    static std::string folder;
+    return folder;
+}
+
+std::string& tempFolderOverride() {
+    static std::string folder;
+    return folder;
+}
+
+}  // namespace
+
+std::string applicationFolder() {
+    return appFolderOverride().empty() ? native::applicationFolder() : appFolderOverride();
+}
+
+void setApplicationFolder(const std::string& folder) {
+    appFolderOverride() = native::withoutTrailingSeparators(folder);
+}
+
+std::string temporaryFolder() {
+    return tempFolderOverride().empty() ? native::temporaryFolder() : tempFolderOverride();
+}
+
+void setTemporaryFolder(const std::string& folder) { tempFolderOverride() = folder; }
 
 std::string intermediateFile() {
     return temporaryFolder() + kSeparator + kIntermediatePrefix + std::to_string(processId()) +
@@ -25,7 +53,8 @@ std::string utf8Path(const std::filesystem::path& path) {
 bool isIntermediateFile(const std::string& path) {
     const std::string folder = temporaryFolder() + kSeparator + kIntermediatePrefix;
     const std::string suffix = kIntermediateSuffix;
-    if (path.size() <= folder.size() + suffix.size() || path.compare(0, folder.size(), folder) != 0 ||
+    if (path.size() <= folder.size() + suffix.size() ||
+        path.compare(0, folder.size(), folder) != 0 ||
         path.compare(path.size() - suffix.size(), suffix.size(), suffix) != 0)
         return false;
     for (std::size_t i = folder.size(); i < path.size() - suffix.size(); ++i)

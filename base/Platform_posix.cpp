@@ -1,4 +1,5 @@
 #include "base/Platform.h"
+#include "base/PlatformNative.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -12,40 +13,20 @@
 #include <filesystem>
 
 namespace tessaro::platform {
-namespace {
 
-std::string& appFolderOverride() {
-    static std::string folder;
-    return folder;
-}
-
-std::string& tempFolderOverride() {
-    static std::string folder;
-    return folder;
-}
-
-}  // namespace
-
-std::string applicationFolder() {
-    if (!appFolderOverride().empty()) return appFolderOverride();
+std::string native::applicationFolder() {
     std::error_code ec;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return ".";
     return exe.parent_path().string();
 }
 
-void setApplicationFolder(const std::string& folder) {
-    std::string f = folder;
-    while (f.size() > 1 && f.back() == kSeparator) f.pop_back();
-    appFolderOverride() = f;
+std::string native::withoutTrailingSeparators(std::string folder) {
+    while (folder.size() > 1 && folder.back() == kSeparator) folder.pop_back();
+    return folder;
 }
 
-std::string temporaryFolder() {
-    if (!tempFolderOverride().empty()) return tempFolderOverride();
-    return "/tmp/tessaro-" + std::to_string(::getuid());
-}
-
-void setTemporaryFolder(const std::string& folder) { tempFolderOverride() = folder; }
+std::string native::temporaryFolder() { return "/tmp/tessaro-" + std::to_string(::getuid()); }
 
 bool prepareTemporaryFolder(std::string* why) {
     const std::string folder = temporaryFolder();
@@ -87,7 +68,8 @@ std::string defaultOutputFolder() { return userFolders().defaultOutput; }
 
 UserFolders userFoldersFor(const std::string& appFolder, bool appWritable,
                            const char* xdgConfigHome, const char* home) {
-    if (appWritable || !home || home[0] != '/') return {appFolder, appFolder + kDefaultOutputSuffix};
+    if (appWritable || !home || home[0] != '/')
+        return {appFolder, appFolder + kDefaultOutputSuffix};
     std::string homeFolder = home;
     while (homeFolder.size() > 1 && homeFolder.back() == kSeparator) homeFolder.pop_back();
     if (homeFolder == "/") homeFolder.clear();

@@ -1,4 +1,5 @@
 #include "base/Platform.h"
+#include "base/PlatformNative.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -12,27 +13,13 @@
 #include "base/WideText.h"
 
 namespace tessaro::platform {
-namespace {
 
-std::string& appFolderOverride() {
-    static std::string folder;
-    return folder;
-}
-
-std::string& tempFolderOverride() {
-    static std::string folder;
-    return folder;
-}
-
-std::string withoutTrailingSeparators(std::string folder) {
+std::string native::withoutTrailingSeparators(std::string folder) {
     while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
     return folder;
 }
 
-}  // namespace
-
-std::string applicationFolder() {
-    if (!appFolderOverride().empty()) return appFolderOverride();
+std::string native::applicationFolder() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -47,17 +34,13 @@ std::string applicationFolder() {
     return slash == std::wstring::npos ? "." : wide::toUtf8(path.substr(0, slash));
 }
 
-void setApplicationFolder(const std::string& folder) { appFolderOverride() = withoutTrailingSeparators(folder); }
-
-std::string temporaryFolder() {
-    if (!tempFolderOverride().empty()) return tempFolderOverride();
+std::string native::temporaryFolder() {
     wchar_t buffer[MAX_PATH + 2];
     const DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
-    const std::string base = n ? withoutTrailingSeparators(wide::toUtf8(std::wstring(buffer, n))) : ".";
+    const std::string base =
+        n ? native::withoutTrailingSeparators(wide::toUtf8(std::wstring(buffer, n))) : ".";
     return base + "\\tessaro";
 }
-
-void setTemporaryFolder(const std::string& folder) { tempFolderOverride() = folder; }
 
 bool prepareTemporaryFolder(std::string* why) {
     const std::string folder = temporaryFolder();
@@ -69,7 +52,8 @@ bool prepareTemporaryFolder(std::string* why) {
     if (!::CreateDirectoryW(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
         return fail(folder + ": " + wide::errorText(::GetLastError()));
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return fail(folder + ": " + wide::errorText(::GetLastError()));
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return fail(folder + ": " + wide::errorText(::GetLastError()));
     // A junction or symbolic link could lead the files anywhere.
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return fail(folder + " is a reparse point");
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return fail(folder + " is not a folder");
@@ -100,9 +84,10 @@ std::size_t maxFileNameLength(const std::string& folder) {
     // The volume's limit counts UTF-16 units; 255 bytes of UTF-8 always fit in
     // as many units, so the smaller of the two is safe. Asked through a handle
     // of the folder itself, which needs no access to the volume's device.
-    const HANDLE handle = ::CreateFileW(wide::fromUtf8(folder.empty() ? "." : folder).c_str(), 0,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle =
+        ::CreateFileW(wide::fromUtf8(folder.empty() ? "." : folder).c_str(), 0,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return 255;
     DWORD length = 0;
     const BOOL known =
@@ -131,9 +116,10 @@ UserFolders userFoldersFor(const std::string& appFolder, bool appWritable, const
                            const char* profile) {
     const auto usable = [](const char* folder) { return folder && folder[0] != '\0'; };
     if (appWritable || !usable(appData)) return {appFolder, appFolder + kDefaultOutputSuffix};
-    const std::string output = usable(profile) ? withoutTrailingSeparators(profile) + "\\Tessaro"
-                                               : appFolder + kDefaultOutputSuffix;
-    return {withoutTrailingSeparators(appData) + "\\tessaro", output};
+    const std::string output = usable(profile)
+                                   ? native::withoutTrailingSeparators(profile) + "\\Tessaro"
+                                   : appFolder + kDefaultOutputSuffix;
+    return {native::withoutTrailingSeparators(appData) + "\\tessaro", output};
 }
 
 std::string homeFolder() {
@@ -145,9 +131,11 @@ UserFolders userFolders() {
     const std::string app = applicationFolder();
     // Writable when a file can be made there (attributes say nothing of the
     // folder's access rights).
-    const std::wstring probe = wide::fromUtf8(app + "\\.tessaro-write-" + std::to_string(processId()));
-    const HANDLE file = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    const std::wstring probe =
+        wide::fromUtf8(app + "\\.tessaro-write-" + std::to_string(processId()));
+    const HANDLE file =
+        ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     const bool writable = file != INVALID_HANDLE_VALUE;
     if (writable) ::CloseHandle(file);
     const auto variable = [](const wchar_t* name) {
