@@ -326,17 +326,16 @@ void ConversionDriver::objffmpeg_CommandOver() {
 
 void ConversionDriver::finishRun(const DOSOutputs& runner, const char* imageName) {
     m_output = writtenOutput(runner, m_output);
-    std::string why = runFailure(runner, imageName, m_output, "输出文件为空", "没有生成输出文件");
+    // When Stop reached the encoder, only an output it had already committed
+    // counts, whatever signal then ended it (the encoders name the final file
+    // last); else the file stays queued for the next Start.
+    const bool stopReached = m_stopRequested && runner.lastStatus().stopped;
+    if (stopReached && fileSize(m_output) <= 0) return;
+    std::string why = stopReached ? std::string()
+                                  : runFailure(runner, imageName, m_output, "输出文件为空",
+                                               "没有生成输出文件");
     if (why.empty()) why = incompleteReason(runner);
     if (why.empty()) why = m_incomplete;
-    if (m_stopRequested && runner.lastStatus().stopped) {
-        // Stop reached the encoder: only an output it had already committed
-        // counts (the encoders name the final file last); else the file
-        // stays queued for the next Start.
-        if (fileSize(m_output) <= 0) return;
-        why = incompleteReason(runner);
-        if (why.empty()) why = m_incomplete;
-    }
     finishFile(why.empty(), why);
 }
 
