@@ -48,13 +48,6 @@ int usageError(const std::string& why) {
     return 2;
 }
 
-bool takesValue(const std::string& option) {
-    for (const char* name :
-         {"-f", "-o", "--vb", "--fps", "--size", "--rate", "--abr", "--channels"})
-        if (option == name) return true;
-    return false;
-}
-
 std::string absolute(const std::string& path) {
     std::error_code ec;
     const auto full = std::filesystem::absolute(platform::nativePath(path), ec);
@@ -63,20 +56,13 @@ std::string absolute(const std::string& path) {
 
 // Warns when `option` sets a field that the commands of `format` do not read
 // with this size (RMVB and RM at the source size read none but the size).
-void warnIfUnread(int format, const std::string& size, const std::string& option) {
-    static const std::pair<const char*, Field> kFields[] = {
-        {"--vb", Field::VideoBitrate},  {"--fps", Field::FrameRate},
-        {"--size", Field::VideoSize},   {"--rate", Field::SampleRate},
-        {"--abr", Field::AudioBitrate}, {"--channels", Field::Channels}};
-    for (const auto& [name, field] : kFields) {
-        const FieldUse use = fieldUse(format, size, field);
-        if (option != name || use.read) continue;
-        const bool sizeDecides = fieldUse(format, "320x240", field).read;
-        std::fprintf(stderr,
-                     "tessaro-cli: warning: format %d does not use %s%s; the output has %.*s\n",
-                     format, name, sizeDecides ? " at the source size" : "", int(use.kept.size()),
-                     use.kept.data());
-    }
+void warnIfUnread(int format, const std::string& size, const char* option, Field field) {
+    const FieldUse use = fieldUse(format, size, field);
+    if (use.read) return;
+    const bool sizeDecides = fieldUse(format, "320x240", field).read;
+    std::fprintf(stderr, "tessaro-cli: warning: format %d does not use %s%s; the output has %.*s\n",
+                 format, option, sizeDecides ? " at the source size" : "", int(use.kept.size()),
+                 use.kept.data());
 }
 
 }  // namespace
@@ -90,13 +76,22 @@ int main(int argc, char** argv) {
     std::vector<std::string> files;
     struct Override {
         const char* name;
-        std::string ParameterTexts::*field;
+        std::string ParameterTexts::*text;
+        Field field;
         std::optional<std::string> value;
     };
     Override overrides[] = {
-        {"--vb", &ParameterTexts::videoBitrate, {}},  {"--fps", &ParameterTexts::frameRate, {}},
-        {"--size", &ParameterTexts::videoSize, {}},   {"--rate", &ParameterTexts::sampleRate, {}},
-        {"--abr", &ParameterTexts::audioBitrate, {}},
+        {"--vb", &ParameterTexts::videoBitrate, Field::VideoBitrate, {}},
+        {"--fps", &ParameterTexts::frameRate, Field::FrameRate, {}},
+        {"--size", &ParameterTexts::videoSize, Field::VideoSize, {}},
+        {"--rate", &ParameterTexts::sampleRate, Field::SampleRate, {}},
+        {"--abr", &ParameterTexts::audioBitrate, Field::AudioBitrate, {}},
+    };
+    const auto takesValue = [&overrides](const std::string& option) {
+        if (option == "-f" || option == "-o" || option == "--channels") return true;
+        for (const Override& o : overrides)
+            if (option == o.name) return true;
+        return false;
     };
     std::optional<int> channels;
     bool optionsEnded = false;
@@ -147,11 +142,11 @@ int main(int argc, char** argv) {
     // The window starts on format 0 and then picks the chosen one.
     ParameterTexts parameters = withFormatDefaults(format, withFormatDefaults(0, {}));
     for (const Override& o : overrides)
-        if (o.value) parameters.*(o.field) = *o.value;
+        if (o.value) parameters.*(o.text) = *o.value;
     if (channels) parameters.channelPosition = *channels;
     for (const Override& o : overrides)
-        if (o.value) warnIfUnread(format, parameters.videoSize, o.name);
-    if (channels) warnIfUnread(format, parameters.videoSize, "--channels");
+        if (o.value) warnIfUnread(format, parameters.videoSize, o.name, o.field);
+    if (channels) warnIfUnread(format, parameters.videoSize, "--channels", Field::Channels);
 
     ConsoleHost host(stdout, ::isatty(STDOUT_FILENO) == 1);
     host.setFormatIndex(format);
