@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cerrno>
 #include <filesystem>
+#include <map>
 
 #include "base/AtomicFile.h"
 #include "base/FileHead.h"
@@ -115,23 +116,24 @@ std::string listEncoders(const std::string& ffmpeg) {
 // What the installed ffmpeg is: the version line, then its encoders. Starting
 // ffmpeg just to ask costs as much as a short conversion, so the answer is
 // kept in the temporary folder, keyed by the ffmpeg file and the libavcodec
-// it loads (see ffmpegIdentity).
+// it loads (see ffmpegIdentity), and asked of that file once per run.
 std::string ffmpegCapabilities(const std::string& ffmpeg) {
-    std::string key = ffmpegIdentity(ffmpeg);
-    if (!key.empty()) key += "\n" + std::string(kVersionLine);
+    static std::map<std::string, std::string> known;
+    if (const auto it = known.find(ffmpeg); it != known.end()) return it->second;
+    std::string& answer = known[ffmpeg];
+    const std::string identity = ffmpegIdentity(ffmpeg);
+    const std::string key = identity.empty() ? identity : identity + "\n";
     const bool cacheable = !key.empty() && platform::prepareTemporaryFolder();
     const std::string cache = platform::temporaryFile("ffmpeg-encoders.txt");
     if (cacheable) {
         std::string text;
         // A list kept before the version was, is made again.
-        if (readFileHead(cache, text) == FileHead::Read && text.rfind(key, 0) == 0)
-            return text.substr(key.size() - std::string(kVersionLine).size());
+        if (readFileHead(cache, text) == FileHead::Read && text.rfind(key + kVersionLine, 0) == 0)
+            return answer = text.substr(key.size());
     }
-    const std::string listed = listEncoders(ffmpeg);
-    if (cacheable && !listed.empty())
-        writeFileAtomically(cache,
-                            key.substr(0, key.size() - std::string(kVersionLine).size()) + listed);
-    return listed;
+    answer = listEncoders(ffmpeg);
+    if (cacheable && !answer.empty()) writeFileAtomically(cache, key + answer);
+    return answer;
 }
 
 // True when reading every picture and sound packet of the source meets data
@@ -149,16 +151,19 @@ bool demuxTrouble(const std::string& ffmpeg, const std::string& input) {
 }  // namespace
 
 bool showsReadTrouble(const std::string& line) {
-    if (line.rfind("[error]", 0) != 0 && line.find("] [error]") == std::string::npos &&
-        line.rfind("[warning]", 0) != 0 && line.find("] [warning]") == std::string::npos)
-        return false;
+    const auto tagged = [&line](const std::string& level) {
+        return line.rfind(level, 0) == 0 || line.find("] " + level) != std::string::npos;
+    };
+    // Any error counts; a warning only when it names damaged or missing data.
+    if (tagged("[error]")) return true;
+    if (!tagged("[warning]")) return false;
     static const char* const kSigns[] = {
         "corrupt input packet", "Packet corrupt", "partial file", "ended prematurely",
         "filesize and duration do not match", "Error while decoding", "Invalid data found",
         "Packet mismatch", "Read error", "truncat", "Truncat", "concealing", "damaged"};
     for (const char* sign : kSigns)
         if (line.find(sign) != std::string::npos) return true;
-    return line.find("[error]") != std::string::npos;
+    return false;
 }
 
 std::string withCause(const std::string& ffmpegLine, const FfmpegJob& job) {
