@@ -59,9 +59,8 @@ std::string absolute(const std::string& path) {
 void warnIfUnread(int format, const std::string& size, const char* option, Field field) {
     const FieldUse use = fieldUse(format, size, field);
     if (use.read) return;
-    const bool sizeDecides = fieldUse(format, "320x240", field).read;
     std::fprintf(stderr, "tessaro-cli: warning: format %d does not use %s%s; the output has %.*s\n",
-                 format, option, sizeDecides ? " at the source size" : "", int(use.kept.size()),
+                 format, option, use.onlyAtSourceSize ? " at the source size" : "", int(use.kept.size()),
                  use.kept.data());
 }
 

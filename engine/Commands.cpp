@@ -20,9 +20,7 @@ std::string encoderPath(const std::string& app, Encoder encoder) {
     return bareOrQuoted(app + platform::kDataFolder + encoderImageName(encoder));
 }
 
-std::string channelCount(const ParameterTexts& p) {
-    return std::to_string(p.channelPosition + 1);
-}
+std::string channelCount(const ParameterTexts& p) { return std::to_string(p.channelPosition + 1); }
 
 }  // namespace
 
@@ -60,6 +58,12 @@ std::string resolveOutputFolder(const std::string& text, const std::string& home
     return withTrailingSeparator(platform::utf8Path(path.lexically_normal()));
 }
 
+std::string windowOutputFolder(const std::string& text) {
+    if (text.empty()) return withTrailingSeparator(platform::defaultOutputFolder());
+    const std::string home = platform::homeFolder();
+    return resolveOutputFolder(text, home, home);
+}
+
 std::string withTrailingSeparator(const std::string& folder) {
     if (folder.empty() || folder.back() == platform::kSeparator) return folder;
     return folder + platform::kSeparator;
@@ -93,7 +97,8 @@ std::string fittedOutputPath(const std::string& folder, const std::string& input
 std::string uniqueOutputPath(const std::string& designedPath, std::string_view extension) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    if (!fs::exists(fs::symlink_status(platform::nativePath(designedPath), ec))) return designedPath;
+    if (!fs::exists(fs::symlink_status(platform::nativePath(designedPath), ec)))
+        return designedPath;
     std::string stem = designedPath;
     std::string ext;
     if (!extension.empty() && stem.size() >= extension.size() &&
@@ -107,8 +112,7 @@ std::string uniqueOutputPath(const std::string& designedPath, std::string_view e
     }
 }
 
-std::string stageOneCommand(int formatIndex, const CommandPaths& paths,
-                            const ParameterTexts& p) {
+std::string stageOneCommand(int formatIndex, const CommandPaths& paths, const ParameterTexts& p) {
     const std::string conv = encoderPath(paths.applicationFolder, Encoder::Conv) + " ";
     const std::string in = quotePath(paths.input);
     const std::string out = quotePath(paths.output);
@@ -126,12 +130,12 @@ std::string stageOneCommand(int formatIndex, const CommandPaths& paths,
         case kAvi:
             return conv + in + " -oac lavc -lavcopts acodec=mp2:abitrate=" + p.audioBitrate +
                    " -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=" + p.videoBitrate +
-                   ":vpass=1 -ofps " + p.frameRate +
-                   " -of lavf -lavfopts format=yuv4mpeg -o " + out;
+                   ":vpass=1 -ofps " + p.frameRate + " -of lavf -lavfopts format=yuv4mpeg -o " +
+                   out;
         case kMp4Hd:
             return conv + in + " -oac mp3lame -lameopts preset=" + p.audioBitrate +
-                   " -ovc lavc -lavcopts vcodec=mpeg4:vbitrate=" + p.videoBitrate +
-                   " -of avi -o " + out;
+                   " -ovc lavc -lavcopts vcodec=mpeg4:vbitrate=" + p.videoBitrate + " -of avi -o " +
+                   out;
         case kMp3:
             return encoderPath(paths.applicationFolder, Encoder::Coder) + " -i " + in +
                    " -y -vn -ar " + p.sampleRate + " -ab " + p.audioBitrate + "k -ac " +
@@ -141,8 +145,7 @@ std::string stageOneCommand(int formatIndex, const CommandPaths& paths,
     }
 }
 
-std::string stageTwoCommand(int formatIndex, const CommandPaths& paths,
-                            const ParameterTexts& p) {
+std::string stageTwoCommand(int formatIndex, const CommandPaths& paths, const ParameterTexts& p) {
     const OutputFormat* format = outputFormat(formatIndex);
     if (!format || format->stageTwo == Encoder::None) return {};
     const bool sourceSize = p.videoSize == kSourceSize;

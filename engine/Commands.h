@@ -28,6 +28,11 @@ std::string outputBaseName(const std::string& path);
 std::string resolveOutputFolder(const std::string& text, const std::string& home,
                                 const std::string& base);
 
+// The output folder of the window's txtPath: "~" and a relative text are in
+// the home folder (the window's working folder is nothing the user chose),
+// an empty text is the default output folder.
+std::string windowOutputFolder(const std::string& text);
+
 // The folder text with the platform separator appended when it does not end
 // with one (an empty text stays empty).
 std::string withTrailingSeparator(const std::string& folder);

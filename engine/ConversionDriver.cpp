@@ -118,12 +118,8 @@ void ConversionDriver::Timer1_Timer() {
 }
 
 std::string ConversionDriver::outputFolder() {
-    // "~" is the home folder, and so is the folder of a relative text: the
-    // window's working folder is nothing the user chose.
     const std::string text = m_host.outputFolderText();
-    const std::string home = platform::homeFolder();
-    const std::string folder = text.empty() ? withTrailingSeparator(platform::defaultOutputFolder())
-                                            : resolveOutputFolder(text, home, home);
+    const std::string folder = windowOutputFolder(text);
     if (folder != text) m_host.setOutputFolderText(folder);
     std::error_code ec;
     fs::create_directories(platform::nativePath(folder), ec);  // a failure shows as a missing output

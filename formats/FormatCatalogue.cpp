@@ -74,10 +74,14 @@ bool isTwoStage(int index) {
 
 const char* encoderImageName(Encoder encoder) {
     switch (encoder) {
-        case Encoder::Conv: return platform::kConvExe;
-        case Encoder::Coder: return platform::kCoderExe;
-        case Encoder::Coder2: return platform::kCoder2Exe;
-        case Encoder::None: break;
+        case Encoder::Conv:
+            return platform::kConvExe;
+        case Encoder::Coder:
+            return platform::kCoderExe;
+        case Encoder::Coder2:
+            return platform::kCoder2Exe;
+        case Encoder::None:
+            break;
     }
     return "";
 }
@@ -92,8 +96,8 @@ const std::vector<std::string>& formatList() {
 }
 
 const std::vector<std::string>& videoBitrateList() {
-    static const std::vector<std::string> list = {"40",  "80",  "120", "128", "256",
-                                                  "384", "512", "600", "640", "768",
+    static const std::vector<std::string> list = {"40",  "80",  "120",  "128", "256",
+                                                  "384", "512", "600",  "640", "768",
                                                   "800", "900", "1000", "1500"};
     return list;
 }
@@ -143,9 +147,9 @@ ParameterTexts withFormatDefaults(int index, ParameterTexts current) {
 FieldUse fieldUse(int formatIndex, std::string_view sizeText, Field field) {
     if (formatIndex < 0 || formatIndex >= kFormatCount) return {};
     const bool fixedReal = (formatIndex == kRmvb || formatIndex == kRm) && sizeText == kSourceSize;
-    const std::string_view kept =
-        (fixedReal ? kRealAtSourceSize : kFieldUse[size_t(formatIndex)])[size_t(field)];
-    return {kept.empty(), kept};
+    const std::string_view ownKept = kFieldUse[size_t(formatIndex)][size_t(field)];
+    const std::string_view kept = fixedReal ? kRealAtSourceSize[size_t(field)] : ownKept;
+    return {kept.empty(), kept, fixedReal && !kept.empty() && ownKept.empty()};
 }
 
 }  // namespace tessaro

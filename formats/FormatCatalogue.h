@@ -87,6 +87,9 @@ inline constexpr int kFieldCount = 6;
 struct FieldUse {
     bool read = true;
     std::string_view kept;  // empty when read
+    // Unread only because RMVB or RM keep the source size: a chosen size
+    // makes them read it.
+    bool onlyAtSourceSize = false;
 };
 
 // The use of `field` by the stage-one and stage-two commands of

@@ -21,6 +21,7 @@
 #include <cstdlib>
 
 #include "base/Platform.h"
+#include "engine/Commands.h"
 #include "engine/ConversionDriver.h"
 #include "formats/FormatCatalogue.h"
 #include "shell/CCommonDialogs.h"
@@ -136,7 +137,7 @@ bool frmMain::Form_Load(SingleInstance* instance) {
     });
     // What ended processes left in the temporary folder and in the output
     // folder about to be used.
-    runStep([this] { platform::removeLeftovers(txtPath->text().toStdString()); });
+    runStep([this] { platform::removeLeftovers(windowOutputFolder(txtPath->text().toStdString())); });
     runStep([this] {
         setWindowTitle("Tessaro");
         lblWeb->setText("Tessaro");
@@ -191,11 +192,9 @@ void frmMain::showFieldUse() {
     for (const auto& [box, field] : fields) {
         const FieldUse use = fieldUse(format, size, field);
         box->setEnabled(idle && use.read);
-        // RMVB and RM read the field once a size is chosen.
-        const bool sizeDecides = fieldUse(format, "320x240", field).read;
         box->setToolTip(use.read
                             ? box->property("tessaroToolTip").toString()
-                            : QString(sizeDecides ? "视频尺寸为原始大小时" : "此格式") +
+                            : QString(use.onlyAtSourceSize ? "视频尺寸为原始大小时" : "此格式") +
                                   "不使用此项，输出为" +
                                   QString::fromUtf8(use.kept.data(), qsizetype(use.kept.size())));
     }
