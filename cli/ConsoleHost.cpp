@@ -35,7 +35,6 @@ void ConsoleHost::setProgressBarWidth(double) {}
 void ConsoleHost::setProgressValue(double) {}
 
 std::string ConsoleHost::lineHead(int number, const std::string& path) const {
-    if (number > m_total) number = m_total;
     return "[" + std::to_string(number) + "/" + std::to_string(m_total) + "] " + GetFileName(path);
 }
 

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     tessaro::platform::restoreDefaultChildHandling();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tessaro");
-    QApplication::setApplicationVersion("2.7.0");
+    QApplication::setApplicationVersion(TESSARO_VERSION);
     // The desktop entry's base name (packaging/): docks link the window to it.
     QGuiApplication::setDesktopFileName("example.tessaro.Tessaro");
     tessaro::platform::setApplicationFolder(

@@ -30,6 +30,7 @@ if(Qt6PrintSupport_FOUND)
 endif()
 
 add_executable(tessaro ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
+target_compile_definitions(tessaro PRIVATE TESSARO_VERSION="${PROJECT_VERSION}")
 target_link_libraries(tessaro PRIVATE tessaro_shell)
 # WIN32_EXECUTABLE: a window program on Windows, without a console.
 set_target_properties(tessaro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TESSARO_APP_DIR} WIN32_EXECUTABLE TRUE)
