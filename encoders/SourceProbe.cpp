@@ -73,7 +73,6 @@ SourceFacts sourceFactsFrom(const std::string& report, const std::string& ffmeta
     static const std::regex size(R"((?:^|[ ,])(\d{1,5})x(\d{1,5})(?=[ ,\[]|$))");
     static const std::regex sar(R"(\[SAR (\d+):(\d+) )");
     static const std::regex rate(R"(([\d.]+k?) (fps|tbr))");
-    static const std::regex hz(R"(, (\d+) Hz)");
     static const std::regex matrix(R"(rotation of (-?[\d.]+) degrees)");
     static const std::regex rotate(R"(^\s*rotate\s*:\s*(-?\d+))");
     std::vector<VideoStream> videos;
@@ -93,10 +92,7 @@ SourceFacts sourceFactsFrom(const std::string& report, const std::string& ffmeta
             audioTags = false;
             const auto video = line.find(": Video: "), audio = line.find(": Audio: ");
             if (audio != std::string::npos) {
-                facts.hasAudio = true;
                 audioTags = ++audioStreams == 1;
-                if (facts.audioRate == 0 && std::regex_search(line, m, hz))
-                    facts.audioRate = std::atoi(m[1].str().c_str());
             } else if (video != std::string::npos &&
                        line.find("(attached pic)") == std::string::npos) {
                 const std::string text = line.substr(video + 8);
@@ -138,7 +134,6 @@ SourceFacts sourceFactsFrom(const std::string& report, const std::string& ffmeta
     for (const VideoStream& v : videos)
         if (!best || v.width * v.height > best->width * best->height) best = &v;
     if (best) {
-        facts.hasVideo = true;
         double w = best->width;
         if (best->sarNum > 0 && best->sarDen > 0) w = w * best->sarNum / best->sarDen;
         facts.displayWidth = static_cast<int>(std::lround(w));

@@ -13,13 +13,11 @@ namespace tessaro {
 
 struct SourceFacts {
     bool probed = false;  // ffmpeg could read the source
-    bool hasVideo = false, hasAudio = false;
     // The main picture as shown: the stored size with an unknown pixel aspect
     // taken as square, widened or narrowed by a known one, and turned by a
     // rotation of 90 or 270 degrees. 0 when there is no picture.
     int displayWidth = 0, displayHeight = 0;
     double framesPerSecond = 0;  // the lower of "fps" and "tbr"; 0 when unknown
-    int audioRate = 0;           // Hz of the first audio stream; 0 when none
     std::vector<std::pair<std::string, std::string>> tags;       // global tags, in order
     std::vector<std::pair<std::string, std::string>> audioTags;  // the first audio stream's
 };
