@@ -351,23 +351,14 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 void frmMain::windowLost() {
     // No window is left to ask with: stop without a question.
-    if (m_driver && m_driver->running()) {
-        m_pendingExit = PendingExit::Close;
-        requestStop();
-        return;
-    }
-    Form_Unload();
+    stopThenLeave(PendingExit::Close);
 }
 
 void frmMain::Form_Unload() {
     if (m_unloading) return;
-    if (m_driver && m_driver->running()) {
-        // Ending now would leave the driver mid-run inside the batch's
-        // nested loop: stop it and unload once it has returned.
-        m_pendingExit = PendingExit::Close;
-        requestStop();
-        return;
-    }
+    // Ending now would leave the driver mid-run inside the batch's nested
+    // loop: stop it and unload once it has returned.
+    if (m_driver && m_driver->running()) return stopThenLeave(PendingExit::Close);
     m_unloading = true;
     // Only this process's leftovers: other batches may be running.
     const std::string intermediate = platform::intermediateFile();

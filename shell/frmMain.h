@@ -198,6 +198,8 @@ private:
     void ask(const char* text, const char* title, std::function<void()> onYes);
     // Carries out an exit of this kind now (no batch runs).
     void leave(PendingExit kind);
+    // Leaves now, or stops the running batch and leaves once it has ended.
+    void stopThenLeave(PendingExit kind);
     // Called when Timer1's tick returns: carries out an exit that waited.
     void batchReturned();
     void runStep(const std::function<void()>& step);

@@ -166,14 +166,17 @@ bool frmMain::readyToExit(PendingExit kind) {
         return false;
     }
     ask("正在转换，确定要停止转换并退出吗？", "退出程序", [this, kind] {
-        if (m_pendingExit != PendingExit::None) return;
-        if (!m_driver->running()) return leave(kind);
-        // Never leave from inside the batch: stop it and exit once it has
-        // unwound (batchReturned).
-        m_pendingExit = kind;
-        if (!m_stopAsked) requestStop();
+        if (m_pendingExit == PendingExit::None) stopThenLeave(kind);
     });
     return false;
+}
+
+void frmMain::stopThenLeave(PendingExit kind) {
+    if (!m_driver || !m_driver->running()) return leave(kind);
+    // Never leave from inside the batch: stop it and leave once it has
+    // unwound (batchReturned).
+    m_pendingExit = kind;
+    if (!m_stopAsked) requestStop();
 }
 
 void frmMain::leave(PendingExit kind) {
@@ -194,12 +197,7 @@ void frmMain::terminationRequested() {
     for (QWidget* widget : QApplication::topLevelWidgets())
         if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
             dialog->reject();
-    if (m_driver && m_driver->running()) {
-        m_pendingExit = PendingExit::Command;  // saved, as a confirmed exit is
-        if (!m_stopAsked) requestStop();
-        return;
-    }
-    imgExit_Click();
+    stopThenLeave(PendingExit::Command);  // saved, as a confirmed exit is
 }
 
 void frmMain::imgBrowse_Click() {
