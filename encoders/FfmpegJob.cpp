@@ -19,17 +19,11 @@ constexpr double kRealVideoFrameKbits = 480;
 // The sample rates of MPEG-1 and MPEG-2 audio, the only MP3 that MP4 carries.
 constexpr const char* kMp4Mp3Rates = "aformat=sample_rates=16000|22050|24000|32000|44100|48000";
 
-std::string lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 std::string extensionOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     const auto dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    return lower(path.substr(dot));
+    return asciiLower(path.substr(dot));
 }
 
 // "a=1:b=2" -> {a:1, b:2}; a key without '=' maps to "".

@@ -25,6 +25,12 @@ std::string quoted(const std::string& text) { return "“" + text + "”"; }
 
 std::string emptyField(const char* field) { return std::string(field) + "为空"; }
 
+std::string asciiLower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
 std::string numberText(double value) {
     char buf[32];
     if (value == std::floor(value) && std::fabs(value) < 1e12)

@@ -38,6 +38,9 @@ SizeValue readSize(const std::string& text);
 // The reason for an option whose value is missing.
 std::string emptyField(const char* field);
 
+// The text with A to Z in lower case (option and tag names, extensions).
+std::string asciiLower(std::string text);
+
 // A number as the messages show it: 32, 12.2, 23.976.
 std::string numberText(double value);
 

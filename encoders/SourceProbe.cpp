@@ -9,15 +9,10 @@
 
 #include "base/Platform.h"
 #include "encoders/FfmpegProcess.h"
+#include "encoders/OptionValues.h"
 
 namespace tessaro {
 namespace {
-
-std::string lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 
 // "25", "29.97", "1k" (ffmpeg's short form of 1000).
 double rateValue(const std::string& text) {
@@ -171,7 +166,7 @@ std::vector<std::pair<std::string, std::string>> descriptiveTags(const SourceFac
     // The container's tags, then those Ogg and the like keep with the sound.
     for (const auto* tags : {&facts.tags, &facts.audioTags}) {
         for (const auto& [key, value] : *tags) {
-            const std::string name = lower(key);
+            const std::string name = asciiLower(key);
             const bool known = std::any_of(kept.begin(), kept.end(),
                                            [&](const auto& t) { return t.first == name; });
             for (const char* k : kKept)
