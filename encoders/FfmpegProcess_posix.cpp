@@ -70,6 +70,8 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
     switch (child.start(argv, ChildProcess::Streams::Separate, ChildProcess::OwnerEnd::Kill)) {
     case ChildProcess::StartResult::Started:
         status.started = true;
+        g_child = child.pid();
+        if (g_stopSignal != 0) ::kill(child.pid(), g_stopSignal);
         break;
     case ChildProcess::StartResult::PipeFailed:
         status.startError = std::strerror(child.errorNumber());
@@ -77,10 +79,6 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
     case ChildProcess::StartResult::SpawnFailed:
         status.startError = program + ": " + std::strerror(child.errorNumber());
         break;
-    }
-    if (status.started) {
-        g_child = child.pid();
-        if (g_stopSignal != 0) ::kill(child.pid(), g_stopSignal);
     }
     ::sigprocmask(SIG_SETMASK, &before, nullptr);
     if (status.started) {
