@@ -1,6 +1,8 @@
 #include "settings/OptionsFile.h"
 
 #include "base/AtomicFile.h"
+#include "base/FileHead.h"
+#include "base/NumberText.h"
 #include "settings/SettingsEncoding.h"
 #include "settings/SettingsText.h"
 

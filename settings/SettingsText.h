@@ -1,14 +1,11 @@
 #pragma once
-// Reading the two settings files: the field tokenizer both files share, over
-// the bounded file read and the number conversions of base/.
+// Reading the two settings files: the field tokenizer both files share (the
+// bounded file read and the number conversions they also use are in base/).
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "base/FileHead.h"
-#include "base/NumberText.h"
 
 namespace tessaro {
 

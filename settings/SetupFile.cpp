@@ -1,6 +1,8 @@
 #include "settings/SetupFile.h"
 
 #include "base/AtomicFile.h"
+#include "base/FileHead.h"
+#include "base/NumberText.h"
 #include "formats/FormatCatalogue.h"
 #include "settings/ComboValue.h"
 #include "settings/SettingsEncoding.h"

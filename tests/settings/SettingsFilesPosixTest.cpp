@@ -4,7 +4,7 @@
 
 #include "TempFolder.h"
 #include "TestPanel.h"
-#include "settings/SettingsText.h"
+#include "base/FileHead.h"
 #include "settings/SetupFile.h"
 
 using namespace tessaro;

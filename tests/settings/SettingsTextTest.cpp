@@ -4,6 +4,8 @@
 #include <limits>
 
 #include "TempFolder.h"
+#include "base/FileHead.h"
+#include "base/NumberText.h"
 #include "settings/SettingsText.h"
 
 using namespace tessaro;
