@@ -1,8 +1,10 @@
 #include "base/Platform.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <system_error>
+#include <thread>
 
 #include "base/PlatformNative.h"
 #include "base/ProcessList.h"
@@ -21,6 +23,11 @@ std::string& tempFolderOverride() {
 }
 
 }  // namespace
+
+int defaultJobs() {
+    const unsigned processors = std::thread::hardware_concurrency();
+    return processors == 0 ? 1 : static_cast<int>(std::min(processors, 4u));
+}
 
 std::string applicationFolder() {
     return appFolderOverride().empty() ? native::applicationFolder() : appFolderOverride();

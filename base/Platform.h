@@ -41,6 +41,11 @@ inline constexpr const char* kSoundFile = "sound.wav";
 inline constexpr const char* kSetupFile = "setup.ini";
 inline constexpr const char* kOptionsFile = "options.ini";
 
+// Files a batch converts at once: 1 to kMaxJobs; by default the number of
+// logical processors, at most 4 (1 when it cannot be told).
+inline constexpr int kMaxJobs = 16;
+int defaultJobs();
+
 // Folder of the running executable, without a trailing separator.
 // Tests and the window may override it with setApplicationFolder().
 std::string applicationFolder();

@@ -1,5 +1,6 @@
 #include "engine/ConversionDriver.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -84,6 +85,8 @@ ConversionDriver::ConversionDriver(BatchHost& host)
 void ConversionDriver::setSoundReminder(int intSoundReminder) { m_soundReminder = intSoundReminder; }
 
 void ConversionDriver::setFailureMessageShown(bool shown) { m_failureMessageShown = shown; }
+
+void ConversionDriver::setJobs(int jobs) { m_jobs = std::clamp(jobs, 1, platform::kMaxJobs); }
 
 const std::vector<FileResult>& ConversionDriver::results() const { return m_results; }
 

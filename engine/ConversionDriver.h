@@ -36,6 +36,13 @@ public:
     // (on by default; a front end that prints its own summary turns it off).
     void setFailureMessageShown(bool shown);
 
+    // How many files are converted at once, clamped to 1..platform::kMaxJobs
+    // (platform::defaultJobs() is the usual choice). With 1
+    // the queue is converted head by head; with more, files start in queue
+    // order as others finish, and the progress display shows the batch.
+    void setJobs(int jobs);
+    int jobs() const { return m_jobs; }
+
     // The click of Command3: refuses an empty queue with "请先添加一个文件",
     // else disables the controls and switches Timer1 on.
     void Start();
@@ -101,6 +108,7 @@ private:
     int32_t lngDuration = 0;
     int m_soundReminder = 0;
     bool m_failureMessageShown = true;
+    int m_jobs = 1;
 
     bool m_armed = false;         // Start has switched Timer1 on
     bool m_running = false;
