@@ -34,6 +34,7 @@
 #include "feedback/frmSuggest.h"
 #include "settings/frmOptions.h"
 #include "shell/SingleInstance.h"
+#include "engine/ConversionDriver.h"
 #include "shell/frmMain.h"
 #include "widgets/ImageButton.h"
 #include "widgets/LinkLabel.h"
@@ -440,6 +441,38 @@ TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
     EXPECT_EQ(opened.back().scheme(), "file");
     EXPECT_EQ(played.size(), 1u);
     EXPECT_EQ(ended, 0);
+}
+
+// Two files at once: each running row shows its own percentage beside its
+// format tag, the bar and its caption the batch.
+TEST_F(frmMainTest, RowsShowTheirOwnProgressWhileTwoFilesRun) {
+    QDir(m_app.path()).mkpath("data");
+    writeEncoder(appPath("data/conv"));
+    auto w = load();
+    w->cmbOF->setCurrentIndex(2);
+    emit w->cmbOF->activated(2);
+    w->txtPath->setText(tmpPath("out"));
+    w->driver()->setJobs(2);
+    dropFiles(*w, {tmpPath("a.flv"), tmpPath("b.flv"), tmpPath("c.flv")});
+
+    QStringList rows;
+    QString caption;
+    const auto snapshot = [&] {
+        QStringList now;
+        for (int i = 0; i < w->LV->topLevelItemCount(); ++i)
+            now << w->LV->topLevelItem(i)->text(1) + (w->LV->topLevelItem(i)->font(0).bold() ? " bold" : "");
+        if (rows.isEmpty() && now.size() == 3 && now[1].contains('%')) rows = now, caption = w->lblPB->text();
+    };
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, snapshot);
+    sampler.start(5);  // fires inside the batch, which runs in the window's loop
+    w->Command3->click();
+    QElapsedTimer clock;
+    clock.start();
+    while (w->lblPB->text() != "Done." && clock.elapsed() < 30000) QCoreApplication::processEvents();
+    EXPECT_EQ(rows, (QStringList{"FLV  50% bold", "FLV  50% bold", "FLV"}));
+    EXPECT_EQ(caption, "转换中 2/3 个文件  33%");
+    EXPECT_EQ(QDir(tmpPath("out")).entryList({"*.mpg"}, QDir::Files).size(), 3);
 }
 
 // Typed into each editable combo by keys and left: the text stays as typed
