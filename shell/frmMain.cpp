@@ -307,10 +307,11 @@ void frmMain::setProgressCaption(const std::string& caption) {
 void frmMain::showCurrentFile(const std::string& path) {
     setWindowTitle(path.empty() ? QString("Tessaro")
                                 : QString("Tessaro - %1").arg(QFileInfo(qs(path)).fileName()));
-    // One file at a time, only the head of the queue is converted.
+    // One file at a time, only the head of the queue is converted; with
+    // several, the rows being converted are marked by their progress.
     QTreeWidgetItem* head = LV->topLevelItem(0);
     if (!head) return;
-    markRunning(head, !path.empty() && head->text(0) == qs(path));
+    if (path.empty() || head->text(0) == qs(path)) markRunning(head, !path.empty());
 }
 
 void frmMain::showFileProgress(int index, const std::string& text) {
