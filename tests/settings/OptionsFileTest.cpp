@@ -22,12 +22,15 @@ using namespace tessaro;
 
 namespace {
 
+// Never the default (at most 4), so that a jobs value left alone shows.
+constexpr int kOldJobs = 9;
+
 // Options read from a file holding `bytes`, starting from 7, 7, 7, 7 so that
 // a value left alone shows.
 Options readFrom(const std::string& bytes) {
     test::TempFolder folder;
     test::writeBytes(folder.file("options.ini"), bytes);
-    Options options{7, 7, 7, 7};
+    Options options{7, 7, 7, 7, kOldJobs};
     readOptionsFile(folder.file("options.ini"), options);
     return options;
 }
@@ -47,9 +50,39 @@ TEST(OptionsFileReadTest, Rows) {
          {32767, -32768, 2147483647, -2147483648}},
         {"32767.5\r\n1e999\r\n1e9\r\n-1e999\r\n", {7, 7, 1000000000, 7}},
         {"1\r\n0\r\n", {1, 0, 7, 7}},  // a short file leaves the rest
+        {"1\r\n1\r\n90\r\n120\r\n3\r\n", {1, 1, 90, 120}},  // a fifth line changes none
         {"", {7, 7, 7, 7}},
     };
     for (const auto& row : rows) EXPECT_EQ(readFrom(row.bytes), row.expected) << row.bytes;
+}
+
+// The fifth line, files converted at once: a whole number from 1 to 16, and
+// the default (never the old value) for anything else.
+TEST(OptionsFileReadTest, FifthLineIsTheJobsOrTheDefault) {
+    const int byDefault = platform::defaultJobs();
+    const struct {
+        const char* bytes;
+        int jobs;
+    } rows[] = {
+        {"1\r\n1\r\n90\r\n120\r\n3\r\n", 3},
+        {"0\n0\n0\n0\n 16 ", 16},
+        {"0,0,0,0,1\r\n", 1},
+        {"1\r\n1\r\n90\r\n120\r\n", byDefault},  // four lines
+        {"1\r\n1\r\n90\r\n120\r\n\r\n", byDefault},
+        {"0\r\n0\r\n0\r\n0\r\nabc\r\n", byDefault},
+        {"0\r\n0\r\n0\r\n0\r\n3x\r\n", byDefault},
+        {"0\r\n0\r\n0\r\n0\r\n0\r\n", byDefault},
+        {"0\r\n0\r\n0\r\n0\r\n17\r\n", byDefault},
+        {"0\r\n0\r\n0\r\n0\r\n-2\r\n", byDefault},
+        {"0\r\n0\r\n0\r\n0\r\n1e999\r\n", byDefault},
+        {"", byDefault},
+    };
+    for (const auto& row : rows) EXPECT_EQ(readFrom(row.bytes).jobs, row.jobs) << row.bytes;
+
+    test::TempFolder folder;
+    Options options{0, 0, 0, 0, kOldJobs};
+    readOptionsFile(folder.file("options.ini"), options);  // no file
+    EXPECT_EQ(options.jobs, byDefault);
 }
 
 TEST(OptionsFileReadTest, MissingFileGivesSoundOnAndCutterOffAndKeepsTheTimes) {
@@ -85,6 +118,24 @@ TEST(OptionsFileWriteTest, FourBareLinesWithCrLf) {
     Options back;
     readOptionsFile(path, back);
     EXPECT_EQ(back, (Options{1, 1, 90, 120}));
+}
+
+// The fifth line is written when the value is not this machine's default (a
+// missing line reads as the default); every value reads back as written.
+TEST(OptionsFileWriteTest, FifthLineAfterTheFourUnlessTheDefault) {
+    test::TempFolder folder;
+    const std::string path = folder.file("options.ini");
+    ASSERT_TRUE(writeOptionsFile(path, {1, 1, 90, 120, platform::kMaxJobs}));
+    EXPECT_EQ(test::readBytes(path), "1\r\n1\r\n90\r\n120\r\n16\r\n");
+    EXPECT_EQ(optionsFileText({1, 1, 90, 120, platform::defaultJobs()}), "1\r\n1\r\n90\r\n120\r\n");
+
+    for (int jobs = 1; jobs <= platform::kMaxJobs; ++jobs) {
+        ASSERT_TRUE(writeOptionsFile(path, {-1, 0, -5, 7, jobs}));
+        Options back{0, 0, 0, 0, kOldJobs};
+        readOptionsFile(path, back);
+        EXPECT_EQ(back, (Options{-1, 0, -5, 7}));
+        EXPECT_EQ(back.jobs, jobs);
+    }
 }
 
 TEST(OptionsFileWriteTest, FailedWriteReportsFalse) {
