@@ -146,7 +146,10 @@ bool frmMain::Form_Load(SingleInstance* instance) {
     });
     runStep([this] {
         readOptionsFile(platform::settingsFile(platform::kOptionsFile), m_options);
-        if (m_driver) m_driver->setSoundReminder(m_options.intSoundReminder);
+        if (m_driver) {
+            m_driver->setSoundReminder(m_options.intSoundReminder);
+            m_driver->setJobs(m_options.jobs);
+        }
     });
     runStep([this] {
         const ScreenDpi dpi = screenDpi(*this);

@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -31,6 +32,7 @@
 #include "MouseHelpers.h"
 #include "base/Platform.h"
 #include "engine/Commands.h"
+#include "engine/ConversionDriver.h"
 #include "feedback/frmSuggest.h"
 #include "settings/frmOptions.h"
 #include "shell/SingleInstance.h"
@@ -318,7 +320,9 @@ TEST_F(frmMainTest, RemovalMenuAndCommandWords) {
 }
 
 TEST_F(frmMainTest, ToolbarRoutesAddOptionsFolderHelpAndLinks) {
+    writeAppFile("options.ini", "0\r\n0\r\n0\r\n0\r\n5\r\n");
     auto w = load();
+    EXPECT_EQ(w->driver()->jobs(), 5);  // the batch converts as many at once as the file says
     // Add file: one file per use, the folder of the last one remembered.
     dialogs.files.push_back(QString("/clips/a.flv"));
     w->CmdToolsBar[0]->click();
@@ -337,6 +341,7 @@ TEST_F(frmMainTest, ToolbarRoutesAddOptionsFolderHelpAndLinks) {
         EXPECT_EQ(dialog.parentWidget(), w.get());
         if (!options) return int(QDialog::Rejected);
         options->cmbSR()->setCurrentIndex(1);  // OFF
+        options->spnJobs()->setValue(3);
         options->Command1()->click();
         return dialog.result();
     };
@@ -344,6 +349,7 @@ TEST_F(frmMainTest, ToolbarRoutesAddOptionsFolderHelpAndLinks) {
     dialogs.onModal = nullptr;
     EXPECT_EQ(dialogs.modalTitles, QStringList{"选项设置"});
     EXPECT_EQ(w->options().intSoundReminder, 1);
+    EXPECT_EQ(w->driver()->jobs(), 3);
     EXPECT_TRUE(QFile::exists(appPath("options.ini")));
 
     // Add a folder: the .flv files found under the chosen folder.
