@@ -46,7 +46,8 @@ std::string ConsoleHost::lineHead(int number, const std::string& path) const {
 void ConsoleHost::setProgressCaption(const std::string& caption) {
     if (caption == m_caption) return;
     m_caption = caption;
-    if (!m_interactive || (m_current.empty() && m_jobs == 1)) return;
+    // Several at once, the line shows the batch while files are left.
+    if (!m_interactive || (m_jobs == 1 ? m_current.empty() : m_done >= m_total)) return;
     std::string line = m_jobs > 1 ? caption : lineHead(m_done + 1, m_current) + "  " + caption;
     const size_t width = line.size();
     if (width < m_lineWidth) line.append(m_lineWidth - width, ' ');

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -174,6 +175,9 @@ int main(int argc, char** argv) {
     // What ended processes left in the temporary folder and in this output folder.
     platform::removeLeftovers(host.outputFolderText());
 
+    // No more at once than there are files: one file shows its own progress.
+    jobs = std::min(jobs, static_cast<int>(files.size()));
+    host.setJobs(jobs);
     ConversionDriver driver(host);
     driver.setSoundReminder(1);
     driver.setJobs(jobs);
