@@ -98,7 +98,7 @@ TEST_F(CliTest, LastStatusLineOnATerminal) {
     touch("a.flv");
     touch("b.flv");
     const auto r = runShell("cd " + shellWord((root / "work").string()) + " && script -qec " +
-                            shellWord(shellWord(cli) + " -f 2 a.flv b.flv") + " /dev/null");
+                            shellWord(shellWord(cli) + " -j 1 -f 2 a.flv b.flv") + " /dev/null");
     EXPECT_NE(r.output.find("\r[2/2] b.flv  "), std::string::npos) << r.output;
     EXPECT_EQ(r.output.find("[3/2]"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("\nConverted 2 of 2"), std::string::npos) << r.output;

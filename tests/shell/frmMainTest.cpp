@@ -407,6 +407,7 @@ TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
     QDir(m_app.path()).mkpath("data");
     for (const char* name : {"conv", "coder", "coder2"}) writeEncoder(appPath(QString("data/") + name));
     auto w = load();
+    w->driver()->setJobs(1);
     w->cmbOF->setCurrentIndex(2);  // MPG: one run per file
     emit w->cmbOF->activated(2);
     const QString out = tmpPath("out");
