@@ -16,7 +16,9 @@
 # single process, and the total of the process tree sampled every 0.2 s.
 # Target on a 2-core machine: -j 2 takes at most 0.55 of -j 1's wall time.
 # Exits non-zero when an output differs or a run fails, and when a 2-core
-# machine misses the target.
+# machine misses the target. The CPU time is this shell's `times` over the
+# run: the rusage of waited-for children, which covers the whole tree as
+# every encoder and ffmpeg is waited for by its parent.
 #
 # Usage: bench/parallel.sh [--quick] [--jobs "2 4"] [build folder]   (default: build)
 #   --quick        2 clips of 5 s and one repetition, to try the script
@@ -54,7 +56,7 @@ if "$CLI" -j 1 --version >/dev/null 2>&1; then HAS_JOBS=1; fi
 JLIST=(1)
 if ((HAS_JOBS)); then
   for j in $CORES $EXTRA; do
-    if [[ ! $j =~ ^[0-9]+$ ]] || ((j < 1 || j > 16)); then echo "a J is 1 to 16, not '$j'" >&2; exit 2; fi
+    if [[ ! $j =~ ^[0-9]+$ ]] || ((10#$j < 1 || 10#$j > 16)); then echo "a J is 1 to 16, not '$j'" >&2; exit 2; fi
     JLIST+=("$j")
   done
   mapfile -t JLIST < <(printf '%s\n' "${JLIST[@]}" | sort -nu)
@@ -70,7 +72,7 @@ mkdir -p "$WORK/in" "$WORK/sums"
 pictures=(
   "testsrc2=size=640x360:rate=25"
   "mandelbrot=size=640x360:rate=25"
-  # Coarse cells: rv10 key frames of fine ones pass the RM muxer's 64 KB limit.
+  # Coarse cells: rv10 key frames of fine ones exceed the RM muxer's 64 KB packets.
   "cellauto=size=160x90:rate=25:rule=110:random_fill_ratio=0.5,scale=640x360:flags=neighbor"
   "life=size=640x360:rate=25:mold=10:ratio=0.1"
   "smptehdbars=size=640x360:rate=25"
@@ -111,11 +113,11 @@ timed() {
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 mb() { awk -v k="$1" 'BEGIN { printf "%.0f MB", k / 1024 }'; }
 
-# format jobs folder: converts every clip into an empty folder.
+# format jobs folder: converts every clip into the folder.
 convert() {
   local -a jobs=()
   ((HAS_JOBS)) && jobs=(-j "$2")
-  rm -rf "$3" && mkdir -p "$3" && "$CLI" -f "$1" -o "$3" "${jobs[@]}" "${CLIPFILES[@]}" >"$3.log" 2>&1
+  "$CLI" -f "$1" -o "$3" "${jobs[@]}" "${CLIPFILES[@]}" >"$3.log" 2>&1
 }
 # folder: what tessaro-cli said of the files that failed in it.
 failures() { grep -e FAILED -e 'tessaro-cli:' "$1.log" | sed 's/^/  /' >&2 || true; }
@@ -166,6 +168,7 @@ for row in "MPG 2 mpg" "RMVB 0 rmvb" "3GP 7 3gp"; do
     declare -A repWall=() repCpu=()
     for j in "${order[@]}"; do
       folder="$WORK/out-$j"
+      rm -rf "$folder" && mkdir -p "$folder"
       if ! timed convert "$format" "$j" "$folder"; then
         failed[$j]=1
         echo "$name -j $j: tessaro-cli failed" >&2
