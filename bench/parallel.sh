@@ -101,13 +101,21 @@ now() { date +%s.%N; }
 # process of a run is waited for by its parent before tessaro-cli ends, so
 # the difference over a run is the CPU time of its whole process tree.
 cpu() { awk -F'[ms ]' 'END { print $1 * 60 + $2 + $4 * 60 + $5 }' "$1"; }
+# CPU seconds the whole machine has been busy (not idle nor waiting for I/O).
+TICKS=$(getconf CLK_TCK)
+busy() { awk -v hz="$TICKS" '/^cpu / { print ($2 + $3 + $4 + $7 + $8 + $9) / hz; exit }' /proc/stat 2>/dev/null || echo 0; }
 # Runs a command quietly; sets T to its wall time and C to its CPU time in
-# seconds, fails as it does.
+# seconds, and O to the cores that other processes kept busy meanwhile on
+# average (the machine is shared: the ratios show this benchmark's own
+# only while that is small). Fails as the command does.
 timed() {
-  local t0 t1 rc=0
-  times >"$WORK/times0"; t0=$(now); "$@" >/dev/null 2>&1 || rc=$?; t1=$(now); times >"$WORK/times1"
+  local t0 t1 b0 b1 rc=0
+  times >"$WORK/times0"; b0=$(busy); t0=$(now)
+  "$@" >/dev/null 2>&1 || rc=$?
+  t1=$(now); b1=$(busy); times >"$WORK/times1"
   T=$(echo "$t1 - $t0" | bc -l)
   C=$(echo "$(cpu "$WORK/times1") - $(cpu "$WORK/times0")" | bc -l)
+  O=$(echo "o = ($b1 - $b0 - $C) / $T; if (o < 0) o = 0; o" | bc -l)
   return $rc
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -159,10 +167,10 @@ tree_memory() {
 
 status=0
 targets=""
-printf '%-5s %5s %8s %8s %11s %10s  %s\n' format jobs "wall s" "cpu s" "wall ratio" "cpu ratio" outputs
+printf '%-5s %5s %8s %8s %11s %10s %7s  %s\n' format jobs "wall s" "cpu s" "wall ratio" "cpu ratio" others outputs
 for row in "MPG 2 mpg" "RMVB 0 rmvb" "3GP 7 3gp"; do
   read -r name format ext <<<"$row"
-  declare -A walls=() cpus=() wallRatios=() cpuRatios=() failed=()
+  declare -A walls=() cpus=() others=() wallRatios=() cpuRatios=() failed=()
   order=("${JLIST[@]}")
   for ((r = 1; r <= REPS; r++)); do
     declare -A repWall=() repCpu=()
@@ -175,7 +183,7 @@ for row in "MPG 2 mpg" "RMVB 0 rmvb" "3GP 7 3gp"; do
         failures "$folder"
       fi
       repWall[$j]=$T repCpu[$j]=$C
-      walls[$j]+="$T " cpus[$j]+="$C "
+      walls[$j]+="$T " cpus[$j]+="$C " others[$j]+="$O "
       sums "$folder" "$ext" >"$WORK/sums/$format-$j-$r"
     done
     for j in "${JLIST[@]}"; do
@@ -207,15 +215,17 @@ for row in "MPG 2 mpg" "RMVB 0 rmvb" "3GP 7 3gp"; do
     [[ $result == same || $result == "(the reference"* ]] || status=1
     wmed=$(tr ' ' '\n' <<<"${walls[$j]}" | grep . | median)
     cmed=$(tr ' ' '\n' <<<"${cpus[$j]}" | grep . | median)
+    omed=$(tr ' ' '\n' <<<"${others[$j]}" | grep . | median)
     wr=$(tr ' ' '\n' <<<"${wallRatios[$j]}" | grep . | median)
     cr=$(tr ' ' '\n' <<<"${cpuRatios[$j]}" | grep . | median)
-    printf '%-5s %5s %8.2f %8.2f %11.3f %10.3f  %s\n' "$name" "$j" "$wmed" "$cmed" "$wr" "$cr" "$result"
+    printf '%-5s %5s %8.2f %8.2f %11.3f %10.3f %7.2f  %s\n' "$name" "$j" "$wmed" "$cmed" "$wr" "$cr" "$omed" "$result"
     [[ $j == 2 ]] && targets+="$name $(printf '%.3f' "$wr") "
   done
-  unset walls cpus wallRatios cpuRatios failed
+  unset walls cpus others wallRatios cpuRatios failed
 done
 
-echo "$CLIPS clips of $LENGTH s, medians of $REPS side-by-side runs, $CORES cores"
+echo "$CLIPS clips of $LENGTH s, medians of $REPS side-by-side runs, $CORES cores;" \
+  "others: cores kept busy by other processes meanwhile"
 target="target: wall ratio <= 0.55 at -j 2 on a 2-core machine"
 if [[ -z $targets ]]; then
   echo "$target: not measured (-j 2 was not run)"
@@ -250,11 +260,14 @@ if ((HAS_JOBS)); then
     done
     wait "$pid" || echo "$name -j 4: tessaro-cli failed" >&2
     single="not measured (no GNU time)"
-    [[ -s $WORK/maxrss ]] && single=$(mb "$(tail -1 "$WORK/maxrss")")
+    if [[ -s $WORK/maxrss ]]; then
+      largest=$(tail -1 "$WORK/maxrss")
+      single=$(mb "$largest")
+      # The total is at least the largest process, which sampling can miss.
+      ((peakRss < largest)) && peakRss=$largest
+    fi
     printf '%-5s -j 4: tree total %s RSS, %s PSS; largest process %s\n' \
       "$name" "$(mb "$peakRss")" "$(mb "$peakPss")" "$single"
-    # The total is at least the largest process, which sampling can miss.
-    [[ -s $WORK/maxrss ]] && ((peakRss < $(tail -1 "$WORK/maxrss"))) && peakRss=$(tail -1 "$WORK/maxrss")
     ((peakRss > peakAll)) && peakAll=$peakRss
   done
   files=$((CLIPS < 4 ? CLIPS : 4))
