@@ -153,8 +153,8 @@ tree_memory() {
     END {
       for (p in parent) {
         q = p
-        while (q != root && q in parent && q > 1) q = parent[q]
-        if (q != root) continue
+        while (q + 0 != root + 0 && (q in parent) && q + 0 > 1) q = parent[q]
+        if (q + 0 != root + 0) continue
         r += rss[p]
         f = "/proc/" p "/smaps_rollup"
         while ((getline line < f) > 0)
