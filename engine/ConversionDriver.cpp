@@ -199,9 +199,7 @@ void ConversionDriver::runBatch() {
     std::vector<NativeHandle> handles;
     for (;;) {
         // Files added meanwhile join the batch at the end of the queue.
-        while (!m_stopRequested && int(m_files.size()) < m_batchJobs &&
-               m_host.queueCount() > queuedFiles())
-            startFile();
+        while (canStartFile()) startFile();
         retireFiles();
         if (m_files.empty()) {
             if (m_stopRequested || m_host.queueCount() <= 0) break;
@@ -224,9 +222,14 @@ void ConversionDriver::runBatch() {
                 pending = pending || runner->hasPendingOutput();
                 runner->addWaitHandles(handles);
             }
-        // No wait while read bytes are still to be handed on.
-        if (!pending && !handles.empty()) timer.Wait(DOSOutputs::kPassWaitMs, handles);
+        // No wait while read bytes are still to be handed on, or a file that
+        // has ended leaves room for the next.
+        if (!pending && !handles.empty() && !canStartFile()) timer.Wait(DOSOutputs::kPassWaitMs, handles);
     }
+}
+
+bool ConversionDriver::canStartFile() const {
+    return !m_stopRequested && int(m_files.size()) < m_batchJobs && m_host.queueCount() > queuedFiles();
 }
 
 int ConversionDriver::queuedFiles() const {

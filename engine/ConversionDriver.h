@@ -138,6 +138,8 @@ private:
     // leave it when finished, so the running files are its first rows.
     int queueRow(const FileJob& file) const;
     int queuedFiles() const;
+    // True when a free place and a queued file not yet started are there.
+    bool canStartFile() const;
     int freeSlot() const;
     std::string& spinnerOf(FileJob& file);
     void show(const std::optional<ProgressDisplay>& display);
