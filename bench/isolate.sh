@@ -1,8 +1,7 @@
 # shellcheck shell=bash
-# Sourced first by a benchmark, with its arguments: the runner takes a run as
-# over once no process of the encoder's name is left, so the benchmark re-runs
-# itself in a PID namespace of its own where it can, where encoders that other
-# users of the machine run at the same time do not hold it up.
+# Sourced first by a benchmark, with its arguments: the benchmark re-runs
+# itself in a PID namespace of its own where it can, so that the processes it
+# sees (the process list, the leftovers' owners) are its own alone.
 if [[ -z ${TESSARO_BENCH_NS:-} ]] && unshare -pf --mount-proc true 2>/dev/null; then
   TESSARO_BENCH_NS=1 exec unshare -pf --mount-proc "$0" "$@"
 fi
@@ -18,5 +17,5 @@ if [[ -n ${TESSARO_BENCH_NS:-} ]]; then
     echo "(the temporary folder is shared: runs outside can remove this one's files)"
   unset tessaroTmp
 else
-  echo "(not isolated: other processes named like the encoders can delay each run's end)"
+  echo "(not isolated: the benchmark sees the machine's other processes)"
 fi
