@@ -46,12 +46,26 @@ namespace {
 
 using test::FakeDialogs;
 
+void writeEncoder(const QString& path);
+
 class frmMainTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_app.isValid() && m_tmp.isValid());
         platform::setApplicationFolder(m_app.path().toStdString());
         platform::setTemporaryFolder(m_tmp.path().toStdString());
+    }
+
+    // The window set for MPG (one run per file) into tmpPath("out"), with a
+    // fake conv.
+    std::unique_ptr<frmMain> loadMpgBatch() {
+        QDir(m_app.path()).mkpath("data");
+        writeEncoder(appPath("data/conv"));
+        auto w = load();
+        w->cmbOF->setCurrentIndex(2);
+        emit w->cmbOF->activated(2);
+        w->txtPath->setText(tmpPath("out"));
+        return w;
     }
 
     std::unique_ptr<frmMain> load() {
@@ -453,12 +467,7 @@ TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
 // Two files at once: each running row shows its own percentage beside its
 // format tag, the bar and its caption the batch.
 TEST_F(frmMainTest, RowsShowTheirOwnProgressWhileTwoFilesRun) {
-    QDir(m_app.path()).mkpath("data");
-    writeEncoder(appPath("data/conv"));
-    auto w = load();
-    w->cmbOF->setCurrentIndex(2);
-    emit w->cmbOF->activated(2);
-    w->txtPath->setText(tmpPath("out"));
+    auto w = loadMpgBatch();
     w->driver()->setJobs(2);
     dropFiles(*w, {tmpPath("a.flv"), tmpPath("b.flv"), tmpPath("c.flv")});
 
@@ -542,12 +551,7 @@ class frmMainInterrupt : public frmMainTest, public ::testing::WithParamInterfac
 
 TEST_P(frmMainInterrupt, AsksThenStopsOrKeepsConverting) {
     const InterruptRow& row = GetParam();
-    QDir(m_app.path()).mkpath("data");
-    writeEncoder(appPath("data/conv"));
-    auto w = load();
-    w->cmbOF->setCurrentIndex(2);
-    emit w->cmbOF->activated(2);
-    w->txtPath->setText(tmpPath("out"));
+    auto w = loadMpgBatch();
     dropFiles(*w, {tmpPath("a.flv"), tmpPath("b.flv"), tmpPath("c.flv")});
     dialogs.answers = {row.yes};
     QString faceDuringQuestion;
