@@ -114,7 +114,8 @@ wine "$build/app/tessaro-cli.exe" -j 3 -f 0 -o "Z:$out" "Z:$clip" "Z:$clip_dir/ç
 files=("$out"/*.rmvb)
 [ ${#files[@]} -eq 3 ] || ok=0
 for f in "${files[@]}"; do
-  ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$f" 2>/dev/null | grep -q video || ok=0
+  streams=$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$f" || true)
+  grep -q video <<<"$streams" || ok=0
 done
 if [ $ok -eq 1 ]; then
   passed=$((passed + 1))
