@@ -43,9 +43,9 @@ std::string temporaryFolder() {
 
 void setTemporaryFolder(const std::string& folder) { tempFolderOverride() = folder; }
 
-std::string intermediateFile() {
+std::string intermediateFile(int slot) {
     return temporaryFolder() + kSeparator + kIntermediatePrefix + std::to_string(processId()) +
-           kIntermediateSuffix;
+           (slot > 0 ? "-" + std::to_string(slot) : std::string()) + kIntermediateSuffix;
 }
 
 std::filesystem::path nativePath(const std::string& utf8) {
@@ -55,18 +55,6 @@ std::filesystem::path nativePath(const std::string& utf8) {
 std::string utf8Path(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
-}
-
-bool isIntermediateFile(const std::string& path) {
-    const std::string folder = temporaryFolder() + kSeparator + kIntermediatePrefix;
-    const std::string suffix = kIntermediateSuffix;
-    if (path.size() <= folder.size() + suffix.size() ||
-        path.compare(0, folder.size(), folder) != 0 ||
-        path.compare(path.size() - suffix.size(), suffix.size(), suffix) != 0)
-        return false;
-    for (std::size_t i = folder.size(); i < path.size() - suffix.size(); ++i)
-        if (!std::isdigit(static_cast<unsigned char>(path[i]))) return false;
-    return true;
 }
 
 namespace {
@@ -97,6 +85,20 @@ long idBetween(const std::string& name, const std::string& prefix, const std::st
     return allDigits(digits) ? std::atol(digits.c_str()) : 0;
 }
 
+// The process id of an intermediate's name: "tmp-PID.mp4", and
+// "tmp-PID-K.mp4" of the K-th file converted at once; 0 for any other name.
+long intermediateOwner(const std::string& name) {
+    const std::string prefix = kIntermediatePrefix;
+    const std::string suffix = kIntermediateSuffix;
+    if (name.size() <= prefix.size() + suffix.size() || !startsWith(name, prefix) ||
+        !endsWith(name, suffix))
+        return 0;
+    std::string id = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    if (const auto dash = id.find('-'); dash != std::string::npos && allDigits(id.substr(dash + 1)))
+        id.erase(dash);
+    return allDigits(id) ? std::atol(id.c_str()) : 0;
+}
+
 int removeFrom(const std::string& folder, bool temporary) {
     namespace fs = std::filesystem;
     int removed = 0;
@@ -117,10 +119,15 @@ int removeFrom(const std::string& folder, bool temporary) {
 
 }  // namespace
 
+bool isIntermediateFile(const std::string& path) {
+    const std::string folder = temporaryFolder() + kSeparator;
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           intermediateOwner(path.substr(folder.size())) > 0;
+}
+
 long leftoverOwner(const std::string& fileName, bool inTemporaryFolder) {
     if (inTemporaryFolder) {
-        if (const long id = idBetween(fileName, kIntermediatePrefix, kIntermediateSuffix))
-            return id;
+        if (const long id = intermediateOwner(fileName)) return id;
         for (const char* suffix : {".pcm", ".amr"})
             if (const long id = idBetween(fileName, "amrnb-", suffix)) return id;
     }

@@ -31,8 +31,9 @@ inline constexpr const char* kDefaultOutputSuffix = "/output";
 inline constexpr const char* kHelpFile = "help.html";
 #endif
 
-// The intermediate of the two-stage formats is "tmp-PID.mp4": a name per
-// process, so that two batches at once never share one.
+// The intermediate of the two-stage formats is "tmp-PID.mp4" ("tmp-PID-K.mp4"
+// for the K-th of the files converted at once): a name per process and file,
+// so that two batches, or two files of one batch, never share one.
 inline constexpr const char* kIntermediatePrefix = "tmp-";
 inline constexpr const char* kIntermediateSuffix = ".mp4";
 inline constexpr const char* kLeftoverWav = "tmpfile.wav";
@@ -64,11 +65,12 @@ bool prepareTemporaryFolder(std::string* why = nullptr);
 // temporaryFolder() + separator + name.
 std::string temporaryFile(const char* name);
 
-// This process's intermediate file in the temporary folder.
-std::string intermediateFile();
+// This process's intermediate file in the temporary folder for the file
+// converted in `slot` (0 .. kMaxJobs - 1).
+std::string intermediateFile(int slot = 0);
 
-// True when path names an intermediate file of any process ("tmp-PID.mp4" in
-// the temporary folder). The encoders tell the intermediate by this.
+// True when path names an intermediate file of any process ("tmp-PID.mp4" or
+// "tmp-PID-K.mp4" in the temporary folder). The encoders tell the intermediate by this.
 bool isIntermediateFile(const std::string& path);
 
 // The current process's numeric id.

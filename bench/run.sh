@@ -27,4 +27,8 @@ echo "== two-stage formats: time (<= 1.15) and PSNR (>= -0.3 dB) against one pas
 echo "== tessaro-cli against the same commands from a shell (<= 1.05)"
 "$root/bench/batch.sh" "$build" || status=1
 
+# --- Files converted at once against one at a time -------------------------
+echo "== -j 2 and 4 against -j 1: wall time (<= 0.55 at -j 2 on 2 cores), same outputs"
+"$root/bench/parallel.sh" --jobs "2 4" "$build" || status=1
+
 exit $status

@@ -4,7 +4,8 @@
 
 namespace tessaro {
 
-ConsoleHost::ConsoleHost(std::FILE* out, bool interactive) : m_out(out), m_interactive(interactive) {}
+ConsoleHost::ConsoleHost(std::FILE* out, bool interactive)
+    : m_out(out), m_interactive(interactive) {}
 
 void ConsoleHost::enqueue(const std::string& path) {
     m_queue.push_back(path);
@@ -17,13 +18,17 @@ bool ConsoleHost::timer1Enabled() const { return m_timer1; }
 int ConsoleHost::total() const { return m_total; }
 
 int ConsoleHost::queueCount() const { return static_cast<int>(m_queue.size()); }
-std::string ConsoleHost::queueHead() const { return m_queue.empty() ? std::string() : m_queue.front(); }
+std::string ConsoleHost::queueEntry(int index) const {
+    return index >= 0 && index < queueCount() ? m_queue[size_t(index)] : std::string();
+}
 
-void ConsoleHost::removeQueueHead() {
-    if (m_queue.empty()) return;
-    m_queue.pop_front();
+void ConsoleHost::removeQueueEntry(int index) {
+    if (index < 0 || index >= queueCount()) return;
+    m_queue.erase(m_queue.begin() + index);
     ++m_done;
 }
+
+void ConsoleHost::setJobs(int jobs) { m_jobs = jobs; }
 
 int ConsoleHost::formatIndex() const { return m_format; }
 ParameterTexts ConsoleHost::parameters() const { return m_parameters; }
@@ -41,8 +46,9 @@ std::string ConsoleHost::lineHead(int number, const std::string& path) const {
 void ConsoleHost::setProgressCaption(const std::string& caption) {
     if (caption == m_caption) return;
     m_caption = caption;
-    if (!m_interactive || m_current.empty()) return;
-    std::string line = lineHead(m_done + 1, m_current) + "  " + caption;
+    // Several at once, the line shows the batch while files are left.
+    if (!m_interactive || (m_jobs == 1 ? m_current.empty() : m_done >= m_total)) return;
+    std::string line = m_jobs > 1 ? caption : lineHead(m_done + 1, m_current) + "  " + caption;
     const size_t width = line.size();
     if (width < m_lineWidth) line.append(m_lineWidth - width, ' ');
     m_lineWidth = width;
@@ -54,6 +60,8 @@ void ConsoleHost::showCurrentFile(const std::string& path) {
     m_current = path;
     m_caption.clear();
 }
+
+void ConsoleHost::showFileProgress(int, const std::string&) {}
 
 void ConsoleHost::printResult(const std::string& input, bool converted, const std::string& detail) {
     // The result replaces the line drawn in place; the head has already left

@@ -18,6 +18,9 @@ public:
     ConsoleHost(std::FILE* out, bool interactive);
 
     void enqueue(const std::string& path);
+    // With several files at once the line drawn in place shows the batch,
+    // not one file.
+    void setJobs(int jobs);
     void setFormatIndex(int index);
     void setParameters(const ParameterTexts& parameters);
     bool timer1Enabled() const;
@@ -35,8 +38,8 @@ public:
     void endLine();
 
     int queueCount() const override;
-    std::string queueHead() const override;
-    void removeQueueHead() override;
+    std::string queueEntry(int index) const override;
+    void removeQueueEntry(int index) override;
     int formatIndex() const override;
     ParameterTexts parameters() const override;
     std::string outputFolderText() const override;
@@ -47,6 +50,7 @@ public:
     void setProgressValue(double value) override;
     void setProgressCaption(const std::string& caption) override;
     void showCurrentFile(const std::string& path) override;
+    void showFileProgress(int index, const std::string& text) override;
     void openFolder(const std::string& folder) override;
     void playSound(const std::string& wavFile) override;
     void showMessage(const std::string& text, MessageIcon icon,
@@ -60,6 +64,7 @@ private:
     std::FILE* m_out;
     bool m_interactive;
     std::deque<std::string> m_queue;
+    int m_jobs = 1;
     int m_total = 0;
     int m_done = 0;
     int m_format = 0;

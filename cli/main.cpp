@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,8 +22,9 @@ using namespace tessaro;
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: tessaro-cli [-f INDEX] [-o FOLDER] [--vb TEXT] [--fps TEXT] [--size TEXT]\n"
-    "                   [--rate TEXT] [--abr TEXT] [--channels mono|stereo] FILE...\n"
+    "Usage: tessaro-cli [-f INDEX] [-o FOLDER] [-j N] [--vb TEXT] [--fps TEXT]\n"
+    "                   [--size TEXT] [--rate TEXT] [--abr TEXT] [--channels mono|stereo]\n"
+    "                   FILE...\n"
     "\n"
     "Converts each FILE into the output format INDEX (default 0):\n"
     "  0 RMVB  1 RM  2 MPG  3 AVI  4 MP4 HD  5 MOV  6 MP4 phone  7 3GP  8 MP3\n"
@@ -30,6 +32,8 @@ constexpr const char* kUsage =
     "  -f INDEX           output format, 0 to 8\n"
     "  -o FOLDER          output folder (default: the current folder; a leading ~ is\n"
     "                     the home folder)\n"
+    "  -j, --jobs N       files converted at once, 1 to 16 (default: the number of\n"
+    "                     processors, at most 4; 1 converts one after another)\n"
     "  --vb TEXT          video bitrate, kbit/s\n"
     "  --fps TEXT         frame rate\n"
     "  --size TEXT        video size, such as 320x240, or 原始大小 for the source size\n"
@@ -71,6 +75,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args = platform::commandArguments(argc, argv);
     platform::useUtf8Console();
     int format = 0;
+    int jobs = platform::defaultJobs();
     std::string folder;
     std::vector<std::string> files;
     struct Override {
@@ -87,7 +92,9 @@ int main(int argc, char** argv) {
         {"--abr", &ParameterTexts::audioBitrate, Field::AudioBitrate, {}},
     };
     const auto takesValue = [&overrides](const std::string& option) {
-        if (option == "-f" || option == "-o" || option == "--channels") return true;
+        if (option == "-f" || option == "-o" || option == "-j" || option == "--jobs" ||
+            option == "--channels")
+            return true;
         for (const Override& o : overrides)
             if (option == o.name) return true;
         return false;
@@ -124,6 +131,13 @@ int main(int argc, char** argv) {
             if (value.empty() || *end != '\0' || n < 0 || n >= kFormatCount)
                 return usageError("-f takes a format index from 0 to 8, not '" + value + "'");
             format = static_cast<int>(n);
+        } else if (arg == "-j" || arg == "--jobs") {
+            char* end = nullptr;
+            const long n = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || n < 1 || n > platform::kMaxJobs)
+                return usageError(arg + " takes a number of files from 1 to " +
+                                  std::to_string(platform::kMaxJobs) + ", not '" + value + "'");
+            jobs = static_cast<int>(n);
         } else if (arg == "-o") {
             if (value.empty()) return usageError("-o needs a folder");
             folder = value;
@@ -161,8 +175,12 @@ int main(int argc, char** argv) {
     // What ended processes left in the temporary folder and in this output folder.
     platform::removeLeftovers(host.outputFolderText());
 
+    // No more at once than there are files: one file shows its own progress.
+    jobs = std::min(jobs, static_cast<int>(files.size()));
+    host.setJobs(jobs);
     ConversionDriver driver(host);
     driver.setSoundReminder(1);
+    driver.setJobs(jobs);
     driver.setFailureMessageShown(false);
     driver.fileFinished = [&host](const FileResult& r) {
         host.printResult(r.input, r.converted, r.converted ? r.output : r.reason);

@@ -13,10 +13,11 @@ namespace tessaro {
 
 class BatchHost : public MessageBoxes, public MessagePump {
 public:
-    // The queue (lstFile, mirrored by the list view LV).
+    // The queue (lstFile, mirrored by the list view LV). Entries are
+    // numbered from 0; entry k is LV row k + 1.
     virtual int queueCount() const = 0;
-    virtual std::string queueHead() const = 0;  // entry 0
-    virtual void removeQueueHead() = 0;         // lstFile entry 0 and LV row 1
+    virtual std::string queueEntry(int index) const = 0;  // "" out of range
+    virtual void removeQueueEntry(int index) = 0;         // nothing out of range
 
     // The fields, read as they stand at the moment of the call.
     virtual int formatIndex() const = 0;  // list position of cmbOF
@@ -34,8 +35,12 @@ public:
     virtual void setProgressBarWidth(double twips) = 0;
     virtual void setProgressValue(double value) = 0;
     virtual void setProgressCaption(const std::string& caption) = 0;
-    // The file being converted (empty when the batch is over).
+    // The file being converted, the last one started when several are
+    // (empty when the batch is over).
     virtual void showCurrentFile(const std::string& path) = 0;
+    // With several files at once: the own progress of the file at queue
+    // entry `index` ("42%"), shown in its row; "" takes it away.
+    virtual void showFileProgress(int index, const std::string& text) = 0;
 
     // End of the batch.
     virtual void openFolder(const std::string& folder) = 0;

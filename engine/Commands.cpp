@@ -94,11 +94,15 @@ std::string fittedOutputPath(const std::string& folder, const std::string& input
     return withTrailingSeparator(folder) + base + tail;
 }
 
-std::string uniqueOutputPath(const std::string& designedPath, std::string_view extension) {
+std::string uniqueOutputPath(const std::string& designedPath, std::string_view extension,
+                             const std::function<bool(const std::string&)>& reserved) {
     namespace fs = std::filesystem;
-    std::error_code ec;
-    if (!fs::exists(fs::symlink_status(platform::nativePath(designedPath), ec)))
-        return designedPath;
+    const auto free = [&reserved](const std::string& path) {
+        std::error_code ec;
+        return !fs::exists(fs::symlink_status(platform::nativePath(path), ec)) &&
+               !(reserved && reserved(path));
+    };
+    if (free(designedPath)) return designedPath;
     std::string stem = designedPath;
     std::string ext;
     if (!extension.empty() && stem.size() >= extension.size() &&
@@ -108,7 +112,7 @@ std::string uniqueOutputPath(const std::string& designedPath, std::string_view e
     }
     for (int n = 2;; ++n) {
         std::string candidate = stem + "_" + std::to_string(n) + ext;
-        if (!fs::exists(fs::symlink_status(platform::nativePath(candidate), ec))) return candidate;
+        if (free(candidate)) return candidate;
     }
 }
 

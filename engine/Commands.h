@@ -2,6 +2,7 @@
 // Path helpers of the output name and the encoder command lines of both
 // stages, built as one text the way the encoders' options are written.
 
+#include <functional>
 #include <string>
 
 #include "formats/FormatCatalogue.h"
@@ -55,9 +56,11 @@ std::string designedOutputPath(const std::string& folder, const std::string& inp
 std::string fittedOutputPath(const std::string& folder, const std::string& input,
                              std::string_view extension, ClockTime time, std::size_t maxNameBytes);
 
-// The designed path when no file of that name exists, else the first free
-// name with "_2", "_3", ... inserted before the extension.
-std::string uniqueOutputPath(const std::string& designedPath, std::string_view extension);
+// The designed path when no file of that name exists (and `reserved`, when
+// given, does not claim it), else the first free name with "_2", "_3", ...
+// inserted before the extension.
+std::string uniqueOutputPath(const std::string& designedPath, std::string_view extension,
+                             const std::function<bool(const std::string&)>& reserved = {});
 
 // Paths spliced into a command line.
 struct CommandPaths {

@@ -9,6 +9,7 @@
 #include "base/Platform.h"
 #include "engine/Commands.h"
 #include "engine/EncoderReport.h"
+#include "engine/clsWaitableTimer.h"
 
 namespace tessaro {
 namespace {
@@ -74,15 +75,17 @@ std::string outputFolderProblem(const std::string& folder) {
 
 }  // namespace
 
-ConversionDriver::ConversionDriver(BatchHost& host)
-    : m_host(host), objDOS(host, host), objffmpeg(host, host) {
-    objDOS.ReceiveOutputs = [this](const std::string& text) { objDOS_ReceiveOutputs(text); };
-    objffmpeg.ReceiveOutputs = [this](const std::string& text) { objffmpeg_ReceiveOutputs(text); };
-    objDOS.CommandOver = [this] { objDOS_CommandOver(); };
-    objffmpeg.CommandOver = [this] { objffmpeg_CommandOver(); };
-}
+ConversionDriver::FileJob::FileJob(BatchHost& host, int slot)
+    : slot(slot),
+      intermediate(platform::intermediateFile(slot)),
+      objDOS(host, host),
+      objffmpeg(host, host) {}
 
-void ConversionDriver::setSoundReminder(int intSoundReminder) { m_soundReminder = intSoundReminder; }
+ConversionDriver::ConversionDriver(BatchHost& host) : m_host(host) {}
+
+void ConversionDriver::setSoundReminder(int intSoundReminder) {
+    m_soundReminder = intSoundReminder;
+}
 
 void ConversionDriver::setFailureMessageShown(bool shown) { m_failureMessageShown = shown; }
 
@@ -105,8 +108,16 @@ void ConversionDriver::Start() {
 void ConversionDriver::Stop() {
     if (!running()) return;
     m_stopRequested = true;
-    objDOS.Terminate();
-    objffmpeg.Terminate();
+    for (const auto& file : m_files) {
+        file->objDOS.Terminate();
+        file->objffmpeg.Terminate();
+    }
+}
+
+int32_t ConversionDriver::duration() const {
+    for (const auto& file : m_files)
+        if (!file->over) return file->lngDuration;
+    return 0;
 }
 
 void ConversionDriver::Timer1_Timer() {
@@ -125,7 +136,8 @@ std::string ConversionDriver::outputFolder() {
     const std::string folder = windowOutputFolder(text);
     if (folder != text) m_host.setOutputFolderText(folder);
     std::error_code ec;
-    fs::create_directories(platform::nativePath(folder), ec);  // a failure shows as a missing output
+    fs::create_directories(platform::nativePath(folder),
+                           ec);  // a failure shows as a missing output
     return folder;
 }
 
@@ -140,7 +152,7 @@ void ConversionDriver::ConvertQueue() {
     struct BatchEnd {
         ConversionDriver& d;
         ~BatchEnd() {
-            if (d.m_temporaryReady) removeQuietly(platform::intermediateFile());
+            d.abandonFiles();
             try {
                 d.m_stopped = d.m_stopRequested && d.m_host.queueCount() > 0;
             } catch (...) {
@@ -168,7 +180,8 @@ void ConversionDriver::ConvertQueue() {
                     m_host.playSound(platform::applicationFile(platform::kSoundFile));
             }
         } catch (const std::exception& e) {
-            m_host.showMessage(std::string("转换中断：") + e.what(), MessageIcon::Critical, "Tessaro");
+            m_host.showMessage(std::string("转换中断：") + e.what(), MessageIcon::Critical,
+                               "Tessaro");
         } catch (...) {
             m_host.showMessage("转换中断", MessageIcon::Critical, "Tessaro");
         }
@@ -178,71 +191,181 @@ void ConversionDriver::ConvertQueue() {
 
 void ConversionDriver::runBatch() {
     outputFolder();
-    std::string temporaryProblem;
-    const bool temporaryReady = platform::prepareTemporaryFolder(&temporaryProblem);
-    m_temporaryReady = temporaryReady;
-    const std::string intermediate = platform::intermediateFile();
+    m_batchJobs = m_jobs;
+    m_temporaryProblem.clear();
+    m_temporaryReady = platform::prepareTemporaryFolder(&m_temporaryProblem);
 
-    while (m_host.queueCount() > 0 && !m_stopRequested) {
-        const std::string folder = outputFolder();
-        m_format = m_host.formatIndex();
-        m_input = m_host.queueHead();
-        m_output.clear();
-        m_incomplete.clear();
-        m_fileFinished = false;
-        m_host.showCurrentFile(m_input);
-
-        const OutputFormat* format = outputFormat(m_format);
-        std::error_code ec;
-        if (!format) {
-            finishFile(false, "没有选择输出格式");
-        } else if (const std::string why = outputFolderProblem(folder); !why.empty()) {
-            finishFile(false, why);
-        } else if (const std::string why = notARegularFile(m_input); !why.empty()) {
-            finishFile(false, why);
-        } else {
-            // Never convert from the previous file's intermediate.
-            // A refused temporary folder is left alone.
-            if (temporaryReady) fs::remove(platform::nativePath(intermediate), ec);
-            if (isTwoStage(m_format) && (!temporaryReady || fs::exists(platform::nativePath(intermediate), ec))) {
-                finishFile(false, temporaryReady ? "无法删除中间文件 " + intermediate
-                                                 : "临时文件夹不可用：" + temporaryProblem);
-            } else {
-                CommandPaths paths{platform::applicationFolder(), m_input, {}, intermediate};
-                if (!isTwoStage(m_format)) paths.output = m_output = nameOutput(folder, *format);
-                const std::string command = stageOneCommand(m_format, paths, m_host.parameters());
-                DOSOutputs& runner = m_format == kMp3 ? objffmpeg : objDOS;
-                runStage(runner, encoderImageName(format->stageOne), command,
-                         isTwoStage(m_format) ? intermediate : m_output);
-                if (!m_fileFinished && !m_stopRequested)
-                    finishFile(false, notStarted(encoderImageName(format->stageOne)));
-            }
+    clsWaitableTimer timer(m_host);
+    std::vector<NativeHandle> handles;
+    for (;;) {
+        // Files added meanwhile join the batch at the end of the queue.
+        while (canStartFile()) startFile();
+        retireFiles();
+        if (m_files.empty()) {
+            if (m_stopRequested || m_host.queueCount() <= 0) break;
+            continue;
         }
-        if (temporaryReady) removeQuietly(intermediate);
+        // Runs are serviced in the order their files started; a handler may
+        // start a stage two but never adds or drops a file here.
+        for (std::size_t i = 0; i < m_files.size(); ++i) {
+            FileJob& file = *m_files[i];
+            for (DOSOutputs* runner : {&file.objDOS, &file.objffmpeg})
+                if (runner->busy()) runner->ServiceRun();
+        }
+        retireFiles();
+        m_host.processEvents();
+
+        bool pending = false;
+        handles.clear();
+        for (const auto& file : m_files)
+            for (const DOSOutputs* runner : {&file->objDOS, &file->objffmpeg}) {
+                pending = pending || runner->hasPendingOutput();
+                runner->addWaitHandles(handles);
+            }
+        // No wait while read bytes are still to be handed on, or a file that
+        // has ended leaves room for the next.
+        if (!pending && !handles.empty() && !canStartFile()) timer.Wait(DOSOutputs::kPassWaitMs, handles);
+    }
+}
+
+bool ConversionDriver::canStartFile() const {
+    return !m_stopRequested && int(m_files.size()) < m_batchJobs && m_host.queueCount() > queuedFiles();
+}
+
+int ConversionDriver::queuedFiles() const {
+    int rows = 0;
+    for (const auto& file : m_files) rows += file->queued ? 1 : 0;
+    return rows;
+}
+
+int ConversionDriver::queueRow(const FileJob& file) const {
+    int row = 0;
+    for (const auto& other : m_files) {
+        if (other.get() == &file) break;
+        row += other->queued ? 1 : 0;
+    }
+    return row;
+}
+
+int ConversionDriver::freeSlot() const {
+    for (int slot = 0;; ++slot) {
+        bool used = false;
+        for (const auto& file : m_files) used = used || file->slot == slot;
+        if (!used) return slot;
+    }
+}
+
+std::string& ConversionDriver::spinnerOf(FileJob& file) {
+    // One at a time, the mark turns on from file to file.
+    return m_batchJobs == 1 ? strSpinner : file.strSpinner;
+}
+
+void ConversionDriver::startFile() {
+    const std::string folder = outputFolder();
+    m_files.push_back(std::make_unique<FileJob>(m_host, freeSlot()));
+    FileJob& file = *m_files.back();
+    file.objDOS.ReceiveOutputs = [this, &file](const std::string& text) {
+        objDOS_ReceiveOutputs(file, text);
+    };
+    file.objffmpeg.ReceiveOutputs = [this, &file](const std::string& text) {
+        objffmpeg_ReceiveOutputs(file, text);
+    };
+    file.objDOS.CommandOver = [this, &file] {
+        removePartial(file, file.objDOS);
+        objDOS_CommandOver(file);
+        settle(file);
+    };
+    file.objffmpeg.CommandOver = [this, &file] {
+        removePartial(file, file.objffmpeg);
+        objffmpeg_CommandOver(file);
+        settle(file);
+    };
+    file.format = m_host.formatIndex();
+    file.input = m_host.queueEntry(queueRow(file));
+    m_host.showCurrentFile(file.input);
+    if (m_batchJobs > 1) showBatchProgress();
+
+    const OutputFormat* format = outputFormat(file.format);
+    std::error_code ec;
+    if (!format) return finishFile(file, false, "没有选择输出格式");
+    if (const std::string why = outputFolderProblem(folder); !why.empty())
+        return finishFile(file, false, why);
+    if (const std::string why = notARegularFile(file.input); !why.empty())
+        return finishFile(file, false, why);
+    // Never convert from an earlier file's intermediate. A refused temporary
+    // folder is left alone.
+    if (m_temporaryReady) fs::remove(platform::nativePath(file.intermediate), ec);
+    if (isTwoStage(file.format) &&
+        (!m_temporaryReady || fs::exists(platform::nativePath(file.intermediate), ec)))
+        return finishFile(file, false,
+                          m_temporaryReady ? "无法删除中间文件 " + file.intermediate
+                                           : "临时文件夹不可用：" + m_temporaryProblem);
+
+    CommandPaths paths{platform::applicationFolder(), file.input, {}, file.intermediate};
+    if (!isTwoStage(file.format)) paths.output = file.output = nameOutput(file, folder, *format);
+    const std::string command = stageOneCommand(file.format, paths, m_host.parameters());
+    DOSOutputs& runner = file.format == kMp3 ? file.objffmpeg : file.objDOS;
+    startRun(file, runner, encoderImageName(format->stageOne), command,
+             isTwoStage(file.format) ? file.intermediate : file.output);
+    settle(file);
+}
+
+bool ConversionDriver::startRun(FileJob& file, DOSOutputs& runner, const char* imageName,
+                                const std::string& command, const std::string& target) {
+    strEncoderExe = imageName;
+    file.imageName = imageName;
+    file.target = target;
+    runner.setCommandLine(command);
+    return runner.StartCommand({});
+}
+
+void ConversionDriver::removePartial(const FileJob& file, const DOSOutputs& runner) const {
+    // A killed or stopped encoder cannot remove its partial output itself.
+    if (runner.lastStatus().started)
+        removeQuietly(partialFilePath(file.target, runner.lastStatus().pid));
+}
+
+void ConversionDriver::settle(FileJob& file) {
+    if (file.over || file.objDOS.busy() || file.objffmpeg.busy()) return;
+    if (!m_stopRequested) return finishFile(file, false, notStarted(file.imageName));
+    file.over = true;
+    if (m_batchJobs > 1) m_host.showFileProgress(queueRow(file), {});
+}
+
+void ConversionDriver::retireFiles() {
+    for (auto it = m_files.begin(); it != m_files.end();) {
+        if (!(*it)->over) {
+            ++it;
+            continue;
+        }
+        if (m_temporaryReady) removeQuietly((*it)->intermediate);
+        it = m_files.erase(it);
         m_host.processEvents();
     }
 }
 
-std::string ConversionDriver::nameOutput(const std::string& folder, const OutputFormat& format) {
-    return uniqueOutputPath(fittedOutputPath(folder, m_input, format.extension, currentClockTime(),
-                                             outputNameRoom(folder)),
-                            format.extension);
+void ConversionDriver::abandonFiles() {
+    for (const auto& file : m_files) {
+        for (DOSOutputs* runner : {&file->objDOS, &file->objffmpeg}) {
+            if (!runner->busy()) continue;
+            runner->AbandonRun();
+            removePartial(*file, *runner);
+        }
+        if (m_temporaryReady) removeQuietly(file->intermediate);
+    }
+    m_files.clear();
 }
 
-void ConversionDriver::runStage(DOSOutputs& runner, const char* imageName,
-                                const std::string& command, const std::string& target) {
-    strEncoderExe = imageName;
-    runner.setCommandLine(command);
-    // A killed or stopped encoder cannot remove its partial output itself;
-    // done even when a handler throws.
-    struct PartialCleanup {
-        const DOSOutputs& runner;
-        const std::string& target;
-        ~PartialCleanup() {
-            if (runner.lastStatus().started) removeQuietly(partialFilePath(target, runner.lastStatus().pid));
-        }
-    } cleanup{runner, target};
-    runner.ExecuteCommand({});
+std::string ConversionDriver::nameOutput(const FileJob& file, const std::string& folder,
+                                         const OutputFormat& format) {
+    const auto taken = [this, &file](const std::string& path) {
+        for (const auto& other : m_files)
+            if (other.get() != &file && !other->over && other->output == path) return true;
+        return false;
+    };
+    return uniqueOutputPath(fittedOutputPath(folder, file.input, format.extension,
+                                             currentClockTime(), outputNameRoom(folder)),
+                            format.extension, taken);
 }
 
 void ConversionDriver::show(const std::optional<ProgressDisplay>& display) {
@@ -252,17 +375,58 @@ void ConversionDriver::show(const std::optional<ProgressDisplay>& display) {
     m_host.setProgressCaption(display->caption);
 }
 
-void ConversionDriver::objDOS_ReceiveOutputs(const std::string& CommandOutputs) {
-    show(stageOneProgress(CommandOutputs, strSpinner, &m_host));
+// The share of a file done, 0..1: a two-stage file's stages are half each.
+static double fileShare(int format, double stageOneValue, double stageTwoValue) {
+    const double stages = isTwoStage(format) ? 2 : 1;
+    return std::clamp((stageOneValue + stageTwoValue) / (100 * stages), 0.0, 1.0);
 }
 
-void ConversionDriver::objffmpeg_ReceiveOutputs(const std::string& CommandOutputs) {
-    show(stageTwoProgress(CommandOutputs, strSpinner, lngDuration, &m_host));
+void ConversionDriver::showProgress(FileJob& file) {
+    const double share = fileShare(file.format, file.stageOneValue, file.stageTwoValue);
+    m_host.showFileProgress(queueRow(file), std::to_string(int(100 * share)) + "%");
+    showBatchProgress();
 }
 
-std::string ConversionDriver::runFailure(const DOSOutputs& runner, const char* imageName,
-                                         const std::string& file, const char* emptyReason,
+void ConversionDriver::showBatchProgress() {
+    // Files finished count whole, running ones by their share.
+    const int done = int(m_results.size());
+    double parts = done;
+    int running = 0;
+    for (const auto& file : m_files) {
+        if (file->over) continue;
+        ++running;
+        parts += fileShare(file->format, file->stageOneValue, file->stageTwoValue);
+    }
+    const int total = std::max(done + m_host.queueCount(), 1);
+    const double percent = std::clamp(100 * parts / total, 0.0, 100.0);
+    m_host.setProgressBarWidth(percent / 100 * kFullBarTwips);
+    m_host.setProgressValue(percent);
+    m_host.setProgressCaption("转换中 " + std::to_string(done + running) + "/" +
+                              std::to_string(total) + " 个文件  " + std::to_string(int(percent)) +
+                              "%");
+}
+
+void ConversionDriver::objDOS_ReceiveOutputs(FileJob& file, const std::string& CommandOutputs) {
+    const auto display = stageOneProgress(CommandOutputs, spinnerOf(file), &m_host);
+    if (m_batchJobs == 1) return show(display);
+    if (!display) return;
+    file.stageOneValue = display->value;
+    showProgress(file);
+}
+
+void ConversionDriver::objffmpeg_ReceiveOutputs(FileJob& file, const std::string& CommandOutputs) {
+    const auto display =
+        stageTwoProgress(CommandOutputs, spinnerOf(file), file.lngDuration, &m_host);
+    if (m_batchJobs == 1) return show(display);
+    if (!display) return;
+    file.stageTwoValue = display->value;
+    showProgress(file);
+}
+
+std::string ConversionDriver::runFailure(const FileJob& file, const DOSOutputs& runner,
+                                         const std::string& path, const char* emptyReason,
                                          const char* missingReason) const {
+    const char* imageName = file.imageName;
     const RunStatus& status = runner.lastStatus();
     if (!status.started) return notStarted(imageName);
     if (status.unknown) {
@@ -270,9 +434,10 @@ std::string ConversionDriver::runFailure(const DOSOutputs& runner, const char* i
     } else if (!status.exited)
         return std::string(imageName) + " 被信号 " + std::to_string(status.signal) + " 终止";
     else if (status.exitCode != 0 && status.exitCode != kExitIncompleteSource)
-        return failureReason({imageName, status.exitCode, runner.Outputs(), m_input,
-                              file == m_output ? m_output : std::string(), m_format == kMp3});
-    const auto size = fileSize(file);
+        return failureReason({imageName, status.exitCode, runner.Outputs(), file.input,
+                              path == file.output ? file.output : std::string(),
+                              file.format == kMp3});
+    const auto size = fileSize(path);
     if (size < 0) return missingReason;
     if (size == 0) return emptyReason;
     return {};
@@ -292,59 +457,67 @@ static std::string writtenOutput(const DOSOutputs& runner, const std::string& as
     return renamed.empty() ? asked : renamed;
 }
 
-void ConversionDriver::objDOS_CommandOver() {
-    const OutputFormat* format = outputFormat(m_format);
+void ConversionDriver::objDOS_CommandOver(FileJob& file) {
+    const OutputFormat* format = outputFormat(file.format);
     if (!format) {
-        if (!m_stopRequested) finishFile(false, "没有选择输出格式");
+        if (!m_stopRequested) finishFile(file, false, "没有选择输出格式");
         return;
     }
-    if (!isTwoStage(m_format)) return finishRun(objDOS, encoderImageName(format->stageOne));
+    if (!isTwoStage(file.format)) return finishRun(file, file.objDOS);
     // After Stop no stage two starts: the file stays queued.
     if (m_stopRequested) return;
     const std::string folder = outputFolder();
-    const std::string intermediate = platform::intermediateFile();
-    const std::string why = runFailure(objDOS, encoderImageName(format->stageOne), intermediate,
-                                       "中间文件为空", "没有生成中间文件");
-    if (!why.empty()) return finishFile(false, why);
+    const std::string why =
+        runFailure(file, file.objDOS, file.intermediate, "中间文件为空", "没有生成中间文件");
+    if (!why.empty()) return finishFile(file, false, why);
     // The intermediate holds all the source does: stage two still runs.
-    m_incomplete = incompleteReason(objDOS);
+    file.incomplete = incompleteReason(file.objDOS);
+    file.stageOneValue = 100;
 
-    m_output = nameOutput(folder, *format);
-    const CommandPaths paths{platform::applicationFolder(), m_input, m_output, intermediate};
-    const char* imageName = encoderImageName(format->stageTwo);
-    runStage(objffmpeg, imageName, stageTwoCommand(m_format, paths, m_host.parameters()), m_output);
-    if (!m_fileFinished && !m_stopRequested) finishFile(false, notStarted(imageName));
+    file.output = nameOutput(file, folder, *format);
+    const CommandPaths paths{platform::applicationFolder(), file.input, file.output,
+                             file.intermediate};
+    startRun(file, file.objffmpeg, encoderImageName(format->stageTwo),
+             stageTwoCommand(file.format, paths, m_host.parameters()), file.output);
 }
 
-void ConversionDriver::objffmpeg_CommandOver() {
-    const OutputFormat* format = outputFormat(m_format);
-    const char* imageName =
-        format ? encoderImageName(m_format == kMp3 ? format->stageOne : format->stageTwo) : "";
-    finishRun(objffmpeg, imageName);
-}
+void ConversionDriver::objffmpeg_CommandOver(FileJob& file) { finishRun(file, file.objffmpeg); }
 
-void ConversionDriver::finishRun(const DOSOutputs& runner, const char* imageName) {
-    m_output = writtenOutput(runner, m_output);
+void ConversionDriver::finishRun(FileJob& file, const DOSOutputs& runner) {
+    file.output = writtenOutput(runner, file.output);
     // When Stop reached the encoder, only an output it had already committed
     // counts, whatever signal then ended it (the encoders name the final file
     // last); else the file stays queued for the next Start.
     const bool stopReached = m_stopRequested && runner.lastStatus().stopped;
-    if (stopReached && fileSize(m_output) <= 0) return;
-    std::string why = stopReached ? std::string()
-                                  : runFailure(runner, imageName, m_output, "输出文件为空",
-                                               "没有生成输出文件");
+    if (stopReached && fileSize(file.output) <= 0) return;
+    std::string why =
+        stopReached ? std::string()
+                    : runFailure(file, runner, file.output, "输出文件为空", "没有生成输出文件");
     if (why.empty()) why = incompleteReason(runner);
-    if (why.empty()) why = m_incomplete;
-    finishFile(why.empty(), why);
+    if (why.empty()) why = file.incomplete;
+    finishFile(file, why.empty(), why);
 }
 
-void ConversionDriver::finishFile(bool converted, const std::string& reason) {
-    if (m_fileFinished) return;
-    m_fileFinished = true;
-    m_host.removeQueueHead();
-    lngDuration = 0;
-    FileResult result{m_input, m_output, converted, converted ? std::string() : reason};
+void ConversionDriver::finishFile(FileJob& file, bool converted, const std::string& reason) {
+    if (file.over) return;
+    const int row = queueRow(file);
+    file.over = true;
+    file.queued = false;
+    // The file's own entry; another one only when entries were removed
+    // behind the batch's back.
+    if (row < m_host.queueCount() && m_host.queueEntry(row) == file.input) {
+        m_host.removeQueueEntry(row);
+    } else {
+        for (int i = 0; i < m_host.queueCount(); ++i)
+            if (m_host.queueEntry(i) == file.input) {
+                m_host.removeQueueEntry(i);
+                break;
+            }
+    }
+    file.lngDuration = 0;
+    FileResult result{file.input, file.output, converted, converted ? std::string() : reason};
     m_results.push_back(result);
+    if (m_batchJobs > 1) showBatchProgress();
     if (fileFinished) fileFinished(result);
 }
 

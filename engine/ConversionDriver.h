@@ -1,11 +1,14 @@
 #pragma once
 // The batch: Start arms Timer1, its tick runs ConvertQueue, which converts the
-// queue head by head through the two runners; stage two of a two-stage format
-// runs nested in the CommandOver of stage one. Files that fail are counted,
-// taken off the queue, and listed in one message box once the batch is over.
+// queue in order, up to jobs() files at once, each file through its own two
+// runners: stage one, and for a two-stage format stage two, started from the
+// CommandOver of stage one. One loop on the window's thread drives every
+// running encoder. Files that fail are counted, taken off the queue, and
+// listed in one message box once the batch is over.
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,9 +55,9 @@ public:
     // opened, sound, controls enabled, "Done.", and the failures listed.
     void ConvertQueue();
 
-    // Asks the running batch to stop: the running encoder and what it started
-    // are ended and its partial output removed, the current file stays at the
-    // head of the queue, no further run starts (nor a stage two), and the
+    // Asks the running batch to stop: the running encoders and what they
+    // started are ended and their partial outputs removed, the files being
+    // converted stay queued, no further run starts (nor a stage two), and the
     // batch ends without opening the folder or playing the sound, with
     // "已停止。" in lblPB and the controls enabled. A file whose output the
     // encoder had committed before the stop reached it counts as converted
@@ -63,7 +66,7 @@ public:
     // True from Start until the batch has ended (armed or converting).
     bool running() const { return m_armed || m_running; }
     // True when the last batch ended through Stop() with files left; the
-    // stopped file and the files not started are still in the queue.
+    // stopped files and the files not started are still in the queue.
     bool stopped() const { return m_stopped; }
 
     // Called after every file has been finished, converted or failed.
@@ -73,53 +76,97 @@ public:
     const std::vector<FileResult>& results() const;
 
     const std::string& spinner() const { return strSpinner; }
-    int32_t duration() const { return lngDuration; }
+    // The length stage two read of the first file being converted (0 when
+    // none is, or it has not been read yet).
+    int32_t duration() const;
 
 private:
-    void objDOS_ReceiveOutputs(const std::string& CommandOutputs);
-    void objffmpeg_ReceiveOutputs(const std::string& CommandOutputs);
-    void objDOS_CommandOver();
-    void objffmpeg_CommandOver();
+    // One file being converted: its runners, its intermediate, its output
+    // name and its progress.
+    struct FileJob {
+        FileJob(BatchHost& host, int slot);
+        int slot;  // the number of its intermediate
+        int format = -1;
+        std::string input;           // its queue entry
+        std::string output;          // its final file, once named
+        std::string intermediate;    // its stage one's output in a two-stage format
+        std::string incomplete;      // why stage one found the source incomplete
+        std::string target;          // the file its current run writes
+        const char* imageName = "";  // the encoder of its current run
+        DOSOutputs objDOS;
+        DOSOutputs objffmpeg;
+        std::string strSpinner = "-";
+        int32_t lngDuration = 0;
+        double stageOneValue = 0;  // the pb value of each stage, 0..100
+        double stageTwoValue = 0;
+        bool over = false;   // no run of it is left: finished, or left queued
+        bool queued = true;  // its entry is still in the queue
+    };
+
+    void objDOS_ReceiveOutputs(FileJob& file, const std::string& CommandOutputs);
+    void objffmpeg_ReceiveOutputs(FileJob& file, const std::string& CommandOutputs);
+    void objDOS_CommandOver(FileJob& file);
+    void objffmpeg_CommandOver(FileJob& file);
     // Finishes the file by the outcome of its last run (or leaves it queued
     // when Stop ended that run before it committed its output).
-    void finishRun(const DOSOutputs& runner, const char* imageName);
+    void finishRun(FileJob& file, const DOSOutputs& runner);
 
     std::string outputFolder();  // txtPath, normalised and created
     void runBatch();
-    // Starts one encoder run writing `target`; afterwards removes what a
-    // killed encoder left under the partial name of `target`.
-    void runStage(DOSOutputs& runner, const char* imageName, const std::string& command,
-                  const std::string& target);
-    // The final output path of the current file, named now.
-    std::string nameOutput(const std::string& folder, const OutputFormat& format);
+    // Takes the first queue entry not yet started and starts its stage one
+    // (or finishes it at once when it cannot be converted).
+    void startFile();
+    // Starts one encoder run of the file writing `target`; false when the
+    // encoder could not be started.
+    bool startRun(FileJob& file, DOSOutputs& runner, const char* imageName,
+                  const std::string& command, const std::string& target);
+    // After a run of the file: removes what a killed encoder left under the
+    // partial name of its target.
+    void removePartial(const FileJob& file, const DOSOutputs& runner) const;
+    // Ends a file that has no run left and was not finished: left queued
+    // after Stop, else failed as not started.
+    void settle(FileJob& file);
+    // Drops the files that are over, with their intermediates.
+    void retireFiles();
+    // Ends every run still going and drops every file (the batch is ending).
+    void abandonFiles();
+    // The final output path of the file, named now; never the name of
+    // another file being converted.
+    std::string nameOutput(const FileJob& file, const std::string& folder,
+                           const OutputFormat& format);
+    // The queue row of a file still queued: files start in queue order and
+    // leave it when finished, so the running files are its first rows.
+    int queueRow(const FileJob& file) const;
+    int queuedFiles() const;
+    // True when a free place and a queued file not yet started are there.
+    bool canStartFile() const;
+    int freeSlot() const;
+    std::string& spinnerOf(FileJob& file);
     void show(const std::optional<ProgressDisplay>& display);
-    // Takes the head off the queue and records how it ended.
-    void finishFile(bool converted, const std::string& reason);
+    // With several files at once: the file's row and the batch's display.
+    void showProgress(FileJob& file);
+    void showBatchProgress();
+    // Takes the file off the queue and records how it ended.
+    void finishFile(FileJob& file, bool converted, const std::string& reason);
     // The reason a finished run does not count as converted ("" when it does).
-    std::string runFailure(const DOSOutputs& runner, const char* imageName,
-                           const std::string& file, const char* emptyReason,
-                           const char* missingReason) const;
+    std::string runFailure(const FileJob& file, const DOSOutputs& runner, const std::string& path,
+                           const char* emptyReason, const char* missingReason) const;
     void reportFailures();
 
     BatchHost& m_host;
-    DOSOutputs objDOS;
-    DOSOutputs objffmpeg;
     std::string strSpinner = "-";
-    int32_t lngDuration = 0;
     int m_soundReminder = 0;
     bool m_failureMessageShown = true;
     int m_jobs = 1;
 
-    bool m_armed = false;         // Start has switched Timer1 on
+    bool m_armed = false;  // Start has switched Timer1 on
     bool m_running = false;
     bool m_stopRequested = false;
     bool m_stopped = false;
+    int m_batchJobs = 1;            // jobs() as the batch started
     bool m_temporaryReady = false;  // the batch may write the temporary folder
-    bool m_fileFinished = false;  // the current head has been finished
-    int m_format = -1;            // format of the current file
-    std::string m_input;          // the current head
-    std::string m_output;         // its final file
-    std::string m_incomplete;     // why stage one found the source incomplete
+    std::string m_temporaryProblem;
+    std::vector<std::unique_ptr<FileJob>> m_files;  // in the order started
     std::vector<FileResult> m_results;
 };
 

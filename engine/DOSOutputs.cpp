@@ -1,11 +1,11 @@
 #include "engine/DOSOutputs.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "base/ChildProcess.h"
 #include "base/CommandLineText.h"
 #include "engine/clsWaitableTimer.h"
-
-#include <algorithm>
-#include <vector>
 
 namespace tessaro {
 
@@ -18,15 +18,15 @@ constexpr std::size_t kChunkSize = 1024;
 constexpr std::size_t kReadBlock = 64 * 1024;
 // Chunks read in one pass while data waits, before the pass checks the child.
 constexpr int kChunksPerPass = 256;
-constexpr std::int32_t kPassWaitMs = 50;
 // The last drain ends even if a left-over grandchild keeps writing.
 constexpr int kMaxDrainChunks = 4096;
 
 }  // namespace
 
-DOSOutputs::DOSOutputs(MessagePump& pump, MessageBoxes& messages) : m_pump(pump), m_messages(messages) {}
+DOSOutputs::DOSOutputs(MessagePump& pump, MessageBoxes& messages)
+    : m_pump(pump), m_messages(messages) {}
 
-DOSOutputs::~DOSOutputs() = default;
+DOSOutputs::~DOSOutputs() { AbandonRun(); }
 
 void DOSOutputs::setCommandLine(const std::string& DOSCommand) { m_commandLine = DOSCommand; }
 
@@ -59,143 +59,160 @@ void DOSOutputs::trimOutput() const {
 }
 
 std::string DOSOutputs::ExecuteCommand(const std::string& CommandLine) {
+    if (!StartCommand(CommandLine)) return {};
+    // An exception out of an event handler leaves no child running.
+    struct Abandon {
+        DOSOutputs& runner;
+        ~Abandon() { runner.AbandonRun(); }
+    } abandon{*this};
+    clsWaitableTimer timer(m_pump);
+    std::vector<NativeHandle> handles;
+    while (busy()) {
+        ServiceRun();
+        if (!busy()) break;
+        m_pump.processEvents();
+        // No wait while read bytes are still to be handed on.
+        if (!hasPendingOutput()) {
+            handles.clear();
+            addWaitHandles(handles);
+            timer.Wait(kPassWaitMs, handles);
+        }
+    }
+    trimOutput();
+    return m_outputs;
+}
+
+bool DOSOutputs::StartCommand(const std::string& CommandLine) {
+    if (busy()) return false;
     if (!CommandLine.empty()) m_commandLine = CommandLine;
     m_status = RunStatus{};
     if (m_commandLine.empty()) {
         m_messages.showMessage("Command Line empty", MessageIcon::Critical, kTitle);
-        return {};
+        return false;
     }
 
-    ChildProcess child;
+    auto child = std::make_unique<ChildProcess>();
     // An encoder ends with its owner, and is given the chance to remove its
     // partial output.
-    switch (child.start(splitCommandLine(m_commandLine), ChildProcess::Streams::Merged,
-                        ChildProcess::OwnerEnd::Terminate)) {
-    case ChildProcess::StartResult::Started:
-        break;
-    case ChildProcess::StartResult::PipeFailed:
-        m_messages.showMessage("CreatePipe failed. Error: " + std::to_string(child.errorNumber()),
-                               MessageIcon::Critical, kTitle);
-        return {};
-    case ChildProcess::StartResult::SpawnFailed:
-        m_messages.showMessage("File or command not found", MessageIcon::Critical, kTitle);
-        return {};
+    switch (child->start(splitCommandLine(m_commandLine), ChildProcess::Streams::Merged,
+                         ChildProcess::OwnerEnd::Terminate)) {
+        case ChildProcess::StartResult::Started:
+            break;
+        case ChildProcess::StartResult::PipeFailed:
+            m_messages.showMessage(
+                "CreatePipe failed. Error: " + std::to_string(child->errorNumber()),
+                MessageIcon::Critical, kTitle);
+            return false;
+        case ChildProcess::StartResult::SpawnFailed:
+            m_messages.showMessage("File or command not found", MessageIcon::Critical, kTitle);
+            return false;
     }
 
     m_outputs.clear();
     m_status = RunStatus{};
     m_status.started = true;
-    m_status.pid = child.pid();
+    m_status.pid = child->pid();
     m_terminated = false;
-    m_child = &child;
-    // However the run ends, m_child never outlives the child object, and an
-    // exception out of an event handler leaves no child running.
-    struct ChildReset {
-        ChildProcess*& current;
-        ChildProcess& child;
-        RunStatus& status;
-        ~ChildReset() {
-            current = nullptr;
-            if (!child.ended()) {
-                child.kill();
-                child.wait(status);
-            }
-        }
-    } childReset{m_child, child, m_status};
+    m_child = std::move(child);
+    m_buffer.resize(kReadBlock);
+    m_begin = m_end = 0;
+    m_endOfFile = m_readFailed = m_childEnded = m_treeKilled = false;
+    return true;
+}
 
-    // The pipe is read in large blocks and handed on in chunks of at most
-    // kChunkSize bytes: one system call per 1024 bytes would cap the drain
-    // rate well below what an encoder writes.
-    std::vector<char> buffer(kReadBlock);
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    bool endOfFile = false;
-    bool readFailed = false;
-    // Hands on one chunk; false when nothing waits.
-    auto readChunk = [&]() {
-        if (begin == end) {
-            std::size_t count = 0;
-            switch (child.read(buffer.data(), buffer.size(), &count)) {
+bool DOSOutputs::readChunk() {
+    if (m_begin == m_end) {
+        std::size_t count = 0;
+        switch (m_child->read(m_buffer.data(), m_buffer.size(), &count)) {
             case ChildProcess::ReadResult::Data:
-                begin = 0;
-                end = count;
+                m_begin = 0;
+                m_end = count;
                 break;
             case ChildProcess::ReadResult::Empty:
                 return false;
             case ChildProcess::ReadResult::EndOfFile:
-                endOfFile = true;
+                m_endOfFile = true;
                 return false;
             case ChildProcess::ReadResult::Failed:
-                readFailed = true;
+                m_readFailed = true;
                 return false;
-            }
         }
-        const std::size_t n = std::min(kChunkSize, end - begin);
-        const std::string chunk(buffer.data() + begin, n);
-        begin += n;
-        appendOutput(chunk);
-        if (ReceiveOutputs) ReceiveOutputs(chunk);
-        return true;
-    };
-
-    using Clock = std::chrono::steady_clock;
-    clsWaitableTimer timer(m_pump);
-    Clock::time_point endedAt{};   // when the child was first seen ended
-    Clock::time_point killedAt{};  // when its tree was killed
-    bool treeKilled = false;
-    bool childEnded = false;
-    for (;;) {
-        int chunks = 0;
-        while (chunks < kChunksPerPass && readChunk()) {
-            if (++chunks < kChunksPerPass) m_pump.processEvents();
-        }
-        if (readFailed) break;
-        const bool drained = chunks < kChunksPerPass;  // the pipe was found empty
-        if (!childEnded && child.hasEnded(m_status)) {
-            childEnded = true;
-            endedAt = Clock::now();
-        }
-        // Over once the child has ended and nobody holds the pipe any more.
-        if (childEnded && endOfFile && begin == end) break;
-
-        // Bounds: a stopped child that does not end, and descendants that
-        // keep the pipe open after the child, are killed with its group; a
-        // process that left the group is not waited for beyond that.
-        const auto now = Clock::now();
-        bool killNow = false;
-        if (m_terminated)
-            killNow =
-                childEnded || now - m_terminatedAt > std::chrono::milliseconds(kTerminateGraceMs);
-        else if (childEnded)
-            killNow = now - endedAt > std::chrono::milliseconds(kLingerMs);
-        if (killNow && !treeKilled) {
-            child.kill();
-            treeKilled = true;
-            killedAt = now;
-        }
-        if (treeKilled && childEnded && drained &&
-            now - killedAt > std::chrono::milliseconds(kLingerMs))
-            break;
-
-        m_pump.processEvents();
-        // No wait while read bytes are still to be handed on.
-        if (begin == end)
-            timer.Wait(kPassWaitMs, {endOfFile ? kNoHandle : child.outputFd(),
-                                     childEnded ? kNoHandle : child.exitFd()});
     }
+    const std::size_t n = std::min(kChunkSize, m_end - m_begin);
+    const std::string chunk(m_buffer.data() + m_begin, n);
+    m_begin += n;
+    appendOutput(chunk);
+    if (ReceiveOutputs) ReceiveOutputs(chunk);
+    return true;
+}
 
+void DOSOutputs::ServiceRun() {
+    if (!busy()) return;
+    int chunks = 0;
+    // A handler may end the run (AbandonRun) while chunks are handed on.
+    while (chunks < kChunksPerPass && busy() && readChunk()) {
+        if (++chunks < kChunksPerPass) m_pump.processEvents();
+    }
+    if (!busy()) return;
+    if (m_readFailed) return endRun();
+    const bool drained = chunks < kChunksPerPass;  // the pipe was found empty
+    if (!m_childEnded && m_child->hasEnded(m_status)) {
+        m_childEnded = true;
+        m_endedAt = Clock::now();
+    }
+    // Over once the child has ended and nobody holds the pipe any more.
+    if (m_childEnded && m_endOfFile && m_begin == m_end) return endRun();
+
+    // Bounds: a stopped child that does not end, and descendants that keep
+    // the pipe open after the child, are killed with its group; a process
+    // that left the group is not waited for beyond that.
+    const auto now = Clock::now();
+    bool killNow = false;
+    if (m_terminated)
+        killNow =
+            m_childEnded || now - m_terminatedAt > std::chrono::milliseconds(kTerminateGraceMs);
+    else if (m_childEnded)
+        killNow = now - m_endedAt > std::chrono::milliseconds(kLingerMs);
+    if (killNow && !m_treeKilled) {
+        m_child->kill();
+        m_treeKilled = true;
+        m_killedAt = now;
+    }
+    if (m_treeKilled && m_childEnded && drained &&
+        now - m_killedAt > std::chrono::milliseconds(kLingerMs))
+        return endRun();
+}
+
+void DOSOutputs::addWaitHandles(std::vector<NativeHandle>& handles) const {
+    if (!busy()) return;
+    if (!m_endOfFile) handles.push_back(m_child->outputFd());
+    if (!m_childEnded) handles.push_back(m_child->exitFd());
+}
+
+void DOSOutputs::endRun() {
     // What still waits when reading gave up on a pipe held open elsewhere.
-    if (!readFailed) {
-        for (int i = 0; i < kMaxDrainChunks && readChunk(); ++i) m_pump.processEvents();
+    if (!m_readFailed) {
+        for (int i = 0; i < kMaxDrainChunks && busy() && readChunk(); ++i) m_pump.processEvents();
+        if (!busy()) return;
     }
-    if (!child.hasEnded(m_status)) child.kill();  // only after a failed read
-    child.wait(m_status);
-    child.closeOutput();
-    m_child = nullptr;
+    if (!m_child->hasEnded(m_status)) m_child->kill();  // only after a failed read
+    m_child->wait(m_status);
+    m_child->closeOutput();
+    m_child.reset();
+    m_begin = m_end = 0;
 
     if (CommandOver) CommandOver();
     trimOutput();
-    return m_outputs;
+}
+
+void DOSOutputs::AbandonRun() {
+    if (!m_child) return;
+    std::unique_ptr<ChildProcess> child = std::move(m_child);
+    m_begin = m_end = 0;
+    if (!child->ended()) {
+        child->kill();
+        child->wait(m_status);
+    }
 }
 
 }  // namespace tessaro

@@ -1,11 +1,15 @@
 #pragma once
 // Captured console runner: starts one encoder with stdout and stderr on one
 // pipe, hands every chunk it writes to ReceiveOutputs while pumping the
-// message loop, and raises CommandOver once the run is over.
+// message loop, and raises CommandOver once the run is over. ExecuteCommand
+// runs to the end; StartCommand and ServiceRun let one loop drive several
+// runners at once.
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "base/ChildProcess.h"
 #include "base/MessageBoxes.h"
@@ -47,6 +51,21 @@ public:
     std::string ExecuteCommand(const std::string& CommandLine = {});
     static constexpr int kLingerMs = 1000;
 
+    // The steps of ExecuteCommand, for a loop that drives several runners.
+    // StartCommand starts the run and returns at once (false, with the
+    // message box, when nothing could be started). While busy(), the loop
+    // calls ServiceRun, which hands on what waits (pumping messages between
+    // chunks), applies the bounds above and, once the run is over, ends it
+    // with CommandOver; between calls it waits on waitHandles() unless
+    // hasPendingOutput(). AbandonRun kills and reaps a run still going.
+    bool StartCommand(const std::string& CommandLine = {});
+    bool busy() const { return m_child != nullptr; }
+    void ServiceRun();
+    bool hasPendingOutput() const { return m_begin != m_end; }
+    void addWaitHandles(std::vector<NativeHandle>& handles) const;
+    void AbandonRun();
+    static constexpr std::int32_t kPassWaitMs = 50;
+
     // One chunk of at most 1024 bytes, exactly the bytes read, in order.
     std::function<void(const std::string& CommandOutputs)> ReceiveOutputs;
     // Raised once per started run, after the child has ended and been read dry.
@@ -71,6 +90,12 @@ private:
     void appendOutput(const std::string& chunk);
     // Cuts the collected output to its last kOutputLimit bytes.
     void trimOutput() const;
+    // Hands on one chunk; false when nothing waits.
+    bool readChunk();
+    // Reads what is left, reaps the child and raises CommandOver.
+    void endRun();
+
+    using Clock = std::chrono::steady_clock;
 
     MessagePump& m_pump;
     MessageBoxes& m_messages;
@@ -78,9 +103,22 @@ private:
     // Trimmed lazily, so that the cost of dropping old bytes stays small.
     mutable std::string m_outputs;
     RunStatus m_status;
-    ChildProcess* m_child = nullptr;  // the child of the run in progress
+    std::unique_ptr<ChildProcess> m_child;  // the child of the run in progress
     bool m_terminated = false;
-    std::chrono::steady_clock::time_point m_terminatedAt;
+    Clock::time_point m_terminatedAt;
+
+    // The pipe is read in large blocks and handed on in chunks of at most
+    // 1024 bytes: one system call per 1024 bytes would cap the drain rate
+    // well below what an encoder writes.
+    std::vector<char> m_buffer;
+    std::size_t m_begin = 0;
+    std::size_t m_end = 0;
+    bool m_endOfFile = false;
+    bool m_readFailed = false;
+    bool m_childEnded = false;
+    bool m_treeKilled = false;
+    Clock::time_point m_endedAt;   // when the child was first seen ended
+    Clock::time_point m_killedAt;  // when its tree was killed
 };
 
 }  // namespace tessaro

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <vector>
 
 #include "base/MessagePump.h"
 #include "base/NativeHandle.h"
@@ -18,7 +19,10 @@ public:
     // are ignored; on Windows a pipe with bytes waiting or a signalled
     // handle). A failing wait throws std::system_error whose text starts with
     // "[clsWaitableTimer.Wait]".
-    void Wait(std::int32_t MilliSeconds, std::initializer_list<NativeHandle> wakeFds = {});
+    void Wait(std::int32_t MilliSeconds, std::initializer_list<NativeHandle> wakeFds = {}) {
+        Wait(MilliSeconds, std::vector<NativeHandle>(wakeFds));
+    }
+    void Wait(std::int32_t MilliSeconds, const std::vector<NativeHandle>& wakeFds);
 
 private:
     MessagePump& m_pump;

@@ -16,7 +16,7 @@ constexpr int kSliceMs = 10;
 
 }  // namespace
 
-void clsWaitableTimer::Wait(std::int32_t MilliSeconds, std::initializer_list<NativeHandle> wakeFds) {
+void clsWaitableTimer::Wait(std::int32_t MilliSeconds, const std::vector<NativeHandle>& wakeFds) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max<std::int32_t>(MilliSeconds, 0));
     std::vector<pollfd> fds;

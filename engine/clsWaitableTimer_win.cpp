@@ -34,7 +34,7 @@ void dispatchMessages() {
 
 }  // namespace
 
-void clsWaitableTimer::Wait(std::int32_t MilliSeconds, std::initializer_list<NativeHandle> wakeFds) {
+void clsWaitableTimer::Wait(std::int32_t MilliSeconds, const std::vector<NativeHandle>& wakeFds) {
     struct Timer {
         HANDLE h = ::CreateWaitableTimerW(nullptr, TRUE, nullptr);
         ~Timer() {

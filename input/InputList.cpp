@@ -79,17 +79,17 @@ int InputList::count() const
     return static_cast<int>(m_paths.size());
 }
 
-std::string InputList::head() const
+std::string InputList::entry(int index) const
 {
-    return m_paths.empty() ? std::string() : m_paths.front();
+    return index >= 0 && index < count() ? m_paths[size_t(index)] : std::string();
 }
 
-void InputList::removeHead()
+void InputList::removeEntry(int index)
 {
-    if (m_paths.empty())
+    if (index < 0 || index >= count())
         return;
-    m_paths.erase(m_paths.begin());
-    m_rows.erase(m_rows.begin());
+    m_paths.erase(m_paths.begin() + index);
+    m_rows.erase(m_rows.begin() + index);
     if (changed)
         changed();
 }

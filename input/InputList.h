@@ -38,8 +38,8 @@ public:
 
     // Queue operations of the batch.
     int count() const;
-    std::string head() const;  // empty when the list is empty
-    void removeHead();         // lstFile entry 0 and LV row 1; nothing when empty
+    std::string entry(int index) const;  // path `index` (from 0); "" out of range
+    void removeEntry(int index);         // path `index` and LV row index + 1; nothing out of range
 
     const std::vector<InputRow>& rows() const;      // LV
     const std::vector<std::string>& paths() const;  // lstFile

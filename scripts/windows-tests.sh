@@ -102,5 +102,28 @@ for format in 0 1 2 3 4 5 6 7 8; do
   fi
 done
 
+# Several files at once: three clips, two of the same name, into a two-stage
+# format with -j 3; each gives its own playable file.
+mkdir -p "$clip_dir/二"
+cp "$clip" "$clip_dir/片段 二.flv"
+cp "$clip" "$clip_dir/二/片段 一.flv"
+out="$work/并行"
+ok=1
+wine "$build/app/tessaro-cli.exe" -j 3 -f 0 -o "Z:$out" "Z:$clip" "Z:$clip_dir/片段 二.flv" \
+  "Z:$clip_dir/二/片段 一.flv" >"$work/cli.log" 2>&1 || ok=0
+files=("$out"/*.rmvb)
+[ ${#files[@]} -eq 3 ] || ok=0
+for f in "${files[@]}"; do
+  streams=$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$f" || true)
+  grep -q video <<<"$streams" || ok=0
+done
+if [ $ok -eq 1 ]; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  echo "FAILED: three files at once through tessaro-cli.exe"
+  cat "$work/cli.log"
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -20,6 +20,12 @@ std::optional<int32_t> secondsOf(const std::string& h, const std::string& m, con
     return roundedToFit<int32_t>(fieldValue(h) * 3600 + fieldValue(m) * 60 + fieldValue(s));
 }
 
+// The fifth line: a whole number of files converted at once, else the default.
+int jobsOf(const std::vector<std::string>& fields) {
+    const std::optional<int> jobs = fields.size() > 4 ? wholeNumber(fields[4]) : std::nullopt;
+    return jobs && *jobs >= 1 && *jobs <= platform::kMaxJobs ? *jobs : platform::defaultJobs();
+}
+
 int64_t floorDiv(int64_t a, int64_t b) {
     int64_t q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
@@ -34,13 +40,15 @@ void readOptionsFile(const std::string& path, Options& options) {
     if (head == FileHead::Missing) {
         options.intSoundReminder = 0;
         options.intMusicCutter = 0;
+        options.jobs = platform::defaultJobs();
         return;
     }
-    const std::vector<std::string> fields = splitFields(settingsTextFromFile(bytes), 4);
+    const std::vector<std::string> fields = splitFields(settingsTextFromFile(bytes), 5);
     store(fields, 0, options.intSoundReminder);
     store(fields, 1, options.intMusicCutter);
     store(fields, 2, options.lngCutFrom);
     store(fields, 3, options.lngCutTo);
+    options.jobs = jobsOf(fields);
 }
 
 std::string optionsFileText(const Options& options) {
@@ -51,6 +59,7 @@ std::string optionsFileText(const Options& options) {
         text += std::to_string(value);
         text += "\r\n";
     }
+    if (options.jobs != platform::defaultJobs()) text += std::to_string(options.jobs) + "\r\n";
     return text;
 }
 

@@ -1,10 +1,13 @@
 #pragma once
-// options.ini: four bare decimal numbers, one a line, CR LF; and the rules of
-// the options dialog's confirm, as functions the dialog calls.
+// options.ini: bare decimal numbers, one a line, CR LF (the four options and
+// a fifth line for the files converted at once); and the rules of the options
+// dialog's confirm, as functions the dialog calls.
 
 #include <cstdint>
 #include <optional>
 #include <string>
+
+#include "base/Platform.h"
 
 namespace tessaro {
 
@@ -13,15 +16,20 @@ struct Options {
     int16_t intMusicCutter = 0;    // 0 or 1
     int32_t lngCutFrom = 0;        // seconds
     int32_t lngCutTo = 0;          // seconds
+    // Files converted at once, 1..platform::kMaxJobs.
+    int jobs = platform::defaultJobs();
 };
 
 // Reads the file into `options` by the reader rules: fields end at a comma or
 // a line end, leading blanks skipped, longest numeric prefix, nearest integer
 // with halves to even, out-of-range values not stored. A missing file sets
-// sound on and cutter off and leaves the times. Never throws, never hangs.
+// sound on and cutter off and leaves the times. `jobs` is always set: the
+// fifth line when it is a whole number from 1 to platform::kMaxJobs, else
+// (no such line, no file, anything else) platform::defaultJobs(). Never
+// throws, never hangs.
 void readOptionsFile(const std::string& path, Options& options);
 
-// Writes the four lines atomically (temporary file + rename). False when the
+// Writes the lines of optionsFileText() atomically (temporary file + rename). False when the
 // file could not be written; the old file is then left as it was.
 bool writeOptionsFile(const std::string& path, const Options& options);
 
@@ -56,7 +64,9 @@ Options confirmedOptions(int soundPosition, bool cutterChecked, const CutterFiel
 // True when all six time fields have the value 0 (the cutter is unchecked).
 bool allCutterFieldsZero(const CutterFields& fields);
 
-// The four lines of options.ini as written: "N\r\n" each.
+// The lines of options.ini as written: "N\r\n" each, the four options, then
+// `jobs` when it is not this machine's default (a missing fifth line reads
+// as the default, and a reader of four lines never sees it).
 std::string optionsFileText(const Options& options);
 
 // The fields shown back when the dialog opens with the cutter on: hours are

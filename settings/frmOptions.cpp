@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "base/MessageBoxes.h"
 #include "widgets/BackgroundHandler.h"
@@ -32,25 +33,37 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
     setAttribute(Qt::WA_DeleteOnClose, false);
     setFixedSize(305, 120);
 
-    // Shown: the sound choice with its caption, and the two buttons.
+    // Shown: the sound choice under its caption, the files converted at once
+    // beside theirs, and the two buttons.
     m_Label1 = new QLabel(QStringLiteral("转换完毕声音提示"), this);
     m_Label1->setObjectName(QStringLiteral("Label1"));
     m_Label1->setAlignment(Qt::AlignCenter);
-    m_Label1->setGeometry(40, 14, 225, 18);
+    m_Label1->setGeometry(40, 6, 225, 18);
 
     m_cmbSR = new QComboBox(this);
     m_cmbSR->setObjectName(QStringLiteral("cmbSR"));
     m_cmbSR->addItems({QStringLiteral("ON"), QStringLiteral("OFF")});
-    m_cmbSR->setGeometry(71, 38, 163, 24);
+    m_cmbSR->setGeometry(71, 26, 163, 24);
+
+    m_lblJobs = new QLabel(QStringLiteral("同时转换文件数"), this);
+    m_lblJobs->setObjectName(QStringLiteral("lblJobs"));
+    m_lblJobs->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_lblJobs->setGeometry(71, 56, 100, 24);
+
+    m_spnJobs = new QSpinBox(this);
+    m_spnJobs->setObjectName(QStringLiteral("spnJobs"));
+    m_spnJobs->setRange(1, platform::kMaxJobs);
+    m_spnJobs->setGeometry(174, 56, 60, 24);
+    m_lblJobs->setBuddy(m_spnJobs);
 
     m_Command1 = new QPushButton(QStringLiteral("确定"), this);
     m_Command1->setObjectName(QStringLiteral("Command1"));
-    m_Command1->setGeometry(54, 78, 87, 27);
+    m_Command1->setGeometry(54, 87, 87, 27);
     m_Command1->setDefault(true);
 
     m_Command2 = new QPushButton(QStringLiteral("返回"), this);
     m_Command2->setObjectName(QStringLiteral("Command2"));
-    m_Command2->setGeometry(164, 78, 87, 27);
+    m_Command2->setGeometry(164, 87, 87, 27);
 
     // Built but not shown: the cutter switch and its six time fields.
     m_chkMC = new QCheckBox(QStringLiteral("Music Cutter"), this);
@@ -63,7 +76,8 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
     m_txtToM = timeField(this, "txtToM");
     m_txtToS = timeField(this, "txtToS");
 
-    setTabOrder(m_cmbSR, m_Command1);
+    setTabOrder(m_cmbSR, m_spnJobs);
+    setTabOrder(m_spnJobs, m_Command1);
     setTabOrder(m_Command1, m_Command2);
 
     connect(m_chkMC, &QCheckBox::clicked, this, [this] { chkMC_Click(); });
@@ -81,6 +95,8 @@ void frmOptions::loadFromOptions() {
     m_cmbSR->setCurrentIndex(position >= 0 && position < m_cmbSR->count() ? position : -1);
     // The box accepts 0 and 1 only; anything else leaves it unchecked.
     m_chkMC->setChecked(m_options.intMusicCutter == 1);
+    // The box holds 1..kMaxJobs and brings anything else to the nearer end.
+    m_spnJobs->setValue(m_options.jobs);
 
     if (m_chkMC->isChecked()) {
         setTimeFieldsEnabled(true);
@@ -143,7 +159,8 @@ void frmOptions::Command1_Click() {
         return;
     }
 
-    const Options stored = confirmedOptions(m_cmbSR->currentIndex(), m_chkMC->isChecked(), fields);
+    Options stored = confirmedOptions(m_cmbSR->currentIndex(), m_chkMC->isChecked(), fields);
+    stored.jobs = m_spnJobs->value();
     if (!stored.intMusicCutter) m_chkMC->setChecked(false);
     m_options = stored;
     writeOptionsFile(m_optionsPath, m_options);  // an unwritable file is not reported

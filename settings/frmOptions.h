@@ -1,7 +1,7 @@
 #pragma once
-// The options dialog "选项设置": the completion sound, and the cutter switch
-// with its time range. Modal; each opening loads from the options and the
-// dialog is discarded when it closes.
+// The options dialog "选项设置": the completion sound, the files converted at
+// once, and the cutter switch with its time range. Modal; each opening loads
+// from the options and the dialog is discarded when it closes.
 //
 // The seven cutter controls (chkMC and the six time fields) are built, loaded,
 // enabled, checked and stored, but not shown: they change no conversion and
@@ -19,6 +19,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace tessaro {
 
@@ -35,6 +36,8 @@ public:
     // The designed controls, for the window's tests.
     QLabel* Label1() const { return m_Label1; }
     QComboBox* cmbSR() const { return m_cmbSR; }
+    QLabel* lblJobs() const { return m_lblJobs; }
+    QSpinBox* spnJobs() const { return m_spnJobs; }
     QCheckBox* chkMC() const { return m_chkMC; }
     QPushButton* Command1() const { return m_Command1; }
     QPushButton* Command2() const { return m_Command2; }
@@ -59,6 +62,8 @@ private:
 
     QLabel* m_Label1;
     QComboBox* m_cmbSR;
+    QLabel* m_lblJobs;
+    QSpinBox* m_spnJobs;
     QCheckBox* m_chkMC;
     QPushButton* m_Command1;
     QPushButton* m_Command2;

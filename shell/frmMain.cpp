@@ -9,9 +9,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QListWidget>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -19,6 +19,7 @@
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "base/Platform.h"
 #include "engine/Commands.h"
@@ -137,14 +138,18 @@ bool frmMain::Form_Load(SingleInstance* instance) {
     });
     // What ended processes left in the temporary folder and in the output
     // folder about to be used.
-    runStep([this] { platform::removeLeftovers(windowOutputFolder(txtPath->text().toStdString())); });
+    runStep(
+        [this] { platform::removeLeftovers(windowOutputFolder(txtPath->text().toStdString())); });
     runStep([this] {
         setWindowTitle("Tessaro");
         lblWeb->setText("Tessaro");
     });
     runStep([this] {
         readOptionsFile(platform::settingsFile(platform::kOptionsFile), m_options);
-        if (m_driver) m_driver->setSoundReminder(m_options.intSoundReminder);
+        if (m_driver) {
+            m_driver->setSoundReminder(m_options.intSoundReminder);
+            m_driver->setJobs(m_options.jobs);
+        }
     });
     runStep([this] {
         const ScreenDpi dpi = screenDpi(*this);
@@ -219,7 +224,7 @@ void frmMain::syncListView() {
     for (int i = 0; LV->topLevelItemCount() > int(rows.size());) {
         const QTreeWidgetItem* item = LV->topLevelItem(i);
         if (i >= int(rows.size()) || item->text(0) != qs(rows[size_t(i)].path) ||
-            item->text(1) != qs(rows[size_t(i)].tag)) {
+            item->data(1, Qt::UserRole).toString() != qs(rows[size_t(i)].tag)) {
             delete LV->takeTopLevelItem(i);
             delete lstFile->takeItem(i);
         } else {
@@ -227,7 +232,8 @@ void frmMain::syncListView() {
         }
     }
     for (size_t i = size_t(LV->topLevelItemCount()); i < rows.size(); ++i) {
-        new QTreeWidgetItem(LV, {qs(rows[i].path), qs(rows[i].tag)});
+        auto* item = new QTreeWidgetItem(LV, {qs(rows[i].path), qs(rows[i].tag)});
+        item->setData(1, Qt::UserRole, qs(rows[i].tag));
         lstFile->addItem(qs(rows[i].path));
     }
 }
@@ -246,9 +252,9 @@ void frmMain::showListMessage(const std::string& text, const std::string& list, 
 void frmMain::processEvents() { QCoreApplication::processEvents(); }
 
 int frmMain::queueCount() const { return m_list.count(); }
-std::string frmMain::queueHead() const { return m_list.head(); }
-void frmMain::removeQueueHead() {
-    m_list.removeHead();
+std::string frmMain::queueEntry(int index) const { return m_list.entry(index); }
+void frmMain::removeQueueEntry(int index) {
+    m_list.removeEntry(index);
     if (m_list.count() == 0) m_list.setHintVisible(true);  // a removal that empties the list
 }
 int frmMain::formatIndex() const { return cmbOF->currentIndex(); }
@@ -304,15 +310,27 @@ void frmMain::setProgressCaption(const std::string& caption) {
 void frmMain::showCurrentFile(const std::string& path) {
     setWindowTitle(path.empty() ? QString("Tessaro")
                                 : QString("Tessaro - %1").arg(QFileInfo(qs(path)).fileName()));
-    // Only the head of the queue is ever converted.
+    // One file at a time, only the head of the queue is converted; with
+    // several, the rows being converted are marked by their progress.
     QTreeWidgetItem* head = LV->topLevelItem(0);
     if (!head) return;
-    const bool current = !path.empty() && head->text(0) == qs(path);
-    QFont font = head->font(0);
-    font.setBold(current);
-    head->setFont(0, font);
-    head->setFont(1, font);
-    head->setIcon(0, current ? style()->standardIcon(QStyle::SP_MediaPlay) : QIcon());
+    if (path.empty() || head->text(0) == qs(path)) markRunning(head, !path.empty());
+}
+
+void frmMain::showFileProgress(int index, const std::string& text) {
+    QTreeWidgetItem* item = LV->topLevelItem(index);
+    if (!item) return;
+    const QString tag = item->data(1, Qt::UserRole).toString();
+    item->setText(1, text.empty() ? tag : tag + "  " + qs(text));
+    markRunning(item, !text.empty());
+}
+
+void frmMain::markRunning(QTreeWidgetItem* item, bool running) {
+    QFont font = item->font(0);
+    font.setBold(running);
+    item->setFont(0, font);
+    item->setFont(1, font);
+    item->setIcon(0, running ? style()->standardIcon(QStyle::SP_MediaPlay) : QIcon());
 }
 
 void frmMain::openFolder(const std::string& folder) {
@@ -361,10 +379,11 @@ void frmMain::Form_Unload() {
     if (m_driver && m_driver->running()) return stopThenLeave(PendingExit::Close);
     m_unloading = true;
     // Only this process's leftovers: other batches may be running.
-    const std::string intermediate = platform::intermediateFile();
-    for (const std::string& name : {platform::temporaryFile(platform::kLeftoverWav),
-                                    platform::temporaryFile(platform::kLeftoverMp3),
-                                    intermediate}) {
+    std::vector<std::string> leftovers{platform::temporaryFile(platform::kLeftoverWav),
+                                       platform::temporaryFile(platform::kLeftoverMp3)};
+    for (int slot = 0; slot < platform::kMaxJobs; ++slot)
+        leftovers.push_back(platform::intermediateFile(slot));
+    for (const std::string& name : leftovers) {
         const QString file = qs(name);
         for (int attempt = 0; attempt < kDeleteRetries && QFile::exists(file); ++attempt) {
             QFile::remove(file);

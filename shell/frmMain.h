@@ -29,6 +29,7 @@ class QPushButton;
 class QTimer;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 class QUrl;
 
 namespace tessaro {
@@ -105,8 +106,8 @@ public:
                          const std::string& title) override;
     void processEvents() override;
     int queueCount() const override;
-    std::string queueHead() const override;
-    void removeQueueHead() override;
+    std::string queueEntry(int index) const override;
+    void removeQueueEntry(int index) override;
     int formatIndex() const override;
     ParameterTexts parameters() const override;
     std::string outputFolderText() const override;
@@ -117,6 +118,7 @@ public:
     void setProgressValue(double value) override;
     void setProgressCaption(const std::string& caption) override;
     void showCurrentFile(const std::string& path) override;
+    void showFileProgress(int index, const std::string& text) override;
     void openFolder(const std::string& folder) override;
     void playSound(const std::string& wavFile) override;
 
@@ -165,6 +167,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Bold with a play mark: the row's file is being converted.
+    void markRunning(QTreeWidgetItem* item, bool running);
     void buildLayout();
     void connectCommands();
     QLabel* addCaption(const char* name, const QString& text, int left, int top, int width);

@@ -231,7 +231,10 @@ void frmMain::showOptions() {
     platform::prepareSettingsFolder();  // the dialog writes options.ini there on confirm
     frmOptions dialog(m_options, platform::settingsFile(platform::kOptionsFile), this, this);
     m_dialogs.showModal(dialog);
-    if (m_driver) m_driver->setSoundReminder(m_options.intSoundReminder);
+    if (m_driver) {
+        m_driver->setSoundReminder(m_options.intSoundReminder);
+        m_driver->setJobs(m_options.jobs);
+    }
 }
 
 void frmMain::lblWeb_Click() {

@@ -29,9 +29,9 @@ public:
           m_parameters(tessaro::withFormatDefaults(format, {})) {}
 
     int queueCount() const override { return static_cast<int>(m_queue.size()); }
-    std::string queueHead() const override { return m_queue.empty() ? "" : m_queue.front(); }
-    void removeQueueHead() override {
-        if (!m_queue.empty()) m_queue.pop_front();
+    std::string queueEntry(int i) const override { return i < queueCount() ? m_queue[size_t(i)] : ""; }
+    void removeQueueEntry(int i) override {
+        if (i < queueCount()) m_queue.erase(m_queue.begin() + i);
     }
     int formatIndex() const override { return m_format; }
     tessaro::ParameterTexts parameters() const override { return m_parameters; }
@@ -43,6 +43,7 @@ public:
     void setProgressValue(double) override {}
     void setProgressCaption(const std::string&) override {}
     void showCurrentFile(const std::string&) override {}
+    void showFileProgress(int, const std::string&) override {}
     void openFolder(const std::string&) override {}
     void playSound(const std::string&) override {}
     void showMessage(const std::string& text, tessaro::MessageIcon icon,

@@ -64,7 +64,9 @@ protected:
 
 TEST_F(CliTest, UsageErrorsExitWithTwo) {
     for (const char* args : {"", "-f 9 a.flv", "-f x a.flv", "--channels both a.flv",
-                             "--bogus 1 a.flv", "a.flv -o", "--fmt", "-", "-o '' a.flv"}) {
+                             "--bogus 1 a.flv", "a.flv -o", "--fmt", "-", "-o '' a.flv",
+                             "-j 0 a.flv", "-j 17 a.flv", "-j 2x a.flv", "--jobs '' a.flv",
+                             "--jobs=2 a.flv"}) {
         const auto r = run(args);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_NE(r.output.find("Usage: tessaro-cli"), std::string::npos) << args;
@@ -80,6 +82,8 @@ TEST_F(CliTest, ArgumentsAndOutputFolders) {
     for (const auto& [arguments, status, text] :
          {std::tuple<std::string, int, std::string>{"--version", 0, "tessaro-cli 2.7.0\n"},
           {"-x a.flv", 2, "tessaro-cli: unknown option -x\n"},
+          {"-j 17 a.flv", 2, "tessaro-cli: -j takes a number of files from 1 to 16, not '17'\n"},
+          {"--jobs 2 -f 2 a.flv", 0, "Converted 1 of 1"},
           {"-f 2 -o '~/o' a.flv", 0, "Output folder: " + home + "/o/\n"},
           {"-f 2 -o a.flv a.flv", 1, "输出路径不是文件夹：" + work + "/a.flv/"}}) {
         const auto r = run(arguments);
@@ -94,7 +98,7 @@ TEST_F(CliTest, LastStatusLineOnATerminal) {
     touch("a.flv");
     touch("b.flv");
     const auto r = runShell("cd " + shellWord((root / "work").string()) + " && script -qec " +
-                            shellWord(shellWord(cli) + " -f 2 a.flv b.flv") + " /dev/null");
+                            shellWord(shellWord(cli) + " -j 1 -f 2 a.flv b.flv") + " /dev/null");
     EXPECT_NE(r.output.find("\r[2/2] b.flv  "), std::string::npos) << r.output;
     EXPECT_EQ(r.output.find("[3/2]"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("\nConverted 2 of 2"), std::string::npos) << r.output;

@@ -4,14 +4,14 @@
 // leaves no partial file and no process behind, and reports what happened.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <gtest/gtest.h>
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -70,7 +70,8 @@ bool gone(pid_t pid) {
 std::vector<std::string> namesIn(const fs::path& folder) {
     std::vector<std::string> names;
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(folder, ec))
+        names.push_back(entry.path().filename());
     return names;
 }
 
@@ -78,7 +79,9 @@ std::vector<std::string> namesIn(const fs::path& folder) {
 std::vector<std::string> leftoversOf(pid_t pid) {
     std::vector<std::string> mine;
     for (const std::string& name : namesIn(kTemp))
-        if (name.find("tmp-" + std::to_string(pid) + ".mp4") != std::string::npos) mine.push_back(name);
+        if (name.find("tmp-" + std::to_string(pid) + ".mp4") != std::string::npos ||
+            name.find("tmp-" + std::to_string(pid) + "-") != std::string::npos)
+            mine.push_back(name);
     return mine;
 }
 
@@ -97,7 +100,8 @@ struct Background {
     }
 };
 
-Background startCli(const std::vector<std::string>& args, const fs::path& log, bool ignoreChild = false) {
+Background startCli(const std::vector<std::string>& args, const fs::path& log,
+                    bool ignoreChild = false) {
     std::vector<std::string> argv{(kApp / "tessaro-cli").string()};
     argv.insert(argv.end(), args.begin(), args.end());
     Background b{::fork(), log};
@@ -125,8 +129,9 @@ protected:
     static void TearDownTestSuite() { fs::remove_all(s_root); }
 
     void SetUp() override {
-        const bool tools = fs::exists(kApp / "data/conv") &&
-                           runShell("ffmpeg -version >/dev/null && ffprobe -version >/dev/null").status == 0;
+        const bool tools =
+            fs::exists(kApp / "data/conv") &&
+            runShell("ffmpeg -version >/dev/null && ffprobe -version >/dev/null").status == 0;
         if (!tools) {
             if (std::getenv("CI")) FAIL() << "the encoders or ffmpeg are not installed";
             GTEST_SKIP() << "the encoders or ffmpeg are not installed";
@@ -140,16 +145,18 @@ protected:
     static std::string clip(const std::string& name, const std::string& size, int seconds) {
         const fs::path path = s_root / (name + ".flv");
         if (!fs::exists(path))
-            runShell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=duration=" + std::to_string(seconds) +
-                     ":size=" + size + ":rate=25 -f lavfi -i sine=duration=" + std::to_string(seconds) +
-                     " -c:v flv -b:v 300k -c:a libmp3lame -b:a 48k -shortest " + shellWord(path.string()));
+            runShell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=duration=" +
+                     std::to_string(seconds) + ":size=" + size +
+                     ":rate=25 -f lavfi -i sine=duration=" + std::to_string(seconds) +
+                     " -c:v flv -b:v 300k -c:a libmp3lame -b:a 48k -shortest " +
+                     shellWord(path.string()));
         return path.string();
     }
 
     // "duration width height" of a file, as ffprobe reads them.
     static std::string probe(const fs::path& file, const char* entries) {
-        return runShell(std::string("ffprobe -v error -select_streams v:0 -show_entries ") + entries +
-                        " -of default=nw=1:nk=1 " + shellWord(file.string()))
+        return runShell(std::string("ffprobe -v error -select_streams v:0 -show_entries ") +
+                        entries + " -of default=nw=1:nk=1 " + shellWord(file.string()))
             .output;
     }
 
@@ -168,16 +175,21 @@ class KillTest : public FaultTest, public testing::WithParamInterface<KillRow> {
 
 TEST_P(KillTest, LeavesNoPartialFileAndNoProcess) {
     const KillRow row = GetParam();
-    const std::string longClip = clip("long", "320x240", 300), shortClip = clip("short", "160x120", 2);
-    Background cli = startCli({"-f", std::to_string(row.format), "-o", out.string(), longClip, shortClip},
-                              out.parent_path() / (out.filename().string() + ".log"));
+    const std::string longClip = clip("long", "320x240", 300),
+                      shortClip = clip("short", "160x120", 2);
+    // One file at a time: the long one runs, the short one waits.
+    Background cli = startCli(
+        {"-j", "1", "-f", std::to_string(row.format), "-o", out.string(), longClip, shortClip},
+        out.parent_path() / (out.filename().string() + ".log"));
     // Wait until the first file's partial output (or intermediate) is written.
     pid_t encoder = -1, ffmpeg = -1;
     for (int i = 0; i < 200 && ffmpeg <= 0; ++i) {
         std::this_thread::sleep_for(50ms);
         bool partial = false;
-        for (const auto& n : namesIn(out)) partial = partial || n.find(".part") != std::string::npos;
-        for (const auto& n : leftoversOf(cli.pid)) partial = partial || n.find(".part") != std::string::npos;
+        for (const auto& n : namesIn(out))
+            partial = partial || n.find(".part") != std::string::npos;
+        for (const auto& n : leftoversOf(cli.pid))
+            partial = partial || n.find(".part") != std::string::npos;
         const auto encoders = childrenOf(cli.pid);
         if (partial && encoders.size() == 1) {
             encoder = encoders[0];
@@ -209,16 +221,15 @@ TEST_P(KillTest, LeavesNoPartialFileAndNoProcess) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Victims, KillTest,
-                         testing::Values(KillRow{"ffmpeg", SIGKILL, 2, 1}, KillRow{"encoder", SIGKILL, 2, 1},
-                                         KillRow{"encoder", SIGKILL, 0, 1}, KillRow{"cli", SIGTERM, 0, 143},
-                                         KillRow{"cli", SIGKILL, 2, 128 + SIGKILL},
-                                         KillRow{"cli", SIGINT, 8, 130}),
-                         [](const testing::TestParamInfo<KillRow>& info) {
-                             return std::string(info.param.victim) + "_signal" +
-                                    std::to_string(info.param.signal) + "_format" +
-                                    std::to_string(info.param.format);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Victims, KillTest,
+    testing::Values(KillRow{"ffmpeg", SIGKILL, 2, 1}, KillRow{"encoder", SIGKILL, 2, 1},
+                    KillRow{"encoder", SIGKILL, 0, 1}, KillRow{"cli", SIGTERM, 0, 143},
+                    KillRow{"cli", SIGKILL, 2, 128 + SIGKILL}, KillRow{"cli", SIGINT, 8, 130}),
+    [](const testing::TestParamInfo<KillRow>& info) {
+        return std::string(info.param.victim) + "_signal" + std::to_string(info.param.signal) +
+               "_format" + std::to_string(info.param.format);
+    });
 
 TEST_F(FaultTest, FullDiskFailsWithTheEncodersReasonAndLeavesNothing) {
     if (::geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
@@ -229,8 +240,9 @@ TEST_F(FaultTest, FullDiskFailsWithTheEncodersReasonAndLeavesNothing) {
     const std::string input = clip("sixty", "160x120", 60);
     const auto cli = runShell(shellWord((kApp / "tessaro-cli").string()) + " -f 2 -o " +
                               shellWord(disk.string()) + " " + shellWord(input));
-    const auto conv = runShell(shellWord((kApp / "data/conv").string()) + " " + shellWord(input) +
-                               " -oac mp3lame -ovc lavc -of avi -o " + shellWord((disk / "x.avi").string()));
+    const auto conv =
+        runShell(shellWord((kApp / "data/conv").string()) + " " + shellWord(input) +
+                 " -oac mp3lame -ovc lavc -of avi -o " + shellWord((disk / "x.avi").string()));
     const auto left = namesIn(disk);
     ::umount2(disk.c_str(), MNT_DETACH);
     EXPECT_EQ(cli.status, 1) << cli.output;
@@ -251,8 +263,9 @@ TEST_F(FaultTest, IncompleteSourceFailsAndKeepsTheOutput) {
     }
     for (int format : {0, 2, 8}) {
         const fs::path folder = out / std::to_string(format);
-        const auto r = runShell(shellWord((kApp / "tessaro-cli").string()) + " -f " + std::to_string(format) +
-                                " -o " + shellWord(folder.string()) + " " + shellWord(cut.string()));
+        const auto r =
+            runShell(shellWord((kApp / "tessaro-cli").string()) + " -f " + std::to_string(format) +
+                     " -o " + shellWord(folder.string()) + " " + shellWord(cut.string()));
         EXPECT_EQ(r.status, 1) << r.output;
         EXPECT_NE(r.output.find("源文件可能不完整：输出 "), std::string::npos) << r.output;
         EXPECT_NE(r.output.find(" 秒，源文件 60.0 秒"), std::string::npos) << r.output;
@@ -277,7 +290,8 @@ TEST_F(FaultTest, TwoBatchesAtOnceEachConvertTheirOwnClip) {
                 {clip("small", "176x144", 4), "176\n144\n", 4, {}}};
     for (Run& r : runs) {
         const fs::path folder = out / fs::path(r.clip).stem();
-        r.cli = startCli({"-f", "5", "-o", folder.string(), r.clip, r.clip}, folder.string() + ".log");
+        r.cli =
+            startCli({"-f", "5", "-o", folder.string(), r.clip, r.clip}, folder.string() + ".log");
     }
     for (Run& r : runs) {
         EXPECT_EQ(r.cli.wait(), 0) << r.cli.output();

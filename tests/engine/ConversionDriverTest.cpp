@@ -2,8 +2,6 @@
 // encoders, in a temporary application folder. Each logs its command line and
 // behaves by the name of the file it is given (see kFakeEncoder).
 
-#include "engine/ConversionDriver.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -20,6 +18,7 @@
 
 #include "base/Platform.h"
 #include "engine/Commands.h"
+#include "engine/ConversionDriver.h"
 #include "engine/RunnerTestSupport.h"
 
 namespace tessaro {
@@ -33,11 +32,14 @@ namespace fs = std::filesystem;
 // "<tool>fail", "<tool>nothing" or "<tool>empty" makes that tool exit 3
 // after an error line, write nothing, or write an empty file; "<tool>short"
 // writes its output and reports an incomplete source (exit 4); "<tool>slow"
-// writes its partial output and sleeps, its process id in $FAKE_LOG.pid.
+// writes its partial output and sleeps, its process id in $FAKE_LOG.pid;
+// "<tool>late" takes a second. Every run's process id is added to
+// $FAKE_LOG.pids.
 constexpr const char* kFakeEncoder = R"(#!/bin/sh
 tool=$(basename "$0")
 echo "$tool $*" >> "$FAKE_LOG"
 echo $$ > "$FAKE_LOG.pid"
+echo $$ >> "$FAKE_LOG.pids"
 in=""; out=""; prev=""
 for a in "$@"; do
   [ "$prev" = "-o" ] && out="$a"
@@ -55,6 +57,7 @@ case "$name" in
   *${tag}empty*) : > "$out"; exit 0;;
   *${tag}short*) echo "$name" > "$out"
     printf '\n%s: error: 源文件可能不完整：输出 13.9 秒，源文件 60.0 秒\n' "$tool"; exit 4;;
+  *${tag}late*) sleep 1;;
   *${tag}slow*) echo "$name" > "$(dirname "$out")/.$(basename "$out").$$.part"
     echo $$ > "$FAKE_LOG.pid"; exec sleep 30;;
 esac
@@ -70,12 +73,15 @@ public:
     std::vector<std::string> events;  // controls, timer, end-of-batch calls
     std::vector<std::string> messages;
     std::vector<std::string> captions;
+    std::vector<std::string> fileProgress;  // "row text"
     std::function<void()> onPump;
 
     int queueCount() const override { return static_cast<int>(queue.size()); }
-    std::string queueHead() const override { return queue.empty() ? "" : queue.front(); }
-    void removeQueueHead() override {
-        if (!queue.empty()) queue.pop_front();
+    std::string queueEntry(int i) const override {
+        return i < queueCount() ? queue[size_t(i)] : "";
+    }
+    void removeQueueEntry(int i) override {
+        if (i < queueCount()) queue.erase(queue.begin() + i);
     }
     int formatIndex() const override { return format; }
     ParameterTexts parameters() const override { return params; }
@@ -87,6 +93,9 @@ public:
     void setProgressValue(double) override {}
     void setProgressCaption(const std::string& c) override { captions.push_back(c); }
     void showCurrentFile(const std::string&) override {}
+    void showFileProgress(int i, const std::string& text) override {
+        fileProgress.push_back(std::to_string(i) + " " + text);
+    }
     void openFolder(const std::string& f) override { events.push_back("open " + f); }
     void playSound(const std::string& f) override { events.push_back("sound " + f); }
     void showMessage(const std::string& text, MessageIcon, const std::string& title) override {
@@ -128,7 +137,8 @@ protected:
     std::vector<std::string> logLines() {
         std::ifstream in(log);
         std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find(' ')));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line.substr(0, line.find(' ')));
         return lines;
     }
     void runBatch() {
@@ -179,9 +189,12 @@ TEST_F(ConversionDriverTest, TwoStageFormatRunsBothStagesHeadFirst) {
     EXPECT_EQ(host.folder.back(), '/');  // normalised visibly
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(driver.duration(), 0);
-    const std::vector<std::string> expected = {
-        "disable", "timer on", "timer off", "open " + host.folder,
-        "sound " + (root / "app/sound.wav").string(), "enable"};
+    const std::vector<std::string> expected = {"disable",
+                                               "timer on",
+                                               "timer off",
+                                               "open " + host.folder,
+                                               "sound " + (root / "app/sound.wav").string(),
+                                               "enable"};
     EXPECT_EQ(host.events, expected);
     EXPECT_EQ(host.captions.back(), "Done.");
 }
@@ -190,9 +203,14 @@ TEST_F(ConversionDriverTest, EncoderOfEachFormat) {
     struct Row {
         int format;
         std::vector<std::string> runs;
-    } rows[] = {{kMpg, {"conv"}},           {kAvi, {"conv"}},   {kMp4Hd, {"conv"}},
-                {kMov, {"conv", "coder"}},  {kMp4Phone, {"conv", "coder2"}},
-                {k3gp, {"conv", "coder2"}}, {kMp3, {"coder"}},  {kRm, {"conv", "coder"}}};
+    } rows[] = {{kMpg, {"conv"}},
+                {kAvi, {"conv"}},
+                {kMp4Hd, {"conv"}},
+                {kMov, {"conv", "coder"}},
+                {kMp4Phone, {"conv", "coder2"}},
+                {k3gp, {"conv", "coder2"}},
+                {kMp3, {"coder"}},
+                {kRm, {"conv", "coder"}}};
     for (const Row& row : rows) {
         fs::remove(log);
         host.format = row.format;
@@ -254,14 +272,13 @@ TEST_F(ConversionDriverTest, NoExistingFileIsOverwritten) {
 }
 
 TEST_F(ConversionDriverTest, EachFailureIsCountedAndListedOnce) {
-    host.queue = {input("convfail.flv"), input("convnothing.flv"), input("convempty.flv"),
+    host.queue = {input("convfail.flv"),  input("convnothing.flv"),  input("convempty.flv"),
                   input("coderfail.flv"), input("codernothing.flv"), input("coderempty.flv"),
                   input("good.flv")};
     runBatch();
     // A failed stage one never reaches stage two.
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"conv", "conv", "conv", "conv", "coder",
-                                                     "conv", "coder", "conv", "coder", "conv",
-                                                     "coder"}));
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"conv", "conv", "conv", "conv", "coder", "conv",
+                                                    "coder", "conv", "coder", "conv", "coder"}));
     ASSERT_EQ(driver.results().size(), 7u);
     for (int i = 0; i < 6; ++i) EXPECT_FALSE(driver.results()[i].converted) << i;
     EXPECT_TRUE(driver.results()[6].converted);
@@ -273,8 +290,8 @@ TEST_F(ConversionDriverTest, EachFailureIsCountedAndListedOnce) {
     EXPECT_EQ(driver.results()[4].reason, "没有生成输出文件");
     EXPECT_EQ(driver.results()[5].reason, "输出文件为空");
     ASSERT_EQ(host.messages.size(), 1u);
-    for (const char* name : {"convfail", "convnothing", "convempty", "coderfail", "codernothing",
-                             "coderempty"})
+    for (const char* name :
+         {"convfail", "convnothing", "convempty", "coderfail", "codernothing", "coderempty"})
         EXPECT_NE(host.messages[0].find(name), std::string::npos) << name;
     EXPECT_EQ(host.messages[0].find("good.flv"), std::string::npos);
     EXPECT_EQ(host.captions.back(), "Done.");
@@ -343,7 +360,8 @@ TEST_F(ConversionDriverTest, StopEndsTheEncoderAndKeepsTheQueue) {
     EXPECT_EQ(std::vector<std::string>(host.queue.begin(), host.queue.end()), queued);
     EXPECT_TRUE(driver.results().empty());
     EXPECT_EQ(host.captions.back(), "已停止。");
-    EXPECT_EQ(host.events, (std::vector<std::string>{"disable", "timer on", "timer off", "enable"}));
+    EXPECT_EQ(host.events,
+              (std::vector<std::string>{"disable", "timer on", "timer off", "enable"}));
     EXPECT_TRUE(fs::is_empty(out));
     std::ifstream pidFile(log + ".pid");
     pid_t pid = 0;
@@ -447,4 +465,115 @@ TEST_F(ConversionDriverTest, ProgressReachesTheHost) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string firstLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+}  // namespace
+
+// Several files at once: files start in queue order, finish in their own,
+// and each writes its own output; a failure stays with its file.
+TEST_F(ConversionDriverTest, SeveralFilesAtOnce) {
+    struct Row {
+        const char* what;
+        int format;
+        int jobs;
+        std::vector<std::string> names;  // the queue; "+" marks a file added during the batch
+        std::string last;                // the file finished last
+        std::string failed;              // the file that fails, if any
+    } rows[] = {
+        {"out of order", kMpg, 3, {"convlate.flv", "b.flv", "c.flv"}, "convlate.flv", ""},
+        {"one fails",
+         kRmvb,
+         3,
+         {"coderlate.flv", "convfail.flv", "c.flv"},
+         "coderlate.flv",
+         "convfail.flv"},
+        {"added", kMov, 2, {"a.flv", "convlate.flv", "+added.flv"}, "convlate.flv", ""},
+        {"same name and second", kMpg, 2, {"x/same.flv", "y/same.flv"}, "", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove_all(root / "out");
+        host = TestHost{};
+        host.folder = (root / "out").string();
+        host.format = row.format;
+        std::vector<std::string> later;
+        for (const std::string& name : row.names) {
+            if (name[0] == '+')
+                later.push_back(input(name.substr(1)));
+            else
+                host.queue.push_back(input(name));
+        }
+        host.onPump = [&] {
+            if (!later.empty() && host.queue.size() > 1)
+                host.queue.push_back(later.back()), later.clear();
+        };
+        driver.setJobs(row.jobs);
+        runBatch();
+
+        ASSERT_EQ(driver.results().size(), row.names.size());
+        EXPECT_TRUE(host.queue.empty());
+        std::set<std::string> outputs;
+        for (const FileResult& r : driver.results()) {
+            const bool fails = GetFileName(r.input) == row.failed;
+            EXPECT_EQ(r.converted, !fails) << r.input << r.reason;
+            if (fails) continue;
+            EXPECT_EQ(firstLine(r.output), r.input);  // its own content under its own name
+            outputs.insert(r.output);
+        }
+        EXPECT_EQ(outputs.size(), row.names.size() - !row.failed.empty());
+        if (!row.last.empty()) EXPECT_EQ(GetFileName(driver.results().back().input), row.last);
+        // The rows being converted showed their own share; the bar the batch's.
+        EXPECT_FALSE(host.fileProgress.empty());
+        for (const std::string& p : host.fileProgress) EXPECT_LT(p[0] - '0', row.jobs) << p;
+        EXPECT_NE(std::find_if(host.captions.begin(), host.captions.end(),
+                               [&](const std::string& c) {
+                                   return c.rfind("转换中 ", 0) == 0 &&
+                                          c.find(" 个文件  ") != std::string::npos;
+                               }),
+                  host.captions.end());
+        EXPECT_EQ(host.captions.back(), "Done.");
+        EXPECT_TRUE(fs::is_empty(root / "tmp"));  // every file's intermediate removed
+    }
+}
+
+// Stop with one file in stage two and one in stage one: both are ended and
+// stay queued with the file not started, nothing partial is left.
+TEST_F(ConversionDriverTest, StopEndsEveryFileAtOnce) {
+    host.format = kRmvb;
+    const std::vector<std::string> queued = {input("coderslow.flv"), input("convslow.flv"),
+                                             input("third.flv")};
+    host.queue = {queued.begin(), queued.end()};
+    const auto parts = [](const fs::path& folder) {
+        int n = 0;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(folder, ec))
+            n += entry.path().extension() == ".part";
+        return n;
+    };
+    host.onPump = [&] {
+        if (parts(root / "out/deep/er") > 0 && parts(root / "tmp") > 0) driver.Stop();
+    };
+    driver.setJobs(2);
+    runBatch();
+    EXPECT_TRUE(driver.stopped());
+    EXPECT_EQ(std::vector<std::string>(host.queue.begin(), host.queue.end()), queued);
+    EXPECT_TRUE(driver.results().empty());
+    EXPECT_EQ(host.captions.back(), "已停止。");
+    EXPECT_TRUE(fs::is_empty(root / "out/deep/er"));
+    EXPECT_TRUE(fs::is_empty(root / "tmp"));
+    std::ifstream pids(log + ".pids");
+    int runs = 0;
+    for (pid_t pid = 0; pids >> pid; ++runs)
+        EXPECT_NE(::kill(pid, 0), 0) << pid;  // ended and reaped
+    EXPECT_EQ(runs, 3);                       // the third file never started
+}
+
 }  // namespace tessaro

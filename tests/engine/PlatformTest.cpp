@@ -1,14 +1,13 @@
-#include "base/Platform.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include "base/Platform.h"
 
 namespace fs = std::filesystem;
 using namespace tessaro;
@@ -62,6 +61,8 @@ TEST_F(TemporaryFolderTest, RemovesOnlyTheLeftoversOfEndedProcesses) {
     } rows[] = {
         {"t", "tmp-" + gone + ".mp4", true},
         {"t", "tmp-" + live + ".mp4", false},
+        {"t", "tmp-" + gone + "-3.mp4", true},
+        {"t", "tmp-" + live + "-2.mp4", false},
         {"t", "amrnb-" + gone + ".pcm", true},
         {"t", "amrnb-" + gone + ".amr", true},
         {"t", ".tmp-1.mp4." + gone + ".part", true},
@@ -75,7 +76,7 @@ TEST_F(TemporaryFolderTest, RemovesOnlyTheLeftoversOfEndedProcesses) {
     };
     fs::create_directories(m_root / "out");
     for (const Row& row : rows) std::ofstream(m_root / row.folder / row.name) << "x";
-    EXPECT_EQ(platform::removeLeftovers((m_root / "out/").string()), 5);
+    EXPECT_EQ(platform::removeLeftovers((m_root / "out/").string()), 6);
     for (const Row& row : rows)
         EXPECT_NE(fs::exists(m_root / row.folder / row.name), row.removed) << row.name;
 }
@@ -106,7 +107,8 @@ TEST(PlatformTest, UserFoldersOfAnInstalledCopy) {
              {false, nullptr, "/", "/.config/tessaro", "/Tessaro"},
              {false, "/x", nullptr, "/opt/t", "/opt/t/output"},
              {false, "/x", "", "/opt/t", "/opt/t/output"}}) {
-        const platform::UserFolders f = platform::userFoldersFor("/opt/t", r.writable, r.xdg, r.home);
+        const platform::UserFolders f =
+            platform::userFoldersFor("/opt/t", r.writable, r.xdg, r.home);
         EXPECT_EQ(f.settings, r.settings) << r.writable << " " << (r.xdg ? r.xdg : "(unset)");
         EXPECT_EQ(f.defaultOutput, r.output) << r.writable << " " << (r.home ? r.home : "(unset)");
     }
@@ -132,17 +134,26 @@ TEST_F(TemporaryFolderTest, SettingsFilesFollowTheApplicationFolder) {
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 
     platform::setApplicationFolder("");
-    if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else ::unsetenv("XDG_CONFIG_HOME");
+    if (old)
+        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(PlatformTest, IntermediateIsPerProcessAndRecognised) {
     const std::string own = platform::intermediateFile();
     EXPECT_EQ(own, platform::temporaryFile(("tmp-" + std::to_string(::getpid()) + ".mp4").c_str()));
     const std::string t = platform::temporaryFolder() + "/";
-    for (const auto& [path, is] : std::initializer_list<std::pair<std::string, bool>>{
-             {own, true}, {t + "tmp-7.mp4", true}, {t + "tmp-.mp4", false},
-             {t + "tmp-7x.mp4", false}, {t + "tmp.mp4", false}, {"/elsewhere/tmp-7.mp4", false},
-             {t + "sub/tmp-7.mp4", false}})
+    EXPECT_EQ(platform::intermediateFile(2), t + "tmp-" + std::to_string(::getpid()) + "-2.mp4");
+    for (const auto& [path, is] :
+         std::initializer_list<std::pair<std::string, bool>>{{own, true},
+                                                             {t + "tmp-7.mp4", true},
+                                                             {t + "tmp-7-2.mp4", true},
+                                                             {t + "tmp-7-.mp4", false},
+                                                             {t + "tmp-.mp4", false},
+                                                             {t + "tmp-7x.mp4", false},
+                                                             {t + "tmp.mp4", false},
+                                                             {"/elsewhere/tmp-7.mp4", false},
+                                                             {t + "sub/tmp-7.mp4", false}})
         EXPECT_EQ(platform::isIntermediateFile(path), is) << path;
 }

@@ -136,17 +136,20 @@ TEST(InputListTest, RemovingTheLastEntryShowsTheHint)
     EXPECT_EQ(recorder.hints, std::vector<bool>{true});
 }
 
-TEST(InputListTest, QueueOperationsConsumeTheFront)
+TEST(InputListTest, QueueOperationsTakeAnyEntry)
 {
-    InputList list = listOf(2);
-    EXPECT_EQ(list.head(), "/v/f1.flv");
-    list.removeHead();
-    EXPECT_EQ(list.head(), "/v/f2.flv");
+    InputList list = listOf(3);
+    EXPECT_EQ(list.entry(1), "/v/f2.flv");
+    list.removeEntry(1);
+    EXPECT_EQ(list.entry(1), "/v/f3.flv");
     expectParallel(list);
-    list.removeHead();
-    EXPECT_EQ(list.head(), "");
+    list.removeEntry(0);
+    EXPECT_EQ(list.entry(0), "/v/f3.flv");
+    list.removeEntry(0);
+    EXPECT_EQ(list.entry(0), "");
     EXPECT_EQ(list.count(), 0);
-    list.removeHead();  // nothing left: no effect
+    list.removeEntry(0);  // nothing left: no effect
+    list.removeEntry(-1);
     EXPECT_EQ(list.count(), 0);
 }
 

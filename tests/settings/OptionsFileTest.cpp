@@ -22,12 +22,12 @@ using namespace tessaro;
 
 namespace {
 
-// Options read from a file holding `bytes`, starting from 7, 7, 7, 7 so that
-// a value left alone shows.
+// Options read from a file holding `bytes`, starting from 7, 7, 7, 7 (and 9
+// files at once, never the default) so that a value left alone shows.
 Options readFrom(const std::string& bytes) {
     test::TempFolder folder;
     test::writeBytes(folder.file("options.ini"), bytes);
-    Options options{7, 7, 7, 7};
+    Options options{7, 7, 7, 7, 9};
     readOptionsFile(folder.file("options.ini"), options);
     return options;
 }
@@ -47,9 +47,24 @@ TEST(OptionsFileReadTest, Rows) {
          {32767, -32768, 2147483647, -2147483648}},
         {"32767.5\r\n1e999\r\n1e9\r\n-1e999\r\n", {7, 7, 1000000000, 7}},
         {"1\r\n0\r\n", {1, 0, 7, 7}},  // a short file leaves the rest
+        {"1\r\n1\r\n90\r\n120\r\n3\r\n", {1, 1, 90, 120}},
         {"", {7, 7, 7, 7}},
     };
     for (const auto& row : rows) EXPECT_EQ(readFrom(row.bytes), row.expected) << row.bytes;
+}
+
+// The fifth line: a whole number from 1 to 16; anything else, or no line or
+// no file, gives the default and never the old value.
+TEST(OptionsFileReadTest, FifthLineIsTheJobsOrTheDefault) {
+    EXPECT_EQ(readFrom("0\r\n0\r\n0\r\n0\r\n3\r\n").jobs, 3);
+    EXPECT_EQ(readFrom("0,0,0,0, 16 ").jobs, 16);
+    const int d = platform::defaultJobs();
+    for (const char* bytes : {"0\r\n0\r\n0\r\n0\r\n", "0\r\n0\r\n0\r\n0\r\n\r\n", "0,0,0,0,3x",
+                              "0,0,0,0,abc", "0,0,0,0,0", "0,0,0,0,17", ""})
+        EXPECT_EQ(readFrom(bytes).jobs, d) << bytes;
+    Options options{0, 0, 0, 0, 9};
+    readOptionsFile(test::TempFolder().file("options.ini"), options);
+    EXPECT_EQ(options.jobs, d);
 }
 
 TEST(OptionsFileReadTest, MissingFileGivesSoundOnAndCutterOffAndKeepsTheTimes) {
@@ -85,6 +100,19 @@ TEST(OptionsFileWriteTest, FourBareLinesWithCrLf) {
     Options back;
     readOptionsFile(path, back);
     EXPECT_EQ(back, (Options{1, 1, 90, 120}));
+}
+
+// Written after the four lines unless it is the default (which the
+// four-line test above shows left out); every value reads back.
+TEST(OptionsFileWriteTest, FifthLineAfterTheFourUnlessTheDefault) {
+    EXPECT_EQ(optionsFileText({1, 1, 90, 120, 16}), "1\r\n1\r\n90\r\n120\r\n16\r\n");
+    test::TempFolder folder;
+    for (int jobs = 1; jobs <= platform::kMaxJobs; ++jobs) {
+        ASSERT_TRUE(writeOptionsFile(folder.file("options.ini"), {0, 0, 0, 0, jobs}));
+        Options back{0, 0, 0, 0, 9};
+        readOptionsFile(folder.file("options.ini"), back);
+        EXPECT_EQ(back.jobs, jobs);
+    }
 }
 
 TEST(OptionsFileWriteTest, FailedWriteReportsFalse) {

@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -31,9 +32,11 @@
 #include "MouseHelpers.h"
 #include "base/Platform.h"
 #include "engine/Commands.h"
+#include "engine/ConversionDriver.h"
 #include "feedback/frmSuggest.h"
 #include "settings/frmOptions.h"
 #include "shell/SingleInstance.h"
+#include "engine/ConversionDriver.h"
 #include "shell/frmMain.h"
 #include "widgets/ImageButton.h"
 #include "widgets/LinkLabel.h"
@@ -43,12 +46,26 @@ namespace {
 
 using test::FakeDialogs;
 
+void writeEncoder(const QString& path);
+
 class frmMainTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_app.isValid() && m_tmp.isValid());
         platform::setApplicationFolder(m_app.path().toStdString());
         platform::setTemporaryFolder(m_tmp.path().toStdString());
+    }
+
+    // The window set for MPG (one run per file) into tmpPath("out"), with a
+    // fake conv.
+    std::unique_ptr<frmMain> loadMpgBatch() {
+        QDir(m_app.path()).mkpath("data");
+        writeEncoder(appPath("data/conv"));
+        auto w = load();
+        w->cmbOF->setCurrentIndex(2);
+        emit w->cmbOF->activated(2);
+        w->txtPath->setText(tmpPath("out"));
+        return w;
     }
 
     std::unique_ptr<frmMain> load() {
@@ -317,7 +334,9 @@ TEST_F(frmMainTest, RemovalMenuAndCommandWords) {
 }
 
 TEST_F(frmMainTest, ToolbarRoutesAddOptionsFolderHelpAndLinks) {
+    writeAppFile("options.ini", "0\r\n0\r\n0\r\n0\r\n5\r\n");
     auto w = load();
+    EXPECT_EQ(w->driver()->jobs(), 5);  // the batch converts as many at once as the file says
     // Add file: one file per use, the folder of the last one remembered.
     dialogs.files.push_back(QString("/clips/a.flv"));
     w->CmdToolsBar[0]->click();
@@ -336,6 +355,7 @@ TEST_F(frmMainTest, ToolbarRoutesAddOptionsFolderHelpAndLinks) {
         EXPECT_EQ(dialog.parentWidget(), w.get());
         if (!options) return int(QDialog::Rejected);
         options->cmbSR()->setCurrentIndex(1);  // OFF
+        options->spnJobs()->setValue(3);
         options->Command1()->click();
         return dialog.result();
     };
@@ -343,6 +363,7 @@ TEST_F(frmMainTest, ToolbarRoutesAddOptionsFolderHelpAndLinks) {
     dialogs.onModal = nullptr;
     EXPECT_EQ(dialogs.modalTitles, QStringList{"选项设置"});
     EXPECT_EQ(w->options().intSoundReminder, 1);
+    EXPECT_EQ(w->driver()->jobs(), 3);
     EXPECT_TRUE(QFile::exists(appPath("options.ini")));
 
     // Add a folder: the .flv files found under the chosen folder.
@@ -400,6 +421,7 @@ TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
     QDir(m_app.path()).mkpath("data");
     for (const char* name : {"conv", "coder", "coder2"}) writeEncoder(appPath(QString("data/") + name));
     auto w = load();
+    w->driver()->setJobs(1);
     w->cmbOF->setCurrentIndex(2);  // MPG: one run per file
     emit w->cmbOF->activated(2);
     const QString out = tmpPath("out");
@@ -440,6 +462,33 @@ TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
     EXPECT_EQ(opened.back().scheme(), "file");
     EXPECT_EQ(played.size(), 1u);
     EXPECT_EQ(ended, 0);
+}
+
+// Two files at once: each running row shows its own percentage beside its
+// format tag, the bar and its caption the batch.
+TEST_F(frmMainTest, RowsShowTheirOwnProgressWhileTwoFilesRun) {
+    auto w = loadMpgBatch();
+    w->driver()->setJobs(2);
+    dropFiles(*w, {tmpPath("a.flv"), tmpPath("b.flv"), tmpPath("c.flv")});
+
+    QStringList rows;
+    QString caption;
+    const auto snapshot = [&] {
+        QStringList now;
+        for (int i = 0; i < w->LV->topLevelItemCount(); ++i)
+            now << w->LV->topLevelItem(i)->text(1) + (w->LV->topLevelItem(i)->font(0).bold() ? " bold" : "");
+        if (rows.isEmpty() && now.size() == 3 && now[1].contains('%')) rows = now, caption = w->lblPB->text();
+    };
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, snapshot);
+    sampler.start(5);  // fires inside the batch, which runs in the window's loop
+    w->Command3->click();
+    QElapsedTimer clock;
+    clock.start();
+    while (w->lblPB->text() != "Done." && clock.elapsed() < 30000) QCoreApplication::processEvents();
+    EXPECT_EQ(rows, (QStringList{"FLV  50% bold", "FLV  50% bold", "FLV"}));
+    EXPECT_EQ(caption, "转换中 2/3 个文件  33%");
+    EXPECT_EQ(QDir(tmpPath("out")).entryList({"*.mpg"}, QDir::Files).size(), 3);
 }
 
 // Typed into each editable combo by keys and left: the text stays as typed
@@ -502,12 +551,7 @@ class frmMainInterrupt : public frmMainTest, public ::testing::WithParamInterfac
 
 TEST_P(frmMainInterrupt, AsksThenStopsOrKeepsConverting) {
     const InterruptRow& row = GetParam();
-    QDir(m_app.path()).mkpath("data");
-    writeEncoder(appPath("data/conv"));
-    auto w = load();
-    w->cmbOF->setCurrentIndex(2);
-    emit w->cmbOF->activated(2);
-    w->txtPath->setText(tmpPath("out"));
+    auto w = loadMpgBatch();
     dropFiles(*w, {tmpPath("a.flv"), tmpPath("b.flv"), tmpPath("c.flv")});
     dialogs.answers = {row.yes};
     QString faceDuringQuestion;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <vector>
 
@@ -207,6 +208,19 @@ TEST_F(FrmOptionsTest, NoSoundSelectionIsStoredAsMinusOne) {
     d.Command1()->click();
     EXPECT_EQ(m_options.intSoundReminder, -1);
     EXPECT_EQ(fileBytes(), "-1\r\n0\r\n0\r\n0\r\n");
+}
+
+// Files converted at once: loaded, stored on confirm, written as the fifth line.
+TEST_F(FrmOptionsTest, JobsLoadFromTheOptionsAndAreStoredOnConfirm) {
+    m_options.jobs = 3;
+    frmOptions d(m_options, path(), &m_boxes);
+    d.show();
+    EXPECT_EQ(d.spnJobs()->value(), 3);
+    EXPECT_TRUE(d.spnJobs()->isVisible() && d.lblJobs()->isVisible());
+    d.spnJobs()->setValue(16);
+    d.Command1()->click();
+    EXPECT_EQ(m_options.jobs, 16);
+    EXPECT_EQ(fileBytes(), "0\r\n0\r\n0\r\n0\r\n16\r\n");
 }
 
 TEST_F(FrmOptionsTest, CancelKeepsTheOptionsAndTheFile) {
