@@ -6,6 +6,8 @@ set(CPACK_PACKAGE_VENDOR "The Tessaro developers")
 set(CPACK_PACKAGE_CONTACT "The Tessaro developers <dev@tessaro.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+# The licence page of an installer that shows one.
+set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_SOURCE_DIR}/LICENSE")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "batch media converter with a Chinese interface")
 set(CPACK_PACKAGE_DESCRIPTION
     "Tessaro converts a queue of media files, mostly Flash video, into one of\n"

@@ -1,13 +1,14 @@
 // options.ini's reader over any file: it keeps what it cannot read, and what
 // it read is written and read back unchanged.
 #include "FuzzSupport.h"
+#include "base/Platform.h"
 #include "settings/OptionsFile.h"
 
 namespace {
 
 bool operator==(const tessaro::Options& a, const tessaro::Options& b) {
     return a.intSoundReminder == b.intSoundReminder && a.intMusicCutter == b.intMusicCutter &&
-           a.lngCutFrom == b.lngCutFrom && a.lngCutTo == b.lngCutTo;
+           a.lngCutFrom == b.lngCutFrom && a.lngCutTo == b.lngCutTo && a.jobs == b.jobs;
 }
 
 }  // namespace
@@ -19,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const tessaro::Options before{-7, -7, -7, -7};
     tessaro::Options read = before;
     tessaro::readOptionsFile(file.path(), read);
+    FUZZ_CHECK(read.jobs >= 1 && read.jobs <= tessaro::platform::kMaxJobs);
     // No line breaks and no commas: one field at most, the other three kept.
     const std::string text(reinterpret_cast<const char*>(data), size);
     if (text.find_first_of(",\r\n") == std::string::npos) {
