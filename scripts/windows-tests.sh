@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build-win
 
-packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 libgtest-dev locales ffmpeg)
+packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 libgtest-dev locales ffmpeg librsvg2-bin imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -8,7 +8,6 @@ target_sources(tessaro_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/SingleInstance.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WindowLossWatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ToolIcons.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/WavePlayer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainLayout.cpp
@@ -20,10 +19,14 @@ if(WIN32)
 else()
   set(TESSARO_SHELL_PLATFORM posix)
 endif()
-foreach(part SystemOpener SingleInstance TerminationWatch WindowLossWatch)
+foreach(part SystemOpener SingleInstance TerminationWatch WavePlayer WindowLossWatch)
   target_sources(tessaro_shell PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/${part}_${TESSARO_SHELL_PLATFORM}.cpp)
 endforeach()
+# The completion sound: PlaySoundW on Windows, Qt Multimedia here.
+if(WIN32)
+  target_link_libraries(tessaro_shell PRIVATE winmm)
+endif()
 if(Qt6PrintSupport_FOUND)
   target_link_libraries(tessaro_shell PUBLIC Qt6::PrintSupport)
   target_compile_definitions(tessaro_shell PRIVATE TESSARO_HAVE_PRINTSUPPORT=1)
@@ -34,6 +37,7 @@ target_compile_definitions(tessaro PRIVATE TESSARO_VERSION="${PROJECT_VERSION}")
 target_link_libraries(tessaro PRIVATE tessaro_shell)
 # WIN32_EXECUTABLE: a window program on Windows, without a console.
 set_target_properties(tessaro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TESSARO_APP_DIR} WIN32_EXECUTABLE TRUE)
+tessaro_windows_resources(tessaro "Tessaro" ICON)
 
 # Files the window reads beside itself: the help page and the completion sound.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/help.html ${TESSARO_APP_DIR}/help.html COPYONLY)
