@@ -115,8 +115,9 @@ private:
     pid_t m_pid = -1;
     NativeHandle m_readFd = kNoHandle;
     NativeHandle m_errorFd = kNoHandle;
-    NativeHandle m_pidFd = kNoHandle;  // the process handle on Windows
-    NativeHandle m_job = kNoHandle;    // Windows: the job of the child and its descendants
+    NativeHandle m_pidFd = kNoHandle;       // the process handle on Windows
+    NativeHandle m_job = kNoHandle;         // Windows: the job of the child and its descendants
+    NativeHandle m_endedChild = kNoHandle;  // Windows: the ended child's handle, when it has no job
     int m_error = 0;
     bool m_ended = false;   // reaped
     bool m_exited = false;  // known to have ended, perhaps not reaped yet
