@@ -5,7 +5,6 @@
 
 #include "WinTestSupport.h"
 #include "base/AtomicFile.h"
-#include "base/PlatformNative.h"
 #include "base/WideText.h"
 
 using namespace tessaro;
@@ -62,15 +61,6 @@ TEST(PlatformWin, SizedTextIsAskedUntilItFits) {
         });
         EXPECT_EQ(text, std::wstring(later, L'x')) << first << " then " << later;
     }
-    // The real one, with a %TMP% as long as Wine takes.
-    WinFolder folder;
-    const std::string tmp =
-        folder.folder(std::string(250 - std::min<std::size_t>(folder.path().size(), 200), 't'));
-    wchar_t old[32768];
-    const DWORD had = ::GetEnvironmentVariableW(L"TMP", old, 32768);
-    ::SetEnvironmentVariableW(L"TMP", wide::fromUtf8(tmp).c_str());
-    EXPECT_EQ(platform::native::temporaryFolder(), tmp + "\\tessaro");
-    ::SetEnvironmentVariableW(L"TMP", had ? old : nullptr);
 }
 
 TEST(AtomicFileWin, ReplacesWholeOrLeavesTheOldFileAndNoTemporary) {
