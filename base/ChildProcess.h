@@ -63,7 +63,9 @@ public:
     // built so that the child's C runtime splits it back into argv, the window
     // is hidden, only the pipe handles are inherited, and a child that ends
     // with its owner runs in a job object of its own with everything it
-    // starts. The result tells a failed pipe from a program that could not be
+    // starts (breaking away from this process's job where that takes no job
+    // below it; where it may not break away either, it has no job of its
+    // own and does not end with its owner). The result tells a failed pipe from a program that could not be
     // executed; errorNumber() gives the system's error number then.
     StartResult start(const std::vector<std::string>& argv, Streams streams = Streams::Merged,
                       OwnerEnd ownerEnd = OwnerEnd::Ignore);
@@ -71,8 +73,8 @@ public:
     // Asks the child and the processes it started to end (SIGTERM to its
     // process group); kill() ends them at once (SIGKILL). Both work until the
     // child has been reaped, also after it has ended while its descendants
-    // live on. On Windows both end the child's job (or the child alone
-    // when it has none).
+    // live on. On Windows both end the child's job, or, when it has none,
+    // the child and the processes it started, found by their parent.
     void terminate();
     void kill();
     int errorNumber() const { return m_error; }
@@ -115,8 +117,9 @@ private:
     pid_t m_pid = -1;
     NativeHandle m_readFd = kNoHandle;
     NativeHandle m_errorFd = kNoHandle;
-    NativeHandle m_pidFd = kNoHandle;  // the process handle on Windows
-    NativeHandle m_job = kNoHandle;    // Windows: the job of the child and its descendants
+    NativeHandle m_pidFd = kNoHandle;       // the process handle on Windows
+    NativeHandle m_job = kNoHandle;         // Windows: the job of the child and its descendants
+    NativeHandle m_endedChild = kNoHandle;  // Windows: the ended child's handle, when it has no job
     int m_error = 0;
     bool m_ended = false;   // reaped
     bool m_exited = false;  // known to have ended, perhaps not reaped yet

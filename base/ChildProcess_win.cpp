@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "base/CommandLineText.h"
 #include "base/WideText.h"
@@ -35,6 +38,70 @@ HANDLE killOnCloseJob() {
 HANDLE ownerJob() {
     static const HANDLE job = killOnCloseJob();
     return job;
+}
+
+// Ends a child created suspended that is not used after all.
+void discardSuspended(PROCESS_INFORMATION& process) {
+    if (!process.hProcess) return;
+    ::TerminateProcess(process.hProcess, 1);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    process = {};
+}
+
+ULONGLONG startTime(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return ULARGE_INTEGER{{created.dwLowDateTime, created.dwHighDateTime}}.QuadPart;
+}
+
+// Ends a process that has no job of its own, and the processes it started,
+// and those they started, as far as their parent is known. Each one is held
+// open until the end, so that its id is not taken again meanwhile; a process
+// that names a parent's id but started before that parent had another parent
+// of the same id.
+void endTree(HANDLE root, DWORD rootId) {
+    struct Member {
+        DWORD id;
+        HANDLE handle;
+        ULONGLONG started;
+    };
+    std::vector<Member> tree{{rootId, nullptr, startTime(root)}};
+    ::TerminateProcess(root, 1);
+    // Listed again while there are new ones: one may have started another
+    // before it was ended.
+    for (bool grew = true; grew;) {
+        grew = false;
+        const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot == INVALID_HANDLE_VALUE) break;
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
+             more = ::Process32NextW(snapshot, &entry)) {
+            const auto known = [](const std::vector<Member>& members, DWORD id) {
+                return std::find_if(members.begin(), members.end(),
+                                    [id](const Member& m) { return m.id == id; });
+            };
+            if (known(tree, entry.th32ProcessID) != tree.end()) continue;
+            const auto parent = known(tree, entry.th32ParentProcessID);
+            if (parent == tree.end()) continue;
+            const ULONGLONG parentStarted = parent->started;
+            HANDLE h = ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                     entry.th32ProcessID);
+            if (!h) continue;
+            const ULONGLONG started = startTime(h);
+            if (started < parentStarted) {
+                ::CloseHandle(h);
+                continue;
+            }
+            ::TerminateProcess(h, 1);
+            tree.push_back({entry.th32ProcessID, h, started});
+            grew = true;
+        }
+        ::CloseHandle(snapshot);
+    }
+    for (const Member& m : tree)
+        if (m.handle) ::CloseHandle(m.handle);
 }
 
 // True when no process of the job is running any more.
@@ -111,6 +178,7 @@ ChildProcess::~ChildProcess() {
     closeOutput();
     closeErrors();
     closeHandle(m_pidFd);
+    closeHandle(m_endedChild);
     closeHandle(m_job);  // ends what is left of the child's tree
 }
 
@@ -149,8 +217,13 @@ ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& ar
         LPPROC_THREAD_ATTRIBUTE_LIST list;
         ~ListCleanup() { ::DeleteProcThreadAttributeList(list); }
     } cleanup{list};
-    ::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
-                                inheritedCount * sizeof(HANDLE), nullptr, nullptr);
+    // Without the list every inheritable handle of this process would reach
+    // the child, among them other children's pipes, whose ends then never come.
+    if (!::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                     inheritedCount * sizeof(HANDLE), nullptr, nullptr)) {
+        m_error = static_cast<int>(::GetLastError());
+        return StartResult::SpawnFailed;
+    }
 
     STARTUPINFOEXW info{};
     info.StartupInfo.cb = sizeof info;
@@ -162,15 +235,17 @@ ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& ar
     info.lpAttributeList = list;
 
     std::wstring commandLine = wide::fromUtf8(joinCommandLine(argv));
-    PROCESS_INFORMATION process{};
     // Suspended until it is in the job, so that nothing it starts escapes.
     // Detached: no console (and no console host holding a copy of the pipe),
     // so no window either.
-    const BOOL created = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                          CREATE_SUSPENDED | DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT |
-                                              EXTENDED_STARTUPINFO_PRESENT,
-                                          nullptr, nullptr, &info.StartupInfo, &process);
-    if (!created) {
+    const auto create = [&](DWORD flags, PROCESS_INFORMATION& process) {
+        return ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                                flags | CREATE_SUSPENDED | DETACHED_PROCESS |
+                                    CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT,
+                                nullptr, nullptr, &info.StartupInfo, &process) != 0;
+    };
+    PROCESS_INFORMATION process{};
+    if (!create(0, process)) {
         m_error = static_cast<int>(::GetLastError());
         return StartResult::SpawnFailed;
     }
@@ -178,9 +253,25 @@ ChildProcess::StartResult ChildProcess::start(const std::vector<std::string>& ar
     // ends it at once, as Kill does.
     if (ownerEnd != OwnerEnd::Ignore) {
         m_job = killOnCloseJob();
-        if (m_job && !::AssignProcessToJobObject(m_job, process.hProcess)) closeHandle(m_job);
+        if (m_job && !::AssignProcessToJobObject(m_job, process.hProcess)) {
+            // This process is in a job that takes no job below it (one with
+            // limits on the user interface, or a system before Windows 8).
+            // A child that breaks away from it, where that job allows it, can
+            // still have one of its own; the first one never ran.
+            PROCESS_INFORMATION away{};
+            const bool brokeAway = create(CREATE_BREAKAWAY_FROM_JOB, away);
+            const bool moved = brokeAway && ::AssignProcessToJobObject(m_job, away.hProcess);
+            discardSuspended(moved ? process : away);
+            if (moved)
+                process = away;
+            else
+                closeHandle(m_job);
+        }
+        // Else the shared job that ends with this process, where it takes
+        // the child: kill() ends the child's tree process by process either
+        // way, and outside a job the tree outlives this process.
         if (!m_job)
-            if (HANDLE job = ownerJob()) ::AssignProcessToJobObject(job, process.hProcess);
+            if (HANDLE job = ownerJob()) (void)::AssignProcessToJobObject(job, process.hProcess);
     }
     ::ResumeThread(process.hThread);
     ::CloseHandle(process.hThread);
@@ -238,8 +329,8 @@ void ChildProcess::terminate() { kill(); }
 void ChildProcess::kill() {
     if (m_job)
         ::TerminateJobObject(m_job, 1);
-    else if (m_pidFd && !m_ended)
-        ::TerminateProcess(m_pidFd, 1);
+    else if (NativeHandle root = m_pidFd ? m_pidFd : m_endedChild)
+        endTree(root, static_cast<DWORD>(m_pid));
 }
 
 bool ChildProcess::reap(RunStatus& status) { return reapWith(status, 0); }
@@ -264,7 +355,11 @@ bool ChildProcess::reapWith(RunStatus& status, int options) {
     } else {
         status.unknown = true;
     }
-    closeHandle(m_pidFd);
+    // Without a job the child's handle keeps its id from being taken again,
+    // so that kill() still finds its descendants by their parent.
+    if (m_job) closeHandle(m_pidFd);
+    m_endedChild = m_pidFd;
+    m_pidFd = kNoHandle;
     return true;
 }
 

@@ -35,10 +35,11 @@ std::string native::applicationFolder() {
 }
 
 std::string native::temporaryFolder() {
-    wchar_t buffer[MAX_PATH + 2];
-    const DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
+    // %TEMP% may be longer than MAX_PATH.
+    const std::wstring path =
+        wide::sizedText([](DWORD size, wchar_t* buffer) { return ::GetTempPathW(size, buffer); });
     const std::string base =
-        n ? native::withoutTrailingSeparators(wide::toUtf8(std::wstring(buffer, n))) : ".";
+        path.empty() ? "." : native::withoutTrailingSeparators(wide::toUtf8(path));
     return base + "\\tessaro";
 }
 

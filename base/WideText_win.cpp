@@ -24,6 +24,22 @@ std::string toUtf8(const std::wstring& text) {
 
 std::string toUtf8(const wchar_t* text) { return text ? toUtf8(std::wstring(text)) : std::string(); }
 
+std::wstring sizedText(
+    const std::function<unsigned long(unsigned long size, wchar_t* buffer)>& ask) {
+    std::wstring text(MAX_PATH + 1, L'\0');
+    for (;;) {
+        const unsigned long n = ask(static_cast<unsigned long>(text.size()), text.data());
+        if (n == 0) return {};
+        if (n < text.size()) {
+            text.resize(n);
+            return text;
+        }
+        // n is the size needed, its null included; one more keeps the buffer
+        // growing whatever the function answers.
+        text.assign(n + 1, L'\0');
+    }
+}
+
 std::string errorText(unsigned long code) {
     wchar_t* buffer = nullptr;
     const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |

@@ -21,10 +21,15 @@ std::atomic<int> g_stopSignal{0};
 
 // Ctrl-C counts as SIGINT; Ctrl-Break, the console's closing, the log-off
 // and the shut-down as SIGTERM. The child has no console of its own, so it
-// is ended here.
+// is ended here. After the last three Windows ends this process as soon as
+// the handler returns (and some 5 s after the event at the latest): the
+// handler waits for the encoder to remove its partial output and leave, which
+// ends this thread too.
 BOOL WINAPI onConsoleControl(DWORD event) {
     g_stopSignal = event == CTRL_C_EVENT ? SIGINT : SIGTERM;
     if (HANDLE child = g_child.load()) ::TerminateProcess(child, 1);
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        ::Sleep(4500);
     return TRUE;
 }
 

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <sstream>
 #include <vector>
 
 #include "base/AtomicFile.h"
@@ -17,6 +16,7 @@
 #include "encoders/EncoderProgress.h"
 #include "encoders/EncoderRun.h"
 #include "encoders/FfmpegProcess.h"
+#include "encoders/SourceProbe.h"
 
 namespace tessaro {
 namespace {
@@ -120,16 +120,6 @@ std::string selfIdentifyingContainer(const std::string& h) {
     return {};
 }
 
-bool oddFrameSize(const std::string& text) {
-    std::stringstream ss(text);
-    std::string line;
-    while (std::getline(ss, line))
-        if ((line.rfind("width=", 0) == 0 || line.rfind("height=", 0) == 0) &&
-            std::atoi(line.c_str() + line.find('=') + 1) % 2 != 0)
-            return true;
-    return false;
-}
-
 FfmpegJob intermediateEncodeJob(const FfmpegJob& designed, bool oddSize,
                                 const std::string& videoEncoder) {
     FfmpegJob job;
@@ -159,17 +149,10 @@ int runIntermediate(const std::string& program, const FfmpegJob& designed) {
     if (!selfIdentifyingContainer(head).empty())
         return copyWithProgress(program, designed.input, designed.output);
 
-    bool odd = false;
-    const std::string ffprobe = findOnPath("ffprobe");
-    if (!ffprobe.empty()) {
-        std::string text;
-        runChild(ffprobe,
-                 {"-v", "error", "-select_streams", "v", "-show_entries", "stream=width,height",
-                  "-of", "default=nw=1", "file:" + designed.input},
-                 [&](const std::string& line) { text += line + "\n"; }, nullptr);
-        odd = oddFrameSize(text);
-    }
+    // The size from ffmpeg's own report of the source: ffprobe is not
+    // everywhere ffmpeg is (only ffmpeg.exe ships on Windows).
     const std::string ffmpeg = findFfmpeg();
+    const bool odd = !ffmpeg.empty() && probeSource(ffmpeg, designed.input).oddFrameSize;
     const bool x264 = !ffmpeg.empty() && ffmpegHasEncoder(ffmpeg, "libx264");
     return runEncoder(program, intermediateEncodeJob(designed, odd, x264 ? "libx264" : "mpeg4"),
                       ProgressForm::Percent);

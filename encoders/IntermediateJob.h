@@ -18,10 +18,6 @@ namespace tessaro {
 // whose reading may depend on the file name.
 std::string selfIdentifyingContainer(const std::string& head);
 
-// True when ffprobe's `-show_entries stream=width,height -of default=nw=1`
-// text names an odd width or height.
-bool oddFrameSize(const std::string& ffprobeText);
-
 // The encoding job for a source that cannot be copied: input and output of
 // designed; video with videoEncoder ("libx264": near-lossless and fast; any
 // other value, or an odd frame size, which x264 refuses: MPEG-4 at the finest

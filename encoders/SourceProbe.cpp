@@ -88,14 +88,16 @@ SourceFacts sourceFactsFrom(const std::string& report, const std::string& ffmeta
             const auto video = line.find(": Video: "), audio = line.find(": Audio: ");
             if (audio != std::string::npos) {
                 audioTags = ++audioStreams == 1;
-            } else if (video != std::string::npos &&
-                       line.find("(attached pic)") == std::string::npos) {
+            } else if (video != std::string::npos) {
                 const std::string text = line.substr(video + 8);
                 VideoStream v;
                 if (!std::regex_search(text, m, size)) continue;
                 v.width = std::atoi(m[1].str().c_str());
                 v.height = std::atoi(m[2].str().c_str());
-                if (v.width <= 0 || v.height <= 0) continue;
+                if (v.width % 2 != 0 || v.height % 2 != 0) facts.oddFrameSize = true;
+                if (v.width <= 0 || v.height <= 0 ||
+                    line.find("(attached pic)") != std::string::npos)
+                    continue;
                 if (std::regex_search(text, m, sar)) {
                     v.sarNum = std::atoi(m[1].str().c_str());
                     v.sarDen = std::atoi(m[2].str().c_str());

@@ -18,6 +18,9 @@ struct SourceFacts {
     // rotation of 90 or 270 degrees. 0 when there is no picture.
     int displayWidth = 0, displayHeight = 0;
     double framesPerSecond = 0;  // the lower of "fps" and "tbr"; 0 when unknown
+    // Some video stream, a cover picture too, is stored at an odd width or
+    // height (which x264 refuses).
+    bool oddFrameSize = false;
     std::vector<std::pair<std::string, std::string>> tags;       // global tags, in order
     std::vector<std::pair<std::string, std::string>> audioTags;  // the first audio stream's
 };

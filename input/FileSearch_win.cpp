@@ -38,6 +38,26 @@ std::wstring joined(const std::wstring& folder, const wchar_t* name)
     return path;
 }
 
+// The form of a folder that the W functions take at any length, past
+// MAX_PATH: its full path behind "\\?\" ("\\?\UNC\server\share\..." for a
+// share). A path already in that form, or in the device namespace ("\\.\"),
+// stays as it is; so does one that has no full path.
+std::wstring longPathForm(const std::wstring& folder) {
+    if (folder.rfind(L"\\\\?\\", 0) == 0 || folder.rfind(L"\\\\.\\", 0) == 0) return folder;
+    const std::wstring full = wide::sizedText([&](DWORD size, wchar_t* buffer) {
+        return ::GetFullPathNameW(folder.c_str(), size, buffer, nullptr);
+    });
+    if (full.empty()) return folder;
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+// A folder as the user gave it (and as the paths found in it are shown), and
+// the long form the search lists it by.
+struct Folder {
+    std::wstring shown, listed;
+};
+
 }  // namespace
 
 void SearchFolder(const std::string& folder, std::vector<std::string>& found, MessagePump& pump,
@@ -48,17 +68,19 @@ void SearchFolder(const std::string& folder, std::vector<std::string>& found, Me
     ThrottledPump pumper(&pump, pumpInterval);
 
     // Folders still to search, the next one at the back; one listing open at a time.
-    std::vector<std::wstring> pending{wide::fromUtf8(folder)};
-    std::vector<std::wstring> subfolders;
+    const std::wstring given = wide::fromUtf8(folder);
+    std::vector<Folder> pending{{given, longPathForm(joined(given, L""))}};
+    std::vector<Folder> subfolders;
 
     while (!pending.empty()) {
-        const std::wstring current = std::move(pending.back());
+        const Folder current = std::move(pending.back());
         pending.pop_back();
         subfolders.clear();
 
         WIN32_FIND_DATAW entry;
-        const HANDLE listing = ::FindFirstFileExW(joined(current, L"*").c_str(), FindExInfoBasic, &entry,
-                                                  FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+        const HANDLE listing =
+            ::FindFirstFileExW(joined(current.listed, L"*").c_str(), FindExInfoBasic, &entry,
+                               FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
         if (listing == INVALID_HANDLE_VALUE)
             continue;  // no access or vanished: nothing from here, siblings go on
         do {
@@ -69,9 +91,10 @@ void SearchFolder(const std::string& folder, std::vector<std::string>& found, Me
             if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
                 // A junction or a linked folder is never entered: it may loop.
                 if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                    subfolders.push_back(joined(current, name));
+                    subfolders.push_back(
+                        {joined(current.shown, name), joined(current.listed, name)});
             } else if (hasFlvExtension(name)) {
-                found.push_back(wide::toUtf8(joined(current, name)));
+                found.push_back(wide::toUtf8(joined(current.shown, name)));
             }
             pumper.tick();
         } while (::FindNextFileW(listing, &entry));

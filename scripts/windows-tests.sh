@@ -102,6 +102,23 @@ for format in 0 1 2 3 4 5 6 7 8; do
   fi
 done
 
+# An odd frame size in a container that stage one encodes rather than copies,
+# into a format that needs even sizes: conv.exe tells odd sizes from
+# ffmpeg.exe's own report (there is no ffprobe.exe), as x264 refuses them.
+odd="$work/奇数.ts"
+ffmpeg -nostdin -v error -y -f lavfi -i testsrc=duration=2:size=321x241:rate=25 \
+  -f lavfi -i sine=duration=2 -c:v mpeg2video -shortest "$odd"
+wine "$build/app/tessaro-cli.exe" -f 6 -o "Z:$work/奇数出力" "Z:$odd" >"$work/cli.log" 2>&1 || true
+size=$(ffprobe -v error -select_streams v -show_entries stream=width,height -of csv=p=0 \
+  "$work/奇数出力"/*.mp4 2>/dev/null || true)
+if [[ "$size" =~ ^[0-9]*[02468],[0-9]*[02468]$ ]]; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  echo "FAILED: an odd frame size through tessaro-cli.exe"
+  cat "$work/cli.log"
+fi
+
 # Several files at once: three clips, two of the same name, into a two-stage
 # format with -j 3; each gives its own playable file.
 mkdir -p "$clip_dir/二"

@@ -1,5 +1,5 @@
-// The folder scan on Windows: names outside the ANSI code page, hidden
-// folders, and a junction that leads back up the tree.
+// The folder scan on Windows: names outside the ANSI code page, hidden and
+// deep folders, and a junction that leads back up the tree.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,9 +22,12 @@ std::vector<std::string> scan(const std::string& folder) {
 
 TEST(FolderScanWin, FindsChineseJapaneseAndHiddenNamesWithBackslashes) {
     WinFolder tree;
+    // Deeper than MAX_PATH: found, and shown without the "\\?\" it is searched by.
+    std::string deep = "深";
+    for (char c : {'a', 'b', 'c', 'd'}) deep += "\\" + std::string(70, c);
     std::vector<std::string> expected = {
         tree.file("中文\\视频 一.flv"), tree.file("日本語\\ﾃｽﾄ動画.FLV"), tree.file("隠し\\a.Flv"),
-        tree.file("top.flv"),
+        tree.file("top.flv"),           tree.file(deep + "\\clip.flv"),
     };
     tree.file("中文\\notes.txt");
     tree.file("日本語\\flv");

@@ -1,10 +1,11 @@
 // Platform values and the atomic file write on Windows.
 #include <gtest/gtest.h>
 
-#include "WinTestSupport.h"
 #include <cerrno>
 
+#include "WinTestSupport.h"
 #include "base/AtomicFile.h"
+#include "base/WideText.h"
 
 using namespace tessaro;
 using namespace tessaro::testing;
@@ -40,6 +41,26 @@ TEST(PlatformWin, TemporaryFolderThatIsAReparsePointIsRefused) {
     }
     platform::setTemporaryFolder({});
     if (!linked) GTEST_SKIP() << "this system makes no directory link it can look at";
+}
+
+// A W function that answers as GetTempPathW does, with a text that may grow
+// between two questions: asked until the whole text fits, never read past.
+TEST(PlatformWin, SizedTextIsAskedUntilItFits) {
+    const std::size_t rows[][2] = {
+        {0, 0},       {5, 5},     {MAX_PATH, MAX_PATH}, {MAX_PATH + 1, MAX_PATH + 1},
+        {1000, 1000}, {300, 2000}};
+    for (const auto& [first, later] : rows) {
+        int asked = 0;
+        const std::wstring text = wide::sizedText([&](DWORD size, wchar_t* buffer) -> DWORD {
+            const std::size_t length = asked++ == 0 ? first : later;
+            if (length == 0) return 0;
+            if (length >= size) return static_cast<DWORD>(length + 1);
+            std::fill(buffer, buffer + length, L'x');
+            buffer[length] = L'\0';
+            return static_cast<DWORD>(length);
+        });
+        EXPECT_EQ(text, std::wstring(later, L'x')) << first << " then " << later;
+    }
 }
 
 TEST(AtomicFileWin, ReplacesWholeOrLeavesTheOldFileAndNoTemporary) {

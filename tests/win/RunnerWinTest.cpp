@@ -148,6 +148,34 @@ TEST_F(RunnerWinTest, RunEndsWhenItsJobHasNoProcessLeft) {
     stranger.kill();
 }
 
+// A child that has no job of its own (as where this process's job takes no
+// job below it): kill() still ends what it started, before and after the
+// child itself has been reaped. The descendant holds the pipe until it ends.
+TEST_F(RunnerWinTest, KillWithoutAJobEndsTheDescendants) {
+    for (const bool reapFirst : {false, true}) {
+        SCOPED_TRACE(reapFirst);
+        ChildProcess child;
+        ASSERT_EQ(child.start({m_exe, "spawn", "linger", "60000"}),
+                  ChildProcess::StartResult::Started);
+        // True once the pipe has no writer left.
+        auto endsWithin = [&](int ms) {
+            char buffer[64];
+            std::size_t n = 0;
+            for (const auto until = Clock::now() + std::chrono::milliseconds(ms);
+                 Clock::now() < until; ::Sleep(10))
+                if (child.read(buffer, sizeof buffer, &n) == ChildProcess::ReadResult::EndOfFile)
+                    return true;
+            return false;
+        };
+        RunStatus status;
+        if (reapFirst) child.wait(status);
+        EXPECT_FALSE(endsWithin(300));
+        child.kill();
+        EXPECT_TRUE(endsWithin(10000));
+        if (!reapFirst) child.wait(status);
+    }
+}
+
 TEST_F(RunnerWinTest, ImageNamesMatchInAnyCaseAndAnEndedProcessIsNotRunning) {
     ChildProcess child;
     ASSERT_EQ(child.start({m_exe, "linger", "300"}), ChildProcess::StartResult::Started);
