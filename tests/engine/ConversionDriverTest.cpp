@@ -529,7 +529,9 @@ TEST_F(ConversionDriverTest, SeveralFilesAtOnce) {
             outputs.insert(r.output);
         }
         EXPECT_EQ(outputs.size(), row.names.size() - !row.failed.empty());
-        if (!row.last.empty()) EXPECT_EQ(GetFileName(driver.results().back().input), row.last);
+        if (!row.last.empty()) {
+            EXPECT_EQ(GetFileName(driver.results().back().input), row.last);
+        }
         // The rows being converted showed their own share; the bar the batch's.
         EXPECT_FALSE(host.fileProgress.empty());
         for (const std::string& p : host.fileProgress) EXPECT_LT(p[0] - '0', row.jobs) << p;
