@@ -12,11 +12,11 @@
 # A build takes about half an hour on two cores; the build folder (~900 MB)
 # is removed after a successful install.
 set -euo pipefail
+cache=$(realpath -m "${TESSARO_QT_CACHE:-$HOME/.cache/tessaro/qt-win}")
 cd "$(dirname "$0")/.."
 root=$PWD
 exec 3>&1 1>&2  # stdout is kept for the prefix alone
 
-cache=${TESSARO_QT_CACHE:-$HOME/.cache/tessaro/qt-win}
 prefix=$cache/prefix
 patch_file=$root/scripts/windows-qt-directwrite.patch
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
@@ -39,7 +39,7 @@ host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)  # e.g. 6.4.2+dfsg-10
 host_version=${host_version#*:}                             # no epoch
 qt_version=${host_version%%[+-]*}                           # 6.4.2
 
-stamp_text="qt $qt_version $(cat "$0" "$patch_file" "$toolchain" | sha256sum | cut -d' ' -f1)"
+stamp_text="qt $qt_version $(cat "$root/scripts/windows-qt.sh" "$patch_file" "$toolchain" | sha256sum | cut -d' ' -f1)"
 if [ -f "$cache/stamp" ] && [ "$(cat "$cache/stamp")" = "$stamp_text" ] &&
    [ -f "$prefix/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
   echo "$prefix" >&3
