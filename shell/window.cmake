@@ -38,6 +38,7 @@ target_link_libraries(tessaro PRIVATE tessaro_shell)
 # WIN32_EXECUTABLE: a window program on Windows, without a console.
 set_target_properties(tessaro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TESSARO_APP_DIR} WIN32_EXECUTABLE TRUE)
 tessaro_windows_resources(tessaro "Tessaro" ICON)
+tessaro_deploy_qt(tessaro)
 
 # Files the window reads beside itself: the help page and the completion sound.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/help.html ${TESSARO_APP_DIR}/help.html COPYONLY)
