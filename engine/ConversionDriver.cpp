@@ -310,13 +310,13 @@ void ConversionDriver::startFile() {
     settle(file);
 }
 
-bool ConversionDriver::startRun(FileJob& file, DOSOutputs& runner, const char* imageName,
+void ConversionDriver::startRun(FileJob& file, DOSOutputs& runner, const char* imageName,
                                 const std::string& command, const std::string& target) {
     strEncoderExe = imageName;
     file.imageName = imageName;
     file.target = target;
     runner.setCommandLine(command);
-    return runner.StartCommand({});
+    runner.StartCommand({});
 }
 
 void ConversionDriver::removePartial(const FileJob& file, const DOSOutputs& runner) const {

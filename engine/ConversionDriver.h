@@ -116,9 +116,9 @@ private:
     // Takes the first queue entry not yet started and starts its stage one
     // (or finishes it at once when it cannot be converted).
     void startFile();
-    // Starts one encoder run of the file writing `target`; false when the
-    // encoder could not be started.
-    bool startRun(FileJob& file, DOSOutputs& runner, const char* imageName,
+    // Starts one encoder run of the file writing `target`; settle() finds a
+    // run that could not be started.
+    void startRun(FileJob& file, DOSOutputs& runner, const char* imageName,
                   const std::string& command, const std::string& target);
     // After a run of the file: removes what a killed encoder left under the
     // partial name of its target.
