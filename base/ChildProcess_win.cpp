@@ -67,6 +67,9 @@ void endTree(HANDLE root, DWORD rootId) {
         ULONGLONG started;
     };
     std::vector<Member> tree{{rootId, nullptr, startTime(root)}};
+    const auto known = [&tree](DWORD id) {
+        return std::find_if(tree.begin(), tree.end(), [id](const Member& m) { return m.id == id; });
+    };
     ::TerminateProcess(root, 1);
     // Listed again while there are new ones: one may have started another
     // before it was ended.
@@ -78,12 +81,8 @@ void endTree(HANDLE root, DWORD rootId) {
         entry.dwSize = sizeof entry;
         for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
              more = ::Process32NextW(snapshot, &entry)) {
-            const auto known = [](const std::vector<Member>& members, DWORD id) {
-                return std::find_if(members.begin(), members.end(),
-                                    [id](const Member& m) { return m.id == id; });
-            };
-            if (known(tree, entry.th32ProcessID) != tree.end()) continue;
-            const auto parent = known(tree, entry.th32ParentProcessID);
+            if (known(entry.th32ProcessID) != tree.end()) continue;
+            const auto parent = known(entry.th32ParentProcessID);
             if (parent == tree.end()) continue;
             const ULONGLONG parentStarted = parent->started;
             HANDLE h = ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
