@@ -3,9 +3,9 @@
 # qt6-base source package, the host Qt's own version, and installs it into a
 # cache folder outside the work tree that every later Windows build reuses:
 #   ${TESSARO_QT_CACHE:-$HOME/.cache/tessaro/qt-win}/prefix
-# Only what Tessaro uses is built: Core, Gui, Widgets, Network; the windows,
-# offscreen and minimal platform plugins; Schannel for TLS; the third-party
-# libraries bundled with Qt. A stamp file (Qt version and a hash of this
+# Only what Tessaro uses is built: Core, Gui, Widgets, Network, and Test for
+# the window's tests; the windows, offscreen and minimal platform plugins;
+# Schannel for TLS; the third-party libraries bundled with Qt. A stamp file (Qt version and a hash of this
 # script, its patch and the project's toolchain file) decides whether to
 # rebuild; when the cache is up to date the script only prints the prefix.
 # Progress goes to stderr; the last thing on stdout is the install prefix.
@@ -122,8 +122,9 @@ nice "$src/configure" -prefix "$prefix" -release -shared \
   -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
   -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_freetype=OFF \
   -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_libb2=OFF -DFEATURE_zstd=OFF \
-  -DFEATURE_sql=OFF -DFEATURE_testlib=OFF -DFEATURE_xml=OFF -DFEATURE_concurrent=OFF \
-  -DFEATURE_printsupport=OFF -DFEATURE_schannel=ON \
+  -DFEATURE_sql=OFF -DFEATURE_testlib=ON -DFEATURE_xml=OFF -DFEATURE_concurrent=OFF \
+  -DFEATURE_printsupport=OFF -DFEATURE_pdf=OFF -DFEATURE_vulkan=OFF -DFEATURE_mdiarea=OFF \
+  -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF -DFEATURE_schannel=ON \
   -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF
 t1=$(date +%s)
 nice cmake --build . --parallel "$(nproc)"
