@@ -36,13 +36,7 @@ cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTES
   -DCMAKE_BUILD_TYPE=Release ${CMAKE_CXX_COMPILER_LAUNCHER:+-DCMAKE_CXX_COMPILER_LAUNCHER=$CMAKE_CXX_COMPILER_LAUNCHER} >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
-# The Windows ffmpeg, fetched once into build-win/npm (never committed).
-ffmpeg_exe=$build/npm/package/ffmpeg.exe
-if [ ! -f "$ffmpeg_exe" ]; then
-  mkdir -p "$build/npm"
-  (cd "$build/npm" && npm pack --silent @ffmpeg-installer/win32-x64@4.1.0 >/dev/null &&
-     tar xzf ffmpeg-installer-win32-x64-4.1.0.tgz package/ffmpeg.exe)
-fi
+ffmpeg_exe=$(scripts/windows-ffmpeg.sh "$build/npm")
 cp "$ffmpeg_exe" "$build/app/data/ffmpeg.exe"
 
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 WINEDEBUG=-all WINEPREFIX=$build/wineprefix
