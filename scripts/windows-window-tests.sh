@@ -222,12 +222,27 @@ sleep 3
 stopped_clean_after_running() { [ "$running" -eq 1 ] && wait_for 30 stopped_clean; }
 check "Stop during a conversion leaves no partial file" stopped_clean_after_running
 
-# The exit button ends the program, which keeps its settings in %APPDATA%.
-click 422 30  # 退出程序
+# The end of the session during a conversion: the window stops, cleans up,
+# saves and ends before the session does.
+settings="$user_home/AppData/Roaming/tessaro/setup.ini"
 ended() { ! kill -0 "$window_pid" 2>/dev/null; }
+start_batch long || true
+wait_for 60 partial_written || true
+running=0
+began long && running=1
+rm -f "$settings"
+timeout 120 wineboot --end-session >/dev/null 2>&1 &
+session_end=$!
+session_end_clean() { [ "$running" -eq 1 ] && wait_for 30 ended && stopped_clean && [ -s "$settings" ]; }
+check "the end of the session stops the conversion, cleans up and saves" session_end_clean
+wait "$session_end" || true
+
+# The exit button ends the program, which keeps its settings in %APPDATA%.
+rm -f "$settings"
+start_window
+click 422 30  # 退出程序
 check "the exit button ends the program" wait_for 30 ended
-check "setup.ini is written under %APPDATA%\\tessaro" \
-  test -s "$user_home/AppData/Roaming/tessaro/setup.ini"
+check "setup.ini is written under %APPDATA%\\tessaro" test -s "$settings"
 
 # The same window at 144 dpi, for the eye and the OCR.
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
