@@ -60,7 +60,7 @@ protected:
     // fake conv.
     std::unique_ptr<frmMain> loadMpgBatch() {
         QDir(m_app.path()).mkpath("data");
-        writeEncoder(appPath("data/conv"));
+        writeEncoder(appPath(QString("data/") + platform::kConvExe));
         auto w = load();
         w->cmbOF->setCurrentIndex(2);
         emit w->cmbOF->activated(2);
@@ -403,23 +403,17 @@ TEST_F(frmMainTest, ToolbarRoutesAddOptionsFolderHelpAndLinks) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
-// Fake encoders: each writes a little output to its last argument and prints
-// a progress line; a file named bad* produces nothing.
+// Fake encoders (FakeEncoder.cpp): each writes a little output to its last
+// argument and prints a progress line; a file named bad* produces nothing.
 void writeEncoder(const QString& path) {
-    std::ofstream script(path.toStdString());
-    script << "#!/bin/sh\n"
-              "for a in \"$@\"; do last=\"$a\"; done\n"
-              "echo \"Pos:   1.0s (50%)\"\n"
-              "sleep 0.2\n"
-              "case \"$*\" in *bad*) exit 0;; esac\n"
-              "echo data > \"$last\"\n";
-    script.close();
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::remove(path);
+    EXPECT_TRUE(QFile::copy(TESSARO_FAKE_ENCODER, path)) << path.toStdString();
 }
 
 TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
     QDir(m_app.path()).mkpath("data");
-    for (const char* name : {"conv", "coder", "coder2"}) writeEncoder(appPath(QString("data/") + name));
+    for (const char* name : {platform::kConvExe, platform::kCoderExe, platform::kCoder2Exe})
+        writeEncoder(appPath(QString("data/") + name));
     auto w = load();
     w->driver()->setJobs(1);
     w->cmbOF->setCurrentIndex(2);  // MPG: one run per file
@@ -618,7 +612,7 @@ INSTANTIATE_TEST_SUITE_P(
 // file was converted neither reports it stopped nor converts it again.
 TEST_F(frmMainTest, QuestionAnsweredAfterTheBatchEndedDoublesNothing) {
     QDir(m_app.path()).mkpath("data");
-    writeEncoder(appPath("data/conv"));
+    writeEncoder(appPath(QString("data/") + platform::kConvExe));
     const std::function<void(frmMain&)> acts[] = {[](frmMain& w) { w.Command3->click(); },
                                                   [](frmMain& w) { w.close(); }};
     for (int row = 0; row < 2; ++row) {
