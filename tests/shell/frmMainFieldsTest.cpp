@@ -6,13 +6,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDataStream>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QDataStream>
-#include <QFile>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
