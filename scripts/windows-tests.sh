@@ -47,20 +47,8 @@ passed=0
 failed=0
 
 # Unit tests: one executable, its own summary counted.
-log=$build/windows-unit.log
-wine "$build/tests/win/tessaro_tests.exe" --gtest_brief=1 >"$log" 2>&1 || true
-# Brief output: one "[  FAILED  ] Suite.Name (N ms)" line per failed test.
-grep -E '^\[  FAILED  \] [A-Za-z]' "$log" || true
-unit_passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
-unit_failed=$(grep -cE '^\[  FAILED  \] [A-Za-z]' "$log" || true)
-if ! grep -q '^\[==========\] .* ran\.' "$log"; then
-  echo "windows unit tests did not finish (see $log)"
-  unit_failed=$((unit_failed + 1))
-fi
-passed=$((passed + ${unit_passed:-0}))
-failed=$((failed + ${unit_failed:-0}))
-unit_skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
-echo "windows unit tests: ${unit_passed:-0} passed, ${unit_failed:-0} failed, ${unit_skipped:-0} skipped"
+. scripts/windows-gtest.sh
+run_gtest "windows unit tests" "$build/tests/win/tessaro_tests.exe" "$build/windows-unit.log"
 
 # Every format through tessaro-cli.exe, from a folder whose name is outside
 # the ANSI code page.
