@@ -11,26 +11,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build-win
 
-packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 libgtest-dev locales ffmpeg librsvg2-bin imagemagick)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-# npm may come with a Node.js from outside Debian.
-command -v npm >/dev/null || missing+=(npm)
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update
-  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
-# zh_CN.UTF-8 gives Wine the ANSI code page 936.
-if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
-fi
+scripts/install-deps.sh
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTESSARO_GUI=OFF \
   -DCMAKE_BUILD_TYPE=Release ${CMAKE_CXX_COMPILER_LAUNCHER:+-DCMAKE_CXX_COMPILER_LAUNCHER=$CMAKE_CXX_COMPILER_LAUNCHER} >/dev/null

@@ -13,22 +13,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build-winqt
 
-packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 libgtest-dev locales ffmpeg
-          librsvg2-bin imagemagick nsis xvfb xdotool fonts-noto-cjk tesseract-ocr
-          tesseract-ocr-chi-sim)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-command -v npm >/dev/null || missing+=(npm)
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-if [ ${#missing[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update
-  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
-locale -a 2>/dev/null | grep -qix 'zh_CN.utf8' || $sudo localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+scripts/install-deps.sh
 
 # --- Build: Qt, the window and its tests, the installer ----------------------
 # TESSARO_QT_PREFIX: a Qt for Windows of one's own instead of the cached build.
