@@ -28,19 +28,9 @@ patch_file=$root/scripts/windows-qt-directwrite.patch
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
 
 # The host Qt provides the build tools (moc, rcc, uic, syncqt) and must be
-# the same version as the Qt built here.
-packages=(dpkg-dev cmake ninja-build patch g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-if [ ${#missing[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update
-  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+# the same version as the Qt built here; install-deps.sh brings it, the
+# cross compiler and the build tools.
+scripts/install-deps.sh
 host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)  # e.g. 6.4.2+dfsg-10
 host_version=${host_version#*:}                             # no epoch
 qt_version=${host_version%%[+-]*}                           # 6.4.2
