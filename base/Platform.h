@@ -11,6 +11,8 @@ namespace tessaro::platform {
 
 #ifdef _WIN32
 inline constexpr char kSeparator = '\\';
+// Windows takes either slash in a path, and Qt's file dialogs give '/'.
+inline constexpr const char* kSeparators = "\\/";
 inline constexpr const char* kDataFolder = "\\data\\";
 inline constexpr const char* kConvExe = "conv.exe";
 inline constexpr const char* kCoderExe = "coder.exe";
@@ -21,6 +23,7 @@ inline constexpr const char* kDefaultOutputSuffix = "\\output";
 inline constexpr const char* kHelpFile = "help.chm";
 #else
 inline constexpr char kSeparator = '/';
+inline constexpr const char* kSeparators = "/";
 inline constexpr const char* kDataFolder = "/data/";
 inline constexpr const char* kConvExe = "conv";
 inline constexpr const char* kCoderExe = "coder";
@@ -135,7 +138,9 @@ struct UserFolders {
 };
 
 // On Windows the settings go to %APPDATA%\tessaro and the output to
-// %USERPROFILE%\Tessaro instead (beside the executable without APPDATA).
+// %USERPROFILE%\Tessaro instead (beside the executable without APPDATA);
+// there a copy that the installer put in place (its Uninstall.exe beside the
+// executable) counts as installed whether or not its folder is writable.
 //
 // The rule above for given values; xdgConfigHome and home may be null (on
 // Windows they carry APPDATA and USERPROFILE).

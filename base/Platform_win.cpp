@@ -139,12 +139,18 @@ UserFolders userFolders() {
                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     const bool writable = file != INVALID_HANDLE_VALUE;
     if (writable) ::CloseHandle(file);
+    // An installed copy has the installer's uninstaller beside it. It keeps
+    // the user's files out of the program folder even where that folder is
+    // writable (an administrator, Wine), as uninstalling removes the folder.
+    const bool installed =
+        ::GetFileAttributesW(wide::fromUtf8(app + "\\Uninstall.exe").c_str()) !=
+        INVALID_FILE_ATTRIBUTES;
     const auto variable = [](const wchar_t* name) {
         const wchar_t* value = ::_wgetenv(name);
         return value ? wide::toUtf8(value) : std::string();
     };
     const std::string appData = variable(L"APPDATA"), profile = variable(L"USERPROFILE");
-    return userFoldersFor(app, writable, appData.c_str(), profile.c_str());
+    return userFoldersFor(app, writable && !installed, appData.c_str(), profile.c_str());
 }
 
 std::string settingsFile(const char* name) { return userFolders().settings + kSeparator + name; }

@@ -9,6 +9,7 @@ function(tessaro_deploy_qt target)
     return()
   endif()
   set(app ${TESSARO_APP_DIR})
+  set(installed "")
   # Folder (relative to the program) and the Qt targets that go into it.
   set(groups
     ".|Qt6::Core,Qt6::Gui,Qt6::Widgets,Qt6::Network"
@@ -30,6 +31,7 @@ function(tessaro_deploy_qt target)
         COMMAND ${CMAKE_COMMAND} -E make_directory ${app}/${folder}
         COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${name}> ${app}/${folder}/)
       install(FILES $<TARGET_FILE:${name}> DESTINATION ${TESSARO_INSTALL_DIR}/${folder})
+      list(APPEND installed "${folder}/$<TARGET_FILE_NAME:${name}>")
     endforeach()
   endforeach()
 
@@ -48,7 +50,21 @@ function(tessaro_deploy_qt target)
     add_custom_command(TARGET ${target} POST_BUILD
       COMMAND ${CMAKE_COMMAND} -E copy_if_different ${path} ${app}/)
     install(FILES ${path} DESTINATION ${TESSARO_INSTALL_DIR})
+    list(APPEND installed ${dll})
   endforeach()
+
+  # Qt's release DLLs and the runtime carry their symbols; an installing
+  # with --strip (and CPack) strips them as it strips the executables.
+  if(CMAKE_STRIP)
+    install(CODE "
+      if(CMAKE_INSTALL_DO_STRIP)
+        foreach(dll ${installed})
+          execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded
+            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${TESSARO_INSTALL_DIR}/\${dll}\"
+            COMMAND_ERROR_IS_FATAL ANY)
+        endforeach()
+      endif()")
+  endif()
 
   # Qt's own Chinese texts (dialog buttons and the like), from Debian's
   # qt6-translations-l10n.

@@ -25,7 +25,7 @@ std::string channelCount(const ParameterTexts& p) { return std::to_string(p.chan
 }  // namespace
 
 std::string GetFileName(const std::string& path) {
-    const auto last = path.rfind(platform::kSeparator);
+    const auto last = path.find_last_of(platform::kSeparators);
     return last == std::string::npos ? path : path.substr(last + 1);
 }
 

@@ -125,7 +125,7 @@ void InputList::setHintVisible(bool visible)
 
 std::string ParsePath(const std::string& path)
 {
-    const auto pos = path.rfind(platform::kSeparator);
+    const auto pos = path.find_last_of(platform::kSeparators);
     return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
 }
 

@@ -3,11 +3,14 @@
 # qt6-base source package, the host Qt's own version, and installs it into a
 # cache folder outside the work tree that every later Windows build reuses:
 #   ${TESSARO_QT_CACHE:-$HOME/.cache/tessaro/qt-win}/prefix
-# Only what Tessaro uses is built: Core, Gui, Widgets, Network; the windows,
-# offscreen and minimal platform plugins; Schannel for TLS; the third-party
-# libraries bundled with Qt. A stamp file (Qt version and a hash of this
-# script, its patch and the project's toolchain file) decides whether to
-# rebuild; when the cache is up to date the script only prints the prefix.
+# Only what Tessaro uses is built: Core, Gui, Widgets, Network, and Test for
+# the window's tests; the windows, offscreen and minimal platform plugins;
+# Schannel for TLS; the third-party libraries bundled with Qt. A stamp file
+# (the Debian version of the source and a hash of the configure options, the
+# patch and the toolchain) decides whether to rebuild; when the cache is up to
+# date the script only prints the prefix. Two runs at once (CI builds Qt in
+# the background) take turns: the second waits for the first, then finds the
+# cache up to date.
 # Progress goes to stderr; the last thing on stdout is the install prefix.
 # A build takes about half an hour on two cores; the build folder (~900 MB)
 # is removed after a successful install.
@@ -18,28 +21,43 @@ root=$PWD
 exec 3>&1 1>&2  # stdout is kept for the prefix alone
 
 prefix=$cache/prefix
+mkdir -p "$cache"
+exec 9>"$cache/.lock"
+flock 9
 patch_file=$root/scripts/windows-qt-directwrite.patch
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
 
 # The host Qt provides the build tools (moc, rcc, uic, syncqt) and must be
-# the same version as the Qt built here.
-packages=(dpkg-dev cmake ninja-build patch g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-if [ ${#missing[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update
-  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+# the same version as the Qt built here; install-deps.sh brings it, the
+# cross compiler and the build tools.
+scripts/install-deps.sh
 host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)  # e.g. 6.4.2+dfsg-10
 host_version=${host_version#*:}                             # no epoch
 qt_version=${host_version%%[+-]*}                           # 6.4.2
 
-stamp_text="qt $qt_version $(cat "$root/scripts/windows-qt.sh" "$patch_file" "$toolchain" | sha256sum | cut -d' ' -f1)"
+build=$cache/build
+# The project's toolchain, minus what suits only the project's own programs:
+# Qt's DLLs must not be linked with -static, and nothing runs under Wine here.
+toolchain_text="include($toolchain)
+set(CMAKE_EXE_LINKER_FLAGS_INIT \"\")
+unset(CMAKE_CROSSCOMPILING_EMULATOR)"
+# tabletevent: Debian's trimmed tarball lacks src/3rdparty/wintab.
+# direct2d: off (nothing in Tessaro draws through it); see the patch below.
+configure_args=(-prefix "$prefix" -release -shared
+  -xplatform win32-g++ -device-option CROSS_COMPILE=x86_64-w64-mingw32- -qt-host-path /usr
+  -nomake examples -nomake tests -no-dbus -no-opengl -no-openssl -no-icu
+  -- -DCMAKE_TOOLCHAIN_FILE="$build/toolchain.cmake"
+  -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+  -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF
+  -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_freetype=OFF
+  -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_libb2=OFF -DFEATURE_zstd=OFF
+  -DFEATURE_sql=OFF -DFEATURE_testlib=ON -DFEATURE_xml=OFF -DFEATURE_concurrent=OFF
+  -DFEATURE_printsupport=OFF -DFEATURE_pdf=OFF -DFEATURE_vulkan=OFF -DFEATURE_mdiarea=OFF
+  -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF -DFEATURE_schannel=ON
+  -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF)
+
+stamp_text="qt $host_version $({ printf '%s\n' "${configure_args[@]}" "$toolchain_text"
+  cat "$patch_file" "$toolchain"; } | sha256sum | cut -d' ' -f1)"
 if [ -f "$cache/stamp" ] && [ "$(cat "$cache/stamp")" = "$stamp_text" ] &&
    [ -f "$prefix/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
   echo "$prefix" >&3
@@ -86,7 +104,6 @@ apt-get "${apt_opts[@]}" update
 (cd "$cache/src" && apt-get "${apt_opts[@]}" source --download-only "qt6-base=$host_version")
 
 # --- Unpack and patch --------------------------------------------------------
-build=$cache/build
 rm -rf "$build"
 mkdir -p "$build"
 dpkg-source --skip-patches -x "$cache/src/qt6-base_$host_version.dsc" "$build/qtbase"
@@ -99,32 +116,14 @@ while read -r p; do
 done <"$src/debian/patches/series"
 patch -d "$src" -p1 --forward --quiet <"$patch_file"
 
-# The project's toolchain, minus what suits only the project's own programs:
-# Qt's DLLs must not be linked with -static, and nothing runs under Wine here.
-cat >"$build/toolchain.cmake" <<EOF
-include($toolchain)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "")
-unset(CMAKE_CROSSCOMPILING_EMULATOR)
-EOF
+echo "$toolchain_text" >"$build/toolchain.cmake"
 
 # --- Configure, build, install -----------------------------------------------
 obj=$build/obj
 mkdir -p "$obj"
 cd "$obj"
 t0=$(date +%s)
-# tabletevent: Debian's trimmed tarball lacks src/3rdparty/wintab.
-# direct2d: off (nothing in Tessaro draws through it); see the patch above.
-nice "$src/configure" -prefix "$prefix" -release -shared \
-  -xplatform win32-g++ -device-option CROSS_COMPILE=x86_64-w64-mingw32- -qt-host-path /usr \
-  -nomake examples -nomake tests -no-dbus -no-opengl -no-openssl -no-icu \
-  -- -DCMAKE_TOOLCHAIN_FILE="$build/toolchain.cmake" \
-  -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-  -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
-  -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_freetype=OFF \
-  -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_libb2=OFF -DFEATURE_zstd=OFF \
-  -DFEATURE_sql=OFF -DFEATURE_testlib=OFF -DFEATURE_xml=OFF -DFEATURE_concurrent=OFF \
-  -DFEATURE_printsupport=OFF -DFEATURE_schannel=ON \
-  -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF
+nice "$src/configure" "${configure_args[@]}"
 t1=$(date +%s)
 nice cmake --build . --parallel "$(nproc)"
 t2=$(date +%s)

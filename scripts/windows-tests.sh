@@ -11,38 +11,13 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build-win
 
-packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 libgtest-dev locales ffmpeg librsvg2-bin imagemagick)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-# npm may come with a Node.js from outside Debian.
-command -v npm >/dev/null || missing+=(npm)
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update
-  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
-# zh_CN.UTF-8 gives Wine the ANSI code page 936.
-if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
-fi
+scripts/install-deps.sh
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTESSARO_GUI=OFF \
   -DCMAKE_BUILD_TYPE=Release ${CMAKE_CXX_COMPILER_LAUNCHER:+-DCMAKE_CXX_COMPILER_LAUNCHER=$CMAKE_CXX_COMPILER_LAUNCHER} >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
-# The Windows ffmpeg, fetched once into build-win/npm (never committed).
-ffmpeg_exe=$build/npm/package/ffmpeg.exe
-if [ ! -f "$ffmpeg_exe" ]; then
-  mkdir -p "$build/npm"
-  (cd "$build/npm" && npm pack --silent @ffmpeg-installer/win32-x64@4.1.0 >/dev/null &&
-     tar xzf ffmpeg-installer-win32-x64-4.1.0.tgz package/ffmpeg.exe)
-fi
+ffmpeg_exe=$(scripts/windows-ffmpeg.sh "$build/npm")
 cp "$ffmpeg_exe" "$build/app/data/ffmpeg.exe"
 
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 WINEDEBUG=-all WINEPREFIX=$build/wineprefix
@@ -53,20 +28,8 @@ passed=0
 failed=0
 
 # Unit tests: one executable, its own summary counted.
-log=$build/windows-unit.log
-wine "$build/tests/win/tessaro_tests.exe" --gtest_brief=1 >"$log" 2>&1 || true
-# Brief output: one "[  FAILED  ] Suite.Name (N ms)" line per failed test.
-grep -E '^\[  FAILED  \] [A-Za-z]' "$log" || true
-unit_passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
-unit_failed=$(grep -cE '^\[  FAILED  \] [A-Za-z]' "$log" || true)
-if ! grep -q '^\[==========\] .* ran\.' "$log"; then
-  echo "windows unit tests did not finish (see $log)"
-  unit_failed=$((unit_failed + 1))
-fi
-passed=$((passed + ${unit_passed:-0}))
-failed=$((failed + ${unit_failed:-0}))
-unit_skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
-echo "windows unit tests: ${unit_passed:-0} passed, ${unit_failed:-0} failed, ${unit_skipped:-0} skipped"
+. scripts/windows-gtest.sh
+run_gtest "windows unit tests" "$build/tests/win/tessaro_tests.exe" "$build/windows-unit.log"
 
 # Every format through tessaro-cli.exe, from a folder whose name is outside
 # the ANSI code page.

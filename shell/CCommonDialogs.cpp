@@ -26,7 +26,7 @@ std::string CCommonDialogs::FileName() const { return upToNul(m_FileName); }
 void CCommonDialogs::takeFile(const std::string& fileName) {
     m_FileName = fileName;
     m_FileTitle = GetFileName(fileName);
-    const size_t last = fileName.rfind(platform::kSeparator);
+    const size_t last = fileName.find_last_of(platform::kSeparators);
     m_Path = last == std::string::npos ? std::string() : fileName.substr(0, last);
 }
 

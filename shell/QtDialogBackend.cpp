@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QColorDialog>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QFontMetrics>
@@ -54,7 +55,7 @@ public:
         giveRoom(dialog);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
-        return dialog.selectedFiles().first();
+        return QDir::toNativeSeparators(dialog.selectedFiles().first());
     }
 
     std::optional<QString> saveFile(QWidget* owner, const QString& title, const QString& folder,
@@ -66,7 +67,7 @@ public:
         giveRoom(dialog);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
-        return dialog.selectedFiles().first();
+        return QDir::toNativeSeparators(dialog.selectedFiles().first());
     }
 
     std::optional<QString> chooseFolder(QWidget* owner, const QString& title) override {
@@ -76,7 +77,7 @@ public:
         giveRoom(dialog);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
-        return dialog.selectedFiles().first();
+        return QDir::toNativeSeparators(dialog.selectedFiles().first());
     }
 
     std::optional<QColor> chooseColor(QWidget* owner, const QColor& initial,

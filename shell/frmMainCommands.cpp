@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -254,7 +255,7 @@ void frmMain::dropData(const QMimeData& data) {
         if (!url.isLocalFile()) continue;
         QString path = url.toLocalFile();
         if (path.size() > 1 && path.endsWith('/')) path.chop(1);
-        m_list.append(path.toStdString(), InputList::Source::Drop);
+        m_list.append(QDir::toNativeSeparators(path).toStdString(), InputList::Source::Drop);
         if (++appended % kDropPumpEvery == 0) QCoreApplication::processEvents();
     }
     if (m_list.count() > 0) {

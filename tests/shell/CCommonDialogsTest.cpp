@@ -13,16 +13,20 @@ namespace {
 
 using test::FakeDialogs;
 
+// A path in the system's own separators, as the dialogs give it.
+QString path(const QString& text) { return QDir::toNativeSeparators(text); }
+std::string pathText(const QString& text) { return path(text).toStdString(); }
+
 TEST(CCommonDialogs, ShowOpenConfirmedThenCancelled) {
     FakeDialogs fake;
     CCommonDialogs dialogs(fake);
     dialogs.setTitle("Open Files");
     dialogs.setFilter("所有格式文件(*.*)|*.*");
-    fake.files.push_back(QString("/clips/a.flv"));
+    fake.files.push_back(path("/clips/a.flv"));
     ASSERT_TRUE(dialogs.ShowOpen());
-    EXPECT_EQ(dialogs.FileName(), "/clips/a.flv");
+    EXPECT_EQ(dialogs.FileName(), pathText("/clips/a.flv"));
     EXPECT_EQ(dialogs.FileTitle(), "a.flv");
-    EXPECT_EQ(dialogs.Path(), "/clips");
+    EXPECT_EQ(dialogs.Path(), pathText("/clips"));
     ASSERT_EQ(fake.opened.size(), 1u);
     EXPECT_EQ(fake.opened[0].title, "Open Files");
     EXPECT_EQ(fake.opened[0].filters, QStringList{"所有格式文件(*.*)"});
@@ -30,16 +34,16 @@ TEST(CCommonDialogs, ShowOpenConfirmedThenCancelled) {
 
     fake.files.push_back(std::nullopt);
     EXPECT_FALSE(dialogs.ShowOpen());
-    EXPECT_EQ(dialogs.FileName(), "/clips/a.flv");
+    EXPECT_EQ(dialogs.FileName(), pathText("/clips/a.flv"));
     EXPECT_EQ(dialogs.FileTitle(), "a.flv");
-    EXPECT_EQ(dialogs.Path(), "/clips");
-    EXPECT_EQ(fake.opened[1].preset, "/clips/a.flv");  // the last choice is pre-filled
+    EXPECT_EQ(dialogs.Path(), pathText("/clips"));
+    EXPECT_EQ(fake.opened[1].preset, path("/clips/a.flv"));  // the last choice is pre-filled
 }
 
 TEST(CCommonDialogs, PathOfFileInRootIsEmptyAndTextsStopAtNul) {
     FakeDialogs fake;
     CCommonDialogs dialogs(fake);
-    fake.files.push_back(QString("/a.flv"));
+    fake.files.push_back(path("/a.flv"));
     ASSERT_TRUE(dialogs.ShowOpen());
     EXPECT_EQ(dialogs.Path(), "");
     EXPECT_EQ(dialogs.FileTitle(), "a.flv");
@@ -85,12 +89,12 @@ TEST(CCommonDialogs, ShowSaveStartsInAdjustedPath) {
     FakeDialogs fake;
     CCommonDialogs dialogs(fake);
     dialogs.setPath("/no/such/folder");
-    fake.files.push_back(QString("/tmp/out.txt"));
+    fake.files.push_back(path("/tmp/out.txt"));
     ASSERT_TRUE(dialogs.ShowSave());
     EXPECT_EQ(fake.opened[0].title, "Save");
     EXPECT_EQ(fake.opened[0].folder, app.path());
     EXPECT_EQ(fake.opened[0].filters, QStringList{"*.* (*.*)"});
-    EXPECT_EQ(dialogs.Path(), "/tmp");
+    EXPECT_EQ(dialogs.Path(), pathText("/tmp"));
     EXPECT_EQ(dialogs.FileTitle(), "out.txt");
 }
 
@@ -120,10 +124,10 @@ TEST(OpenFileDialog, InitialFolderAndResult) {
     platform::setApplicationFolder(app.path().toStdString());
     FakeDialogs fake;
 
-    std::string folder = clips.path().toStdString();
-    fake.files.push_back(clips.path() + "/a.flv");
-    EXPECT_EQ(OpenFileDialog(nullptr, "t", folder, "", 0, fake), clips.path().toStdString() + "/a.flv");
-    EXPECT_EQ(folder, clips.path().toStdString() + "/");
+    std::string folder = pathText(clips.path());
+    fake.files.push_back(path(clips.path() + "/a.flv"));
+    EXPECT_EQ(OpenFileDialog(nullptr, "t", folder, "", 0, fake), pathText(clips.path() + "/a.flv"));
+    EXPECT_EQ(folder, pathText(clips.path() + "/"));
     EXPECT_EQ(fake.opened[0].filters, QStringList{"*.* (*.*)"});
 
     for (std::string start : {std::string("/no/such"), std::string(""), std::string("  ")}) {

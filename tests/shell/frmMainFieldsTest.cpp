@@ -6,12 +6,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDataStream>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -145,11 +146,26 @@ TEST_F(frmMainFieldsTest, ThreeHundredFailuresFitTheScreen) {
             lines[i].startsWith(m_tmp.path() + QString("/in%1：").arg(i, 3, 10, QChar('0'))));
 }
 
+// Four seconds of silence, 8 kHz 16-bit mono PCM WAV.
+QByteArray silentWave() {
+    const quint32 bytes = 4 * 8000 * 2;
+    QByteArray wav;
+    QDataStream out(&wav, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << 36 + bytes;
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(1) << quint32(8000) << quint32(16000) << quint16(2)
+        << quint16(16);
+    out.writeRawData("data", 4);
+    out << bytes;
+    return wav + QByteArray(bytes, '\0');
+}
+
 TEST_F(frmMainFieldsTest, TheSoundDoesNotHoldTheBatchsEnd) {
-    ASSERT_EQ(QProcess::execute(
-                  "ffmpeg", {"-loglevel", "error", "-f", "lavfi", "-i", "anullsrc=r=8000:cl=mono",
-                             "-t", "4", m_app.path() + "/sound.wav"}),
-              0);
+    QFile sound(m_app.path() + "/sound.wav");
+    ASSERT_TRUE(sound.open(QIODevice::WriteOnly) && sound.write(silentWave()) > 0);
+    sound.close();
     auto w = load(dialogs);
     ASSERT_EQ(w->options().intSoundReminder, 0);  // the sound is on
     QElapsedTimer clock;

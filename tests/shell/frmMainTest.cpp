@@ -52,15 +52,15 @@ class frmMainTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_app.isValid() && m_tmp.isValid());
-        platform::setApplicationFolder(m_app.path().toStdString());
-        platform::setTemporaryFolder(m_tmp.path().toStdString());
+        platform::setApplicationFolder(QDir::toNativeSeparators(m_app.path()).toStdString());
+        platform::setTemporaryFolder(QDir::toNativeSeparators(m_tmp.path()).toStdString());
     }
 
     // The window set for MPG (one run per file) into tmpPath("out"), with a
     // fake conv.
     std::unique_ptr<frmMain> loadMpgBatch() {
         QDir(m_app.path()).mkpath("data");
-        writeEncoder(appPath("data/conv"));
+        writeEncoder(appPath(QString("data/") + platform::kConvExe));
         auto w = load();
         w->cmbOF->setCurrentIndex(2);
         emit w->cmbOF->activated(2);
@@ -81,8 +81,13 @@ protected:
     void writeAppFile(const char* name, const std::string& text) {
         std::ofstream(appPath(name).toStdString(), std::ios::binary) << text;
     }
-    QString appPath(const QString& name) const { return m_app.path() + "/" + name; }
-    QString tmpPath(const QString& name) const { return m_tmp.path() + "/" + name; }
+    // Full paths as the system writes them.
+    QString appPath(const QString& name) const {
+        return QDir::toNativeSeparators(m_app.path() + "/" + name);
+    }
+    QString tmpPath(const QString& name) const {
+        return QDir::toNativeSeparators(m_tmp.path() + "/" + name);
+    }
 
     static void drop(frmMain& window, const QMimeData& data) {
         // As a drag does it: enter the drop site, then drop.
@@ -98,10 +103,12 @@ protected:
         data.setUrls(urls);
         drop(window, data);
     }
+    // The rows as "path|tag", the paths written with '/'.
     static QStringList rows(const frmMain& window) {
         QStringList texts;
         for (int i = 0; i < window.LV->topLevelItemCount(); ++i)
-            texts << window.LV->topLevelItem(i)->text(0) + "|" + window.LV->topLevelItem(i)->text(1);
+            texts << QDir::fromNativeSeparators(window.LV->topLevelItem(i)->text(0)) + "|" +
+                         window.LV->topLevelItem(i)->text(1);
         return texts;
     }
 
@@ -269,7 +276,8 @@ TEST_F(frmMainTest, DropsAppendLocalFilesOnly) {
     auto w = load();
     QDir(m_tmp.path()).mkdir("folder");
     dropFiles(*w, {"/v/clip.flv", "/v/a.rmvb", tmpPath("folder")});
-    EXPECT_EQ(rows(*w), QStringList({"/v/clip.flv|FLV", "/v/a.rmvb|MVB", tmpPath("folder") + "|DER"}));
+    EXPECT_EQ(rows(*w), QStringList({"/v/clip.flv|FLV", "/v/a.rmvb|MVB",
+                                     QDir::fromNativeSeparators(tmpPath("folder")) + "|DER"}));
     EXPECT_EQ(w->lstFile->count(), 3);
     EXPECT_TRUE(w->picText->isHidden());
 
@@ -290,8 +298,8 @@ TEST_F(frmMainTest, ThousandsOfDroppedFilesStayParallel) {
     dropFiles(*w, paths);
     ASSERT_EQ(w->LV->topLevelItemCount(), 3000);
     EXPECT_EQ(w->lstFile->count(), 3000);
-    EXPECT_EQ(w->LV->topLevelItem(2999)->text(0), "/v/2999.flv");
-    EXPECT_EQ(w->lstFile->item(1500)->text(), "/v/1500.flv");
+    EXPECT_EQ(QDir::fromNativeSeparators(w->LV->topLevelItem(2999)->text(0)), "/v/2999.flv");
+    EXPECT_EQ(QDir::fromNativeSeparators(w->lstFile->item(1500)->text()), "/v/1500.flv");
 }
 
 TEST_F(frmMainTest, RemovalMenuAndCommandWords) {
@@ -312,7 +320,7 @@ TEST_F(frmMainTest, RemovalMenuAndCommandWords) {
     w->CmdToolsBar[2]->click();
     EXPECT_EQ(w->txtAction->text(), "");
     EXPECT_EQ(rows(*w), QStringList({"/v/1.flv|FLV", "/v/2.flv|FLV", "/v/4.flv|FLV", "/v/5.flv|FLV"}));
-    EXPECT_EQ(w->lstFile->item(2)->text(), "/v/4.flv");
+    EXPECT_EQ(QDir::fromNativeSeparators(w->lstFile->item(2)->text()), "/v/4.flv");
 
     w->LV->clearSelection();
     w->txtAction->setText("RemoveSelected");  // no selection: nothing removed
@@ -385,11 +393,11 @@ TEST_F(frmMainTest, ToolbarRoutesAddOptionsFolderHelpAndLinks) {
 
     w->imgHelp_Click();  // no help file: nothing happens
     EXPECT_TRUE(opened.empty());
-    writeAppFile("help.html", "<html></html>");
+    writeAppFile(platform::kHelpFile, "<html></html>");
     w->imgToolbar_Click(3);
     w->lblWeb_Click();
     ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0], QUrl::fromLocalFile(appPath("help.html")));
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(appPath(platform::kHelpFile)));
     EXPECT_EQ(opened[1].scheme(), "http");
 
     w->lblFeed_Click();
@@ -403,23 +411,17 @@ TEST_F(frmMainTest, ToolbarRoutesAddOptionsFolderHelpAndLinks) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
-// Fake encoders: each writes a little output to its last argument and prints
-// a progress line; a file named bad* produces nothing.
+// Fake encoders (FakeEncoder.cpp): each writes a little output to its last
+// argument and prints a progress line; a file named bad* produces nothing.
 void writeEncoder(const QString& path) {
-    std::ofstream script(path.toStdString());
-    script << "#!/bin/sh\n"
-              "for a in \"$@\"; do last=\"$a\"; done\n"
-              "echo \"Pos:   1.0s (50%)\"\n"
-              "sleep 0.2\n"
-              "case \"$*\" in *bad*) exit 0;; esac\n"
-              "echo data > \"$last\"\n";
-    script.close();
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::remove(path);
+    EXPECT_TRUE(QFile::copy(TESSARO_FAKE_ENCODER, path)) << path.toStdString();
 }
 
 TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
     QDir(m_app.path()).mkpath("data");
-    for (const char* name : {"conv", "coder", "coder2"}) writeEncoder(appPath(QString("data/") + name));
+    for (const char* name : {platform::kConvExe, platform::kCoderExe, platform::kCoder2Exe})
+        writeEncoder(appPath(QString("data/") + name));
     auto w = load();
     w->driver()->setJobs(1);
     w->cmbOF->setCurrentIndex(2);  // MPG: one run per file
@@ -477,7 +479,8 @@ TEST_F(frmMainTest, RowsShowTheirOwnProgressWhileTwoFilesRun) {
         QStringList now;
         for (int i = 0; i < w->LV->topLevelItemCount(); ++i)
             now << w->LV->topLevelItem(i)->text(1) + (w->LV->topLevelItem(i)->font(0).bold() ? " bold" : "");
-        if (rows.isEmpty() && now.size() == 3 && now[1].contains('%')) rows = now, caption = w->lblPB->text();
+        if (rows.isEmpty() && now.size() == 3 && now[0].contains('%') && now[1].contains('%'))
+            rows = now, caption = w->lblPB->text();
     };
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, snapshot);
@@ -618,7 +621,7 @@ INSTANTIATE_TEST_SUITE_P(
 // file was converted neither reports it stopped nor converts it again.
 TEST_F(frmMainTest, QuestionAnsweredAfterTheBatchEndedDoublesNothing) {
     QDir(m_app.path()).mkpath("data");
-    writeEncoder(appPath("data/conv"));
+    writeEncoder(appPath(QString("data/") + platform::kConvExe));
     const std::function<void(frmMain&)> acts[] = {[](frmMain& w) { w.Command3->click(); },
                                                   [](frmMain& w) { w.close(); }};
     for (int row = 0; row < 2; ++row) {
@@ -710,7 +713,7 @@ TEST_F(frmMainTest, HoverStatesLastUntilThePointerCrossesTheBackground) {
 TEST_F(frmMainTest, HelpAndMinimiseClicksResetTheirButtons) {
     using test::centreOf;
     auto w = load();
-    writeAppFile("help.html", "<html></html>");
+    writeAppFile(platform::kHelpFile, "<html></html>");
     for (ImageButton* button : {w->imgHelp, w->imgMin}) {
         test::moveTo(w.get(), centreOf(button));
         ASSERT_TRUE(button->isHovered());

@@ -6,6 +6,8 @@
 #include "WinTestSupport.h"
 #include "base/AtomicFile.h"
 #include "base/WideText.h"
+#include "engine/Commands.h"
+#include "input/InputList.h"
 
 using namespace tessaro;
 using namespace tessaro::testing;
@@ -110,6 +112,25 @@ TEST(PlatformWin, SettingsGoToAppDataOnlyWhenTheApplicationFolderIsReadOnly) {
         EXPECT_EQ(f.defaultOutput, row.output);
     }
     EXPECT_EQ(platform::maxFileNameLength(platform::applicationFolder()), 255u);
+}
+
+// Paths from Qt's file dialogs and from users come with forward slashes as well
+// as backslashes: names, folders and partial files are cut at the last of either.
+TEST(PlatformWin, PathsAreCutAtEitherSlash) {
+    const struct {
+        const char *path, *fileName, *baseName, *folder, *partial;
+    } rows[] = {
+        {"C:\\v\\my.trip.flv", "my.trip.flv", "my", "C:\\v\\", "C:\\v\\.my.trip.flv.7.part"},
+        {"Z:/work/clips/clip1.flv", "clip1.flv", "clip1", "Z:/work/clips/", "Z:/work/clips/.clip1.flv.7.part"},
+        {"C:\\a/b\\c.flv", "c.flv", "c", "C:\\a/b\\", "C:\\a/b\\.c.flv.7.part"},
+        {"c.flv", "c.flv", "c", "", ".c.flv.7.part"},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(GetFileName(r.path), r.fileName) << r.path;
+        EXPECT_EQ(GetBaseName(r.path), r.baseName) << r.path;
+        EXPECT_EQ(ParsePath(r.path), r.folder) << r.path;
+        EXPECT_EQ(partialFilePath(r.path, 7), r.partial) << r.path;
+    }
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QWidget>
+
+#include "base/Platform.h"
 
 namespace tessaro {
 namespace {
@@ -21,7 +24,8 @@ protected:
 };
 
 TEST_F(SkinTest, WithoutASheetEverythingStaysUnskinned) {
-    // the test program's folder holds no skin.qss
+    QTemporaryDir empty;  // an application folder without skin.qss
+    platform::setApplicationFolder(empty.path().toStdString());
     EXPECT_FALSE(SkinH_Attach());
     EXPECT_FALSE(SkinH_AttachFile("/nonexistent/skin.qss"));
     QWidget window;
