@@ -45,6 +45,12 @@ bool FeedbackServer::bind(std::string& error) {
     svr.set_read_timeout(5, 0);
     svr.set_write_timeout(5, 0);
     svr.set_keep_alive_max_count(20);
+    // The library's default also sets SO_REUSEPORT, which would let a second
+    // receiver share the port and split the messages between two databases.
+    svr.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
 
     // The size of a request is known from its head: refuse a body that would
     // not fit before reading it, and any body of a GET, which the library

@@ -210,6 +210,14 @@ TEST(FeedbackdTest, HostileRequestsAreRefusedAndOnlyGoodOnesStoredVerbatim) {
     EXPECT_EQ(stored[1].comment, sql);
     EXPECT_EQ(stored[2].name.size(), 150u);
     EXPECT_EQ(stored[3].name + stored[3].email + stored[3].comment, "pq(MP4)r");
+
+    // A second receiver on the same port would split the messages: refused.
+    QProcess second;
+    second.start(TESSARO_FEEDBACKD,
+                 {"--listen", "127.0.0.1", "--port", QString::number(receiver.port), "--database",
+                  receiver.database() + ".2"});
+    EXPECT_TRUE(second.waitForFinished(5000));
+    EXPECT_EQ(second.exitCode(), 1);
 }
 
 // Sends `count` distinct messages from four threads at once; the comments of
