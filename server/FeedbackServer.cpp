@@ -40,7 +40,7 @@ bool FeedbackServer::bind(std::string& error) {
     }
     httplib::Server& svr = *m_server;
     const Limits limits = m_config.limits;
-    svr.new_task_queue = [] { return new httplib::ThreadPool(8); };
+    svr.new_task_queue = [] { return new httplib::ThreadPool(32); };
     svr.set_payload_max_length(limits.request);
     svr.set_read_timeout(5, 0);
     svr.set_write_timeout(5, 0);
