@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSslConfiguration>
 #include <QTemporaryDir>
 #include <atomic>
 #include <csignal>
@@ -55,7 +56,9 @@ public:
         m_process.waitForFinished(5000);
     }
     QString database() const { return m_dir.filePath("feedback.db"); }
-    QString site() const { return QStringLiteral("http://127.0.0.1:%1").arg(port); }
+    QString site(const char* scheme = "http") const {
+        return QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(port);
+    }
     int port = 0;
 
 private:
@@ -218,6 +221,28 @@ TEST(FeedbackdTest, HostileRequestsAreRefusedAndOnlyGoodOnesStoredVerbatim) {
                   receiver.database() + ".2"});
     EXPECT_TRUE(second.waitForFinished(5000));
     EXPECT_EQ(second.exitCode(), 1);
+}
+
+TEST(FeedbackdTest, OverHttpsWithACertificateTheFormsMessageLands) {
+    // A certificate for 127.0.0.1 that the form's TLS trusts for this test.
+    QTemporaryDir keys;
+    const QString cert = keys.filePath("cert.pem"), key = keys.filePath("key.pem");
+    ASSERT_EQ(
+        QProcess::execute("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
+                                      key, "-out", cert, "-days", "1", "-subj", "/CN=127.0.0.1",
+                                      "-addext", "subjectAltName=IP:127.0.0.1"}),
+        0);
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.addCaCertificates(cert);
+    QSslConfiguration::setDefaultConfiguration(tls);
+
+    Receiver receiver(("certificate = " + cert + "\nprivate_key = " + key + "\n").toStdString());
+    ASSERT_TRUE(
+        sendForm(receiver.site("https"), QStringLiteral("王五"), "w@x", QStringLiteral("加密")));
+    EXPECT_FALSE(sendForm(receiver.site("http"), "plain", "p@x", "text"));
+    const std::vector<Row> stored = rows(receiver.database());
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].name + stored[0].comment, "王五(MP4)加密");
 }
 
 // Sends `count` distinct messages from four threads at once; the comments of
