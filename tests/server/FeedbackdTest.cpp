@@ -227,11 +227,12 @@ TEST(FeedbackdTest, OverHttpsWithACertificateTheFormsMessageLands) {
     // A certificate for 127.0.0.1 that the form's TLS trusts for this test.
     QTemporaryDir keys;
     const QString cert = keys.filePath("cert.pem"), key = keys.filePath("key.pem");
-    ASSERT_EQ(
-        QProcess::execute("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
-                                      key, "-out", cert, "-days", "1", "-subj", "/CN=127.0.0.1",
-                                      "-addext", "subjectAltName=IP:127.0.0.1"}),
-        0);
+    QProcess openssl;
+    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                              "-out", cert, "-days", "1", "-subj", "/CN=127.0.0.1", "-addext",
+                              "subjectAltName=IP:127.0.0.1"});
+    ASSERT_TRUE(openssl.waitForFinished(30000) && openssl.exitCode() == 0)
+        << openssl.readAllStandardError().toStdString();
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.addCaCertificates(cert);
     QSslConfiguration::setDefaultConfiguration(tls);
