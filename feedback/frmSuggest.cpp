@@ -197,10 +197,13 @@ void frmSuggest::requestFinished() {
     reply->deleteLater();
     showStatus(ok ? QStringLiteral("完毕.") : QStringLiteral("发送失败，请稍后再试。"));
     // After a failure the form can send again with what the user typed.
+    // Sending moved the focus on to 返回; a key pressed after a failure
+    // sends again rather than closing the form with the typed text.
     if (!ok) {
         for (QWidget* send : {static_cast<QWidget*>(m_Command1), static_cast<QWidget*>(m_Command3),
                               static_cast<QWidget*>(m_imgSend)})
             send->setEnabled(true);
+        if (focusWidget() == m_Command4) m_Command3->setFocus();
     }
     emit sendFinished(ok);
 }

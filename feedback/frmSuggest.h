@@ -2,7 +2,8 @@
 // The feedback form "建议和意见": name, e-mail and comment, sent to the
 // maker's site in one GET request
 //   <site>/suggest/post.php?name=<name>&age=<email>&comment=(MP4)<comment>
-// with every value percent-encoded as UTF-8. Modal; a new form starts empty.
+// with every value percent-encoded as UTF-8, over HTTPS when the site is an
+// https:// address. Modal; a new form starts empty.
 
 #include <QDialog>
 #include <QPointer>
@@ -26,7 +27,7 @@ class frmSuggest : public QDialog {
     Q_OBJECT
 public:
     // `site` is the address the request goes to, without a trailing slash.
-    explicit frmSuggest(QWidget* parent = nullptr, const QString& site = QString::fromLatin1(kMakerSite));
+    explicit frmSuggest(QWidget* parent = nullptr, const QString& site = QString::fromUtf8(kMakerSite));
     ~frmSuggest() override;
 
     // How long Send waits for the answer before it reports a failure.

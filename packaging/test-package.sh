@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Builds the Debian package from an existing build/ and tries it as a user
+# Builds the Debian packages from an existing build/ and tries them as a user
 # would: lintian and the desktop validators, apt-get install, a conversion
 # with /usr/bin/tessaro-cli, the installed window started under Xvfb by an
 # ordinary user and left through its exit button (it must write
-# ~/.config/tessaro/setup.ini and leave /usr/lib/tessaro alone), then
-# apt-get remove. Runs as root; idempotent. Ends with "N passed, N failed".
+# ~/.config/tessaro/setup.ini and leave /usr/lib/tessaro alone), a message
+# sent from the installed window's feedback form to the installed receiver
+# (tessaro-feedback-server, under systemd when it runs the machine, else
+# started by hand; the window sees the site's host at 127.0.0.1 through a
+# hosts file of its own mount namespace), then apt-get
+# remove. Runs as root; idempotent. Ends with "N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
@@ -41,16 +45,17 @@ fi
 [ -f build/CMakeCache.txt ] || { echo "build/ is not configured: run scripts/build.sh first" >&2; exit 2; }
 
 # --- the package -----------------------------------------------------------
-rm -f build/tessaro_*.deb
-check "cpack builds the package" bash -c 'cd build && cpack -G DEB'
+rm -f build/tessaro_*.deb build/tessaro-feedback-server_*.deb
+check "cpack builds the packages" bash -c 'cd build && cpack -G DEB'
 deb=$(ls build/tessaro_*_amd64.deb 2>/dev/null | head -1)
+server_deb=$(ls build/tessaro-feedback-server_*_amd64.deb 2>/dev/null | head -1)
 [ -n "$deb" ] || finish
 echo "package: $deb, $(du -k "$deb" | cut -f1) KiB; $(dpkg-deb -f "$deb" Installed-Size) KiB installed"
 echo "Depends: $(dpkg-deb -f "$deb" Depends)"
 check "Depends names each package once" bash -c "dpkg-deb -f '$deb' Depends | tr ',' '\n' |
     sed 's/(.*//; s/ //g' | sort | uniq -d | grep . && exit 1 || exit 0"
 
-check "lintian finds no error" lintian --fail-on error --tag-display-limit 0 "$deb"
+check "lintian finds no error" lintian --fail-on error --tag-display-limit 0 "$deb" "$server_deb"
 sed 's/^/    /' "$work/out"
 mkdir -p "$work/deb"
 dpkg-deb -x "$deb" "$work/deb"
@@ -105,6 +110,69 @@ check "setup.ini is written to ~/.config/tessaro" test -s "$home/.config/tessaro
 check "the default output folder is ~/Tessaro" grep -qF "\"$home/Tessaro\"" "$home/.config/tessaro/setup.ini"
 snapshot >"$work/after"
 check "/usr/lib/tessaro is unchanged" diff "$work/before" "$work/after"
+
+# --- the feedback form to the installed receiver --------------------------------
+check "apt-get install the receiver" apt-get install -y "./$server_deb"
+check "its systemd unit verifies" systemd-analyze verify /usr/lib/systemd/system/tessaro-feedbackd.service
+site=$(sed -n 's/^TESSARO_SITE:STRING=//p' build/CMakeCache.txt)
+host=$(echo "$site" | sed -E 's|^https?://([^/:]+).*|\1|')
+port=$(echo "$site" | sed -nE 's|^https?://[^/:]+:([0-9]+).*|\1|p')
+port=${port:-80}
+db=/var/lib/tessaro-feedbackd/feedback.db
+if [ "${site%%:*}" = https ]; then
+    echo "SKIP the form's message: the site $site is https, and its certificate is not ours"
+elif ! unshare -m true 2>/dev/null; then
+    echo "SKIP the form's message: no mount namespace here for the site's host name"
+elif [ -x /usr/bin/tessaro-feedbackd ]; then
+    { cat /etc/hosts; echo "127.0.0.1 $host"; } >"$work/hosts"
+    if [ "$(ps -p 1 -o comm=)" = systemd ]; then
+        # The site's port may be a privileged one: this test's service may bind it.
+        mkdir -p /run/systemd/system/tessaro-feedbackd.service.d
+        printf '[Service]\nExecStart=\nExecStart=/usr/bin/tessaro-feedbackd --config /etc/tessaro-feedbackd.conf --listen 127.0.0.1 --port %s\nAmbientCapabilities=CAP_NET_BIND_SERVICE\nCapabilityBoundingSet=CAP_NET_BIND_SERVICE\n' \
+            "$port" >/run/systemd/system/tessaro-feedbackd.service.d/test.conf
+        systemctl daemon-reload
+        check "the receiver starts under systemd" systemctl start tessaro-feedbackd
+        stop_receiver() { systemctl stop tessaro-feedbackd; rm -rf /run/systemd/system/tessaro-feedbackd.service.d; systemctl daemon-reload; }
+    else
+        db=$work/feedback.db
+        /usr/bin/tessaro-feedbackd --config /etc/tessaro-feedbackd.conf --listen 127.0.0.1 \
+            --port "$port" --database "$db" >"$work/receiver.log" 2>&1 &
+        receiver=$!
+        stop_receiver() { kill "$receiver"; wait "$receiver"; }
+        echo "the receiver runs by hand (no systemd here): $(sleep 1; cat "$work/receiver.log")"
+    fi
+    cat >"$work/feedback.sh" <<'FEEDBACK'
+#!/usr/bin/env bash
+# Opens the feedback form from the link 意见反馈 (624,432, 48x13), types a
+# message with Chinese text and clicks 发送 (114,237 in the form, 60x28).
+/usr/bin/tessaro &
+pid=$!
+wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tessaro$' | head -1)
+sleep 1
+xdotool mousemove --window "$wid" 648 438 click 1
+form=$(timeout 10 xdotool search --sync --onlyvisible --name '建议和意见' | head -1)
+[ -n "$form" ] || { echo "no feedback form"; kill "$pid"; exit 1; }
+sleep 0.5
+xdotool type --delay 20 "包测试 Tester"
+xdotool key Tab
+xdotool type --delay 20 "tester@example.org"
+xdotool key Tab
+xdotool type --delay 20 "安装后的窗口发来的留言 & 100%"
+xdotool mousemove --window "$form" 144 251 click 1
+sleep 3
+kill "$pid"
+FEEDBACK
+    chmod 755 "$work/feedback.sh"
+    unshare -m bash -c "mount --bind '$work/hosts' /etc/hosts && exec runuser -u $user -- \
+        env -u XDG_CONFIG_HOME -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM HOME='$home' \
+        xvfb-run -a -s '-screen 0 1024x768x24' '$work/feedback.sh'" >"$work/feedback.log" 2>&1
+    echo ',127.0.0.1,包测试 Tester,tester@example.org,(MP4)安装后的窗口发来的留言 & 100%' >"$work/expected"
+    check "the installed window's message is in the receiver's database" bash -c \
+        "tessaro-feedbackd export --database '$db' | tr -d '\r' | grep -F -f '$work/expected' ||
+         { tessaro-feedbackd export --database '$db'; cat '$work/feedback.log'; exit 1; }"
+    stop_receiver
+fi
+check "apt-get remove the receiver" apt-get remove -y tessaro-feedback-server
 
 # --- remove ------------------------------------------------------------------
 check "apt-get remove" apt-get remove -y tessaro

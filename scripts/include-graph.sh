@@ -24,6 +24,7 @@ input            -  base
 settings         -  base formats
 encoders         -  base engine
 cli              -  base formats engine
+server           -  base
 widgets          qt base
 settings_dialog  qt base settings widgets
 feedback_dialog  qt base widgets

@@ -177,11 +177,14 @@ TEST(FrmSuggestTest, AFailedRequestSaysSo) {
         SCOPED_TRACE("error status");
         LoopbackServer server(500);
         frmSuggest form(nullptr, server.site());
+        form.show();
         fill(form, "a", "b", "c");
         QSignalSpy finished(&form, &frmSuggest::sendFinished);
+        form.Command3()->setFocus();
         form.Send();
         ASSERT_TRUE(finished.wait(5000));
         EXPECT_EQ(form.lblSending()->text(), failed);
+        EXPECT_EQ(form.focusWidget(), form.Command3());  // not on 返回, which would close it
         // The user can send again without retyping.
         EXPECT_TRUE(form.Command1()->isEnabled());
         EXPECT_TRUE(form.imgSend()->isEnabled());

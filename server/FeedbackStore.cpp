@@ -1,0 +1,125 @@
+#include "server/FeedbackStore.h"
+
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace tessaro::feedbackd {
+
+namespace {
+
+using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+
+Statement prepare(sqlite3* db, const char* sql) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) stmt = nullptr;
+    return Statement(stmt, &sqlite3_finalize);
+}
+
+void bind(sqlite3_stmt* stmt, int index, const std::string& text) {
+    sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+std::string column(sqlite3_stmt* stmt, int index) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
+    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, index)))
+                : std::string();
+}
+
+// Each statement is fixed text; values are bound, never spliced in.
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS messages ("
+    " id INTEGER PRIMARY KEY,"
+    " received_at TEXT NOT NULL,"
+    " address TEXT NOT NULL,"
+    " name TEXT NOT NULL,"
+    " email TEXT NOT NULL,"
+    " comment TEXT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS messages_by_address ON messages (address, received_at);";
+constexpr const char* kNow = "strftime('%Y-%m-%dT%H:%M:%fZ', 'now')";
+
+}  // namespace
+
+FeedbackStore::~FeedbackStore() {
+    if (m_db) sqlite3_close_v2(m_db);
+}
+
+bool FeedbackStore::open(const std::string& path, bool readOnly, std::string& error) {
+    const int flags = readOnly ? SQLITE_OPEN_READONLY
+                               : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+    if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
+        error = m_db ? sqlite3_errmsg(m_db) : "out of memory";
+        return false;
+    }
+    sqlite3_busy_timeout(m_db, 5000);
+    if (readOnly) return true;
+    // WAL: readers (the export) never block the receiver; FULL: an answered
+    // message survives a power cut, not only a crash.
+    const char* setup = "PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;";
+    char* message = nullptr;
+    for (const char* sql : {setup, kSchema}) {
+        if (sqlite3_exec(m_db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+            error = message ? message : sqlite3_errmsg(m_db);
+            sqlite3_free(message);
+            return false;
+        }
+    }
+    return true;
+}
+
+FeedbackStore::Result FeedbackStore::store(const FeedbackMessage& message,
+                                           const std::string& address, int retryWindow) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    Statement seen =
+        prepare(m_db,
+                "SELECT 1 FROM messages WHERE address = ?1 AND name = ?2 AND email = ?3"
+                " AND comment = ?4 AND received_at >= strftime('%Y-%m-%dT%H:%M:%fZ',"
+                " 'now', '-' || ?5 || ' seconds') LIMIT 1");
+    if (!seen) return Result::Failed;
+    bind(seen.get(), 1, address);
+    bind(seen.get(), 2, message.name);
+    bind(seen.get(), 3, message.email);
+    bind(seen.get(), 4, message.comment);
+    sqlite3_bind_int(seen.get(), 5, retryWindow);
+    const int found = sqlite3_step(seen.get());
+    if (found == SQLITE_ROW) return Result::Retry;
+    if (found != SQLITE_DONE) return Result::Failed;
+
+    Statement insert = prepare(m_db, (std::string("INSERT INTO messages (received_at, address, "
+                                                  "name, email, comment) VALUES (") +
+                                      kNow + ", ?1, ?2, ?3, ?4)")
+                                         .c_str());
+    if (!insert) return Result::Failed;
+    bind(insert.get(), 1, address);
+    bind(insert.get(), 2, message.name);
+    bind(insert.get(), 3, message.email);
+    bind(insert.get(), 4, message.comment);
+    return sqlite3_step(insert.get()) == SQLITE_DONE ? Result::Stored : Result::Failed;
+}
+
+bool FeedbackStore::all(std::vector<StoredMessage>& out, std::string& error) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    Statement select = prepare(m_db,
+                               "SELECT id, received_at, address, name, email, comment FROM messages"
+                               " ORDER BY id");
+    if (!select) {
+        error = sqlite3_errmsg(m_db);
+        return false;
+    }
+    int step;
+    while ((step = sqlite3_step(select.get())) == SQLITE_ROW) {
+        StoredMessage row;
+        row.id = sqlite3_column_int64(select.get(), 0);
+        row.receivedAt = column(select.get(), 1);
+        row.address = column(select.get(), 2);
+        row.message = {column(select.get(), 3), column(select.get(), 4), column(select.get(), 5)};
+        out.push_back(std::move(row));
+    }
+    if (step != SQLITE_DONE) {
+        error = sqlite3_errmsg(m_db);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tessaro::feedbackd

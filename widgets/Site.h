@@ -1,7 +1,0 @@
-#pragma once
-
-namespace tessaro {
-
-inline constexpr const char* kMakerSite = "http://www.tessaro.example";
-
-}  // namespace tessaro
