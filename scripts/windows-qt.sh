@@ -56,7 +56,8 @@ configure_args=(-prefix "$prefix" -release -shared
   -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF -DFEATURE_schannel=ON
   -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF)
 
-stamp_text="qt $host_version $({ printf '%s\n' "${configure_args[@]}" "$toolchain_text"
+# Where the source tree lies is no part of it: any checkout reuses the cache.
+stamp_text="qt $host_version $({ printf '%s\n' "${configure_args[@]}" "${toolchain_text//"$root"/}"
   cat "$patch_file" "$toolchain"; } | sha256sum | cut -d' ' -f1)"
 if [ -f "$cache/stamp" ] && [ "$(cat "$cache/stamp")" = "$stamp_text" ] &&
    [ -f "$prefix/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
