@@ -8,12 +8,10 @@ namespace tessaro::feedbackd {
 
 namespace {
 
-using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
-
-Statement prepare(sqlite3* db, const char* sql) {
+FeedbackStore::Statement prepare(sqlite3* db, const char* sql) {
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) stmt = nullptr;
-    return Statement(stmt, &sqlite3_finalize);
+    return FeedbackStore::Statement(stmt, &sqlite3_finalize);
 }
 
 void bind(sqlite3_stmt* stmt, int index, const std::string& text) {
@@ -36,11 +34,14 @@ constexpr const char* kSchema =
     " email TEXT NOT NULL,"
     " comment TEXT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS messages_by_address ON messages (address, received_at);";
-constexpr const char* kNow = "strftime('%Y-%m-%dT%H:%M:%fZ', 'now')";
 
 }  // namespace
 
+FeedbackStore::FeedbackStore() = default;
+
 FeedbackStore::~FeedbackStore() {
+    m_seen.reset();
+    m_insert.reset();
     if (m_db) sqlite3_close_v2(m_db);
 }
 
@@ -64,42 +65,45 @@ bool FeedbackStore::open(const std::string& path, bool readOnly, std::string& er
             return false;
         }
     }
+    // Made once; each message only binds its values.
+    m_seen = prepare(m_db,
+                     "SELECT 1 FROM messages WHERE address = ?1 AND name = ?2 AND email = ?3"
+                     " AND comment = ?4 AND received_at >= strftime('%Y-%m-%dT%H:%M:%fZ',"
+                     " 'now', '-' || ?5 || ' seconds') LIMIT 1");
+    m_insert = prepare(m_db,
+                       "INSERT INTO messages (received_at, address, name, email, comment)"
+                       " VALUES (strftime('%Y-%m-%dT%H:%M:%fZ', 'now'), ?1, ?2, ?3, ?4)");
+    if (!m_seen || !m_insert) {
+        error = sqlite3_errmsg(m_db);
+        return false;
+    }
     return true;
 }
 
 FeedbackStore::Result FeedbackStore::store(const FeedbackMessage& message,
                                            const std::string& address, int retryWindow) {
     std::lock_guard<std::mutex> guard(m_lock);
-    Statement seen =
-        prepare(m_db,
-                "SELECT 1 FROM messages WHERE address = ?1 AND name = ?2 AND email = ?3"
-                " AND comment = ?4 AND received_at >= strftime('%Y-%m-%dT%H:%M:%fZ',"
-                " 'now', '-' || ?5 || ' seconds') LIMIT 1");
-    if (!seen) return Result::Failed;
-    bind(seen.get(), 1, address);
-    bind(seen.get(), 2, message.name);
-    bind(seen.get(), 3, message.email);
-    bind(seen.get(), 4, message.comment);
-    sqlite3_bind_int(seen.get(), 5, retryWindow);
-    const int found = sqlite3_step(seen.get());
+    // Both statements take the address and the three fields as ?1 to ?4.
+    // Reset at once, so that no read stays open on the database.
+    const auto run = [&](sqlite3_stmt* stmt) {
+        bind(stmt, 1, address);
+        bind(stmt, 2, message.name);
+        bind(stmt, 3, message.email);
+        bind(stmt, 4, message.comment);
+        const int step = sqlite3_step(stmt);
+        sqlite3_reset(stmt);
+        return step;
+    };
+    sqlite3_bind_int(m_seen.get(), 5, retryWindow);
+    const int found = run(m_seen.get());
     if (found == SQLITE_ROW) return Result::Retry;
     if (found != SQLITE_DONE) return Result::Failed;
-
-    Statement insert = prepare(m_db, (std::string("INSERT INTO messages (received_at, address, "
-                                                  "name, email, comment) VALUES (") +
-                                      kNow + ", ?1, ?2, ?3, ?4)")
-                                         .c_str());
-    if (!insert) return Result::Failed;
-    bind(insert.get(), 1, address);
-    bind(insert.get(), 2, message.name);
-    bind(insert.get(), 3, message.email);
-    bind(insert.get(), 4, message.comment);
-    return sqlite3_step(insert.get()) == SQLITE_DONE ? Result::Stored : Result::Failed;
+    return run(m_insert.get()) == SQLITE_DONE ? Result::Stored : Result::Failed;
 }
 
 bool FeedbackStore::all(std::vector<StoredMessage>& out, std::string& error) {
     std::lock_guard<std::mutex> guard(m_lock);
-    Statement select = prepare(m_db,
+    const Statement select = prepare(m_db,
                                "SELECT id, received_at, address, name, email, comment FROM messages"
                                " ORDER BY id");
     if (!select) {

@@ -4,6 +4,7 @@
 // statements only. Safe to call from several threads: one connection, one
 // lock.
 
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -11,12 +12,13 @@
 #include "server/FeedbackMessage.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace tessaro::feedbackd {
 
 class FeedbackStore {
 public:
-    FeedbackStore() = default;
+    FeedbackStore();
     ~FeedbackStore();
     FeedbackStore(const FeedbackStore&) = delete;
     FeedbackStore& operator=(const FeedbackStore&) = delete;
@@ -35,9 +37,14 @@ public:
     // Every stored message, oldest first.
     bool all(std::vector<StoredMessage>& out, std::string& error);
 
+    using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
+
 private:
     std::mutex m_lock;
     sqlite3* m_db = nullptr;
+    // The retry lookup and the insert, prepared when the database opens for writing.
+    Statement m_seen{nullptr, nullptr};
+    Statement m_insert{nullptr, nullptr};
 };
 
 }  // namespace tessaro::feedbackd
