@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "feedback/frmSuggest.h"
+#include "server/FeedbackStore.h"
 
 namespace {
 
@@ -66,32 +67,30 @@ private:
     QProcess m_process;
 };
 
-struct Row {
-    std::string address, name, email, comment;
-};
+using Row = tessaro::feedbackd::FeedbackMessage;
 
-// The stored rows, read straight from the database, and its integrity check.
+// The stored messages as the receiver's own store reads them, and, when
+// asked, SQLite's integrity check of the file.
 std::vector<Row> rows(const QString& database, std::string* integrity = nullptr) {
+    tessaro::feedbackd::FeedbackStore store;
+    std::vector<tessaro::feedbackd::StoredMessage> stored;
+    std::string error;
+    EXPECT_TRUE(store.open(database.toStdString(), true, error) && store.all(stored, error)) << error;
     std::vector<Row> out;
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(database.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    auto text = [](sqlite3_stmt* s, int i) {
-        return std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, i)),
-                           sqlite3_column_bytes(s, i));
-    };
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, "SELECT address, name, email, comment FROM messages ORDER BY id", -1, &s,
-                       nullptr);
-    while (s && sqlite3_step(s) == SQLITE_ROW)
-        out.push_back({text(s, 0), text(s, 1), text(s, 2), text(s, 3)});
-    sqlite3_finalize(s);
-    if (integrity &&
-        sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr) == SQLITE_OK &&
-        sqlite3_step(s) == SQLITE_ROW) {
-        *integrity = text(s, 0);
-        sqlite3_finalize(s);
+    for (const auto& row : stored) {
+        EXPECT_EQ(row.address, "127.0.0.1");
+        out.push_back(row.message);
     }
-    sqlite3_close(db);
+    if (integrity) {
+        sqlite3* db = nullptr;
+        sqlite3_stmt* s = nullptr;
+        sqlite3_open_v2(database.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW)
+            *integrity = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+    }
     return out;
 }
 
@@ -157,7 +156,6 @@ TEST(FeedbackdTest, TheFormsMessageLandsOnceWithEveryFieldIntact) {
 
     const std::vector<Row> stored = rows(receiver.database());
     ASSERT_EQ(stored.size(), 1u);
-    EXPECT_EQ(stored[0].address, "127.0.0.1");
     EXPECT_EQ(stored[0].name, name.toStdString());
     EXPECT_EQ(stored[0].email, email.toStdString());
     EXPECT_EQ(stored[0].comment, "(MP4)" + comment.toStdString());
