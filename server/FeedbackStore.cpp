@@ -103,9 +103,10 @@ FeedbackStore::Result FeedbackStore::store(const FeedbackMessage& message,
 
 bool FeedbackStore::all(std::vector<StoredMessage>& out, std::string& error) {
     std::lock_guard<std::mutex> guard(m_lock);
-    const Statement select = prepare(m_db,
-                               "SELECT id, received_at, address, name, email, comment FROM messages"
-                               " ORDER BY id");
+    const Statement select =
+        prepare(m_db,
+                "SELECT id, received_at, address, name, email, comment FROM messages"
+                " ORDER BY id");
     if (!select) {
         error = sqlite3_errmsg(m_db);
         return false;

@@ -75,7 +75,8 @@ std::vector<Row> rows(const QString& database, std::string* integrity = nullptr)
     tessaro::feedbackd::FeedbackStore store;
     std::vector<tessaro::feedbackd::StoredMessage> stored;
     std::string error;
-    EXPECT_TRUE(store.open(database.toStdString(), true, error) && store.all(stored, error)) << error;
+    EXPECT_TRUE(store.open(database.toStdString(), true, error) && store.all(stored, error))
+        << error;
     std::vector<Row> out;
     for (const auto& row : stored) {
         EXPECT_EQ(row.address, "127.0.0.1");
