@@ -130,27 +130,31 @@ std::string homeFolder() {
 
 UserFolders userFolders() {
     const std::string app = applicationFolder();
-    // Writable when a file can be made there (attributes say nothing of the
-    // folder's access rights).
-    const std::wstring probe =
-        wide::fromUtf8(app + "\\.tessaro-write-" + std::to_string(processId()));
-    const HANDLE file =
-        ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    const bool writable = file != INVALID_HANDLE_VALUE;
-    if (writable) ::CloseHandle(file);
-    // An installed copy has the installer's uninstaller beside it. It keeps
-    // the user's files out of the program folder even where that folder is
-    // writable (an administrator, Wine), as uninstalling removes the folder.
-    const bool installed =
-        ::GetFileAttributesW(wide::fromUtf8(app + "\\Uninstall.exe").c_str()) !=
-        INVALID_FILE_ATTRIBUTES;
+    // The user's files stay beside the program when it is a portable copy
+    // the user can write to. An installed copy has the installer's
+    // uninstaller beside it and keeps them out of its folder even where that
+    // is writable (an administrator, Wine), as uninstalling removes the folder.
+    const auto portableAndWritable = [&app] {
+        if (::GetFileAttributesW(wide::fromUtf8(app + "\\Uninstall.exe").c_str()) !=
+            INVALID_FILE_ATTRIBUTES)
+            return false;
+        // Writable when a file can be made there (attributes say nothing of
+        // the folder's access rights).
+        const std::wstring probe =
+            wide::fromUtf8(app + "\\.tessaro-write-" + std::to_string(processId()));
+        const HANDLE file =
+            ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        ::CloseHandle(file);
+        return true;
+    };
     const auto variable = [](const wchar_t* name) {
         const wchar_t* value = ::_wgetenv(name);
         return value ? wide::toUtf8(value) : std::string();
     };
     const std::string appData = variable(L"APPDATA"), profile = variable(L"USERPROFILE");
-    return userFoldersFor(app, writable && !installed, appData.c_str(), profile.c_str());
+    return userFoldersFor(app, portableAndWritable(), appData.c_str(), profile.c_str());
 }
 
 std::string settingsFile(const char* name) { return userFolders().settings + kSeparator + name; }
