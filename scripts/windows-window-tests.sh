@@ -5,8 +5,8 @@
 # silently into a fresh Wine prefix and, under Xvfb, drives the installed
 # tessaro.exe as a user would: a screenshot whose Chinese captions must read
 # back (OCR), a clip added through the file chooser by typing its path and
-# converted, a second conversion stopped, the exit button; then uninstalls
-# silently. Screenshots go to build-winqt/screenshots. Ends with the line
+# converted, a second conversion stopped, the end of the session during a
+# third, the exit button, the window at 144 dpi; then uninstalls silently. Screenshots go to build-winqt/screenshots. Ends with the line
 # "N passed, N failed"; exit status 1 when anything failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
