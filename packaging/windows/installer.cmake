@@ -36,4 +36,21 @@ set(CPACK_MONOLITHIC_INSTALL ON)
 # first); the icon is the window's, made at build time.
 list(PREPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR})
 set(CPACK_NSIS_MUI_ICON ${CMAKE_BINARY_DIR}/resources/tessaro.ico)
+# The welcome and finish pages' picture (164x314, a 24-bit BMP as NSIS wants
+# it): the icon on the window's own light background, instead of NSIS's
+# stock computer.
+if(TESSARO_RSVG_CONVERT AND TESSARO_IM_CONVERT)
+  set(bitmap ${CMAKE_BINARY_DIR}/resources/installer-welcome.bmp)
+  add_custom_command(OUTPUT ${bitmap}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/resources
+    COMMAND ${TESSARO_RSVG_CONVERT} -w 112 -h 112 -o ${CMAKE_BINARY_DIR}/resources/icon-112.png
+            ${PROJECT_SOURCE_DIR}/packaging/tessaro.svg
+    COMMAND ${TESSARO_IM_CONVERT} -size 164x314 "gradient:#f4f6f9-#d8e0ea"
+            ${CMAKE_BINARY_DIR}/resources/icon-112.png -gravity north -geometry +0+56 -composite
+            -type truecolor BMP3:${bitmap}
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/tessaro.svg
+    COMMENT "Making the installer's welcome picture")
+  add_custom_target(tessaro_installer_bitmap ALL DEPENDS ${bitmap})
+  set(CPACK_NSIS_MUI_WELCOMEFINISHPAGE_BITMAP ${bitmap})
+endif()
 include(CPack)
