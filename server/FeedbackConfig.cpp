@@ -1,8 +1,9 @@
 #include "server/FeedbackConfig.h"
 
 #include <charconv>
-#include <fstream>
 #include <sstream>
+
+#include "base/FileHead.h"
 
 namespace tessaro::feedbackd {
 
@@ -82,14 +83,12 @@ bool parseCommandLine(const std::vector<std::string>& args, FeedbackConfig& conf
     // The configuration file first, so that the options override it.
     for (std::size_t k = i; k + 1 < args.size(); ++k) {
         if (args[k] != "--config") continue;
-        std::ifstream file(args[k + 1], std::ios::binary);
-        std::stringstream text;
-        text << file.rdbuf();
-        if (!file) {
+        std::string text;
+        if (readFileHead(args[k + 1], text) != FileHead::Read) {
             error = "cannot read " + args[k + 1];
             return false;
         }
-        if (!readConfigText(text.str(), config, error)) {
+        if (!readConfigText(text, config, error)) {
             error = args[k + 1] + ": " + error;
             return false;
         }
