@@ -9,6 +9,7 @@ namespace {
 
 constexpr const char* kErrorMarker = ": error: ";
 constexpr const char* kWrittenAsMarker = ": written as: ";
+constexpr const char* kNoticeMarker = ": notice: ";
 
 std::string oneLine(std::string s) {
     for (char& c : s)
@@ -134,6 +135,24 @@ std::string writtenAsLine(const std::string& program, const std::string& path) {
 
 std::string writtenAsPath(const std::string& outputs) {
     return lastMarkedLine(outputs, kWrittenAsMarker);
+}
+
+std::string noticeLine(const std::string& program, const std::string& text) {
+    return "\n" + program + kNoticeMarker + oneLine(text) + "\n";
+}
+
+std::vector<std::string> notices(const std::string& outputs) {
+    static const std::string marker = kNoticeMarker;
+    std::vector<std::string> found;
+    for (auto at = outputs.find(marker); at != std::string::npos;
+         at = outputs.find(marker, at + marker.size())) {
+        const auto from = at + marker.size();
+        const auto end = outputs.find_first_of("\r\n", from);
+        std::string text = outputs.substr(from, end == std::string::npos ? std::string::npos : end - from);
+        if (!text.empty() && std::find(found.begin(), found.end(), text) == found.end())
+            found.push_back(std::move(text));
+    }
+    return found;
 }
 
 }  // namespace tessaro

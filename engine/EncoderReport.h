@@ -5,6 +5,7 @@
 // reads them back from the collected output.
 
 #include <string>
+#include <vector>
 
 namespace tessaro {
 
@@ -50,5 +51,13 @@ std::string writtenAsLine(const std::string& program, const std::string& path);
 
 // The PATH of the last such line in an encoder's output; "" when none.
 std::string writtenAsPath(const std::string& outputs);
+
+// "\nPROGRAM: notice: TEXT\n": something the user should know of a file that
+// converted, such as a part of the source that could not be kept ("源文件的画面
+// 无法解码，只转换了声音"). TEXT is Chinese, for the result line as it stands.
+std::string noticeLine(const std::string& program, const std::string& text);
+
+// The TEXTs of every notice line in an encoder's output, in order, each once.
+std::vector<std::string> notices(const std::string& outputs);
 
 }  // namespace tessaro

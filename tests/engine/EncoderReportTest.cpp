@@ -34,5 +34,13 @@ TEST(EncoderReportTest, FailureReasonNamesTheCause) {
             << outputs;
 }
 
+TEST(EncoderReportTest, NoticesAreReadBackInOrderOnce) {
+    const std::string outputs = "( 5%)\r" + noticeLine("conv", "画面无法解码") + "(50%)\r" +
+                                noticeLine("coder", "第二条\n说明") +
+                                noticeLine("coder", "画面无法解码") + "coder: error: x\n";
+    EXPECT_EQ(notices(outputs), (std::vector<std::string>{"画面无法解码", "第二条 说明"}));
+    EXPECT_TRUE(notices("conv: error: notice\n").empty());
+}
+
 }  // namespace
 }  // namespace tessaro
