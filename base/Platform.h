@@ -163,10 +163,6 @@ bool prepareSettingsFolder();
 // Windows build reads the wide command line, whatever the ANSI code page.
 std::vector<std::string> commandArguments(int argc, char** argv);
 
-// Lets a console show the program's UTF-8 output: nothing here; on Windows
-// the console's output code page becomes UTF-8.
-void useUtf8Console();
-
 // A file-system path for a UTF-8 file name, and back. Every std::filesystem
 // and file-stream call on a name goes through these: on Windows a path made
 // from a plain std::string would be read in the ANSI code page.

@@ -112,8 +112,6 @@ bool prepareSettingsFolder() {
 
 std::vector<std::string> commandArguments(int argc, char** argv) { return {argv, argv + argc}; }
 
-void useUtf8Console() {}
-
 int openFile(const std::string& path, int flags, int mode) {
     return ::open(path.c_str(), flags | O_CLOEXEC, mode);
 }

@@ -109,8 +109,6 @@ std::vector<std::string> commandArguments(int argc, char** argv) {
     return args;
 }
 
-void useUtf8Console() { ::SetConsoleOutputCP(CP_UTF8); }
-
 std::string defaultOutputFolder() { return userFolders().defaultOutput; }
 
 UserFolders userFoldersFor(const std::string& appFolder, bool appWritable, const char* appData,

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ConsoleCodePage.h"
 #include "base/Platform.h"
 #include "cli/ConsoleHost.h"
 #include "cli/StopRequest.h"
@@ -71,9 +72,9 @@ void warnIfUnread(int format, const std::string& size, const char* option, Field
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::useUtf8Console();
     platform::restoreDefaultChildHandling();
     const std::vector<std::string> args = platform::commandArguments(argc, argv);
-    platform::useUtf8Console();
     int format = 0;
     int jobs = platform::defaultJobs();
     std::string folder;

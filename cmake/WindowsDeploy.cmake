@@ -2,7 +2,7 @@
 # DLLs, the plugins it loads, Qt's Chinese texts and the MinGW runtime that
 # Qt's DLLs need go beside tessaro.exe, copied into the application folder
 # after each build and installed into the program folder. qt.conf tells Qt
-# that its plugins and translations are there.
+# that its plugins and translations are there, and which font engine draws.
 #   tessaro_deploy_qt(<target>)
 function(tessaro_deploy_qt target)
   if(NOT WIN32)
@@ -79,6 +79,12 @@ function(tessaro_deploy_qt target)
     message(WARNING "qtbase_zh_CN.qm not found (qt6-translations-l10n): Qt's texts stay in English")
   endif()
 
-  file(WRITE ${app}/qt.conf "[Paths]\nPrefix = .\nPlugins = .\nTranslations = translations\n")
+  # The windows platform draws text with FreeType, as if started with
+  # "-platform windows:fontengine=freetype": under Wine the default GDI engine
+  # leaves the text of line edits (the output folder, the numbers of the
+  # parameter fields) undrawn, and a program started from the Start menu gets
+  # no arguments of ours. FreeType draws every text under Wine and on Windows.
+  file(WRITE ${app}/qt.conf "[Paths]\nPrefix = .\nPlugins = .\nTranslations = translations\n\n"
+                            "[Platforms]\nWindowsArguments = fontengine=freetype\n")
   install(FILES ${app}/qt.conf DESTINATION ${TESSARO_INSTALL_DIR})
 endfunction()

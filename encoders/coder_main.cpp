@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ConsoleCodePage.h"
 #include "base/Platform.h"
 #include "encoders/AmrNbTrack.h"
 #include "encoders/EncoderRun.h"
@@ -12,6 +13,7 @@
 #include "encoders/SourceProbe.h"
 
 int main(int argc, char** argv) {
+    tessaro::platform::useUtf8Console();
     std::vector<std::string> args = tessaro::platform::commandArguments(argc, argv);
     if (!args.empty()) args.erase(args.begin());
     const auto hasEncoder = [](const std::string& name) {

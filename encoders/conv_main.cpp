@@ -3,12 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "base/ConsoleCodePage.h"
 #include "base/Platform.h"
 #include "encoders/EncoderRun.h"
 #include "encoders/FfmpegJob.h"
 #include "encoders/IntermediateJob.h"
 
 int main(int argc, char** argv) {
+    tessaro::platform::useUtf8Console();
     std::vector<std::string> args = tessaro::platform::commandArguments(argc, argv);
     if (!args.empty()) args.erase(args.begin());
     const tessaro::FfmpegJob job = tessaro::convJob(args);

@@ -3,10 +3,12 @@
 # (scripts/windows-qt.sh, cached), the window, its offscreen tests and the
 # installer into build-winqt/; runs those tests; installs the installer
 # silently into a fresh Wine prefix and, under Xvfb, drives the installed
-# tessaro.exe as a user would: a screenshot whose Chinese captions must read
-# back (OCR), a clip added through the file chooser by typing its path and
-# converted, a second conversion stopped, the end of the session during a
-# third, the exit button, the window at 144 dpi; then uninstalls silently. Screenshots go to build-winqt/screenshots. Ends with the line
+# tessaro.exe as a user would, started through its Start-menu shortcut with
+# no argument of ours: a screenshot whose Chinese captions and line-edit texts
+# must read back (OCR), a clip added through the file chooser by typing its
+# path and converted, a second conversion stopped, the end of the session
+# during a third, the exit button, the window at 144 dpi; then uninstalls
+# silently. Screenshots go to build-winqt/screenshots. Ends with the line
 # "N passed, N failed"; exit status 1 when anything failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -101,12 +103,12 @@ rm -rf "$shots"
 mkdir -p "$shots"
 
 window_pid=""
-start_window() {  # waits for the main window; its id in $window
-  # Wine's GDI text leaves Latin text in line edits undrawn: FreeType draws all.
-  wine "C:\\Program Files\\Tessaro\\tessaro.exe" -platform windows:fontengine=freetype \
-    >"$work/window.log" 2>&1 &
-  window_pid=$!
+start_window() {  # as the Start menu starts it; waits for the main window: its id in $window
+  # The shortcut with no argument of ours: the font engine that draws the
+  # line edits under Wine comes from the installed qt.conf.
+  wine start /unix "$start_menu" >"$work/window.log" 2>&1
   window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Tessaro$' | head -1) || true
+  window_pid=$(xdotool getwindowpid "$window" 2>/dev/null) || window_pid=""
   sleep 2  # drawn
 }
 click() {  # x y in the window at 96 dpi
@@ -126,6 +128,21 @@ captions_read() {
     grep -q "$caption" <<<"$text" && found=$((found + 1))
   done
   [ "$found" -ge 4 ] || { echo "captions read back: $found of 7"; return 1; }
+}
+# The texts of the line edits, read back from the screenshot: the numbers of
+# RMVB's defaults in 视频比特率, 帧率, 声音频率, 声音比特率 and the output
+# folder. Latin text in line edits is what Wine's GDI font engine leaves out.
+fields_read() {  # screenshot name, scale in percent
+  local scale=$2 text found=0 X Y WIDTH HEIGHT SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  # The column of fields right of the list, from 视频比特率 to 输出路径.
+  text=$(convert "$shots/$1.png" \
+           -crop "$((195 * scale / 100))x$((205 * scale / 100))+$((X + 486 * scale / 100))+$((Y + 144 * scale / 100))" \
+           -resize 300% -colorspace Gray png:- | tesseract stdin - -l eng --psm 6 2>/dev/null)
+  for value in 1200 29 44100 320 'C:'; do
+    grep -qF "$value" <<<"$text" && found=$((found + 1))
+  done
+  [ "$found" -ge 4 ] || { echo "field texts read back: $found of 5:"; echo "$text"; return 1; }
 }
 add_file() {  # Windows path, typed into the file chooser
   click 46 30  # 添加文件
@@ -175,6 +192,7 @@ temporary="$user_home/Temp/tessaro"
 start_window
 shot main
 check "the window under Wine draws its Chinese captions" captions_read main
+check "the window under Wine draws the texts of its line edits" fields_read main 100
 
 # One clip through the chooser, converted into the default output folder.
 add_file "Z:${clips//\//\\}\\short.flv"
@@ -245,6 +263,7 @@ wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/
 start_window
 shot main-144dpi
 check "the window at 144 dpi draws its Chinese captions" captions_read main-144dpi
+check "the window at 144 dpi draws the texts of its line edits" fields_read main-144dpi 150
 kill "$window_pid" 2>/dev/null || true
 wineserver -k
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1

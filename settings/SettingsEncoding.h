@@ -8,8 +8,9 @@ namespace tessaro {
 
 // The file's bytes as UTF-8 text. Here the files are UTF-8 and the bytes are
 // kept as they are. On Windows a file with a UTF-8 byte-order mark (dropped)
-// or of valid UTF-8 is UTF-8; any other is read in the ANSI code page, as
-// earlier versions wrote it (GBK on Chinese systems).
+// is UTF-8; any other is read in the ANSI code page (GBK on Chinese systems),
+// as settingsFileFromText and earlier versions wrote it, whether or not its
+// bytes would also pass for UTF-8.
 std::string settingsTextFromFile(const std::string& bytes);
 
 // The bytes to write for UTF-8 text. Here the text itself. On Windows the

@@ -46,7 +46,9 @@ TEST_F(SettingsFilesWin, FoldersAreSavedInTheCodePageWhenTheyFitElseAsUtf8) {
     const Row rows[] = {
         {"D:\\视频输出", "D:\\\xCA\xD3\xC6\xB5\xCA\xE4\xB3\xF6"},              // GBK
         {"D:\\日本語の出力", "D:\\\xC8\xD5\xB1\xBE\xD5\x5A\xA4\xCE\xB3\xF6\xC1\xA6"},  // GBK has these
+        {"D:\\图片", "D:\\\xCD\xBC\xC6\xAC"},  // GBK that also reads as UTF-8
         {"D:\\出力ﾌｫﾙﾀﾞ", "D:\\出力ﾌｫﾙﾀﾞ"},  // half-width kana: UTF-8 behind a mark
+        {"D:\\ͼƬ", "D:\\ͼƬ"},              // not in GBK either
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.folder);
@@ -65,9 +67,30 @@ TEST_F(SettingsFilesWin, FoldersAreSavedInTheCodePageWhenTheyFitElseAsUtf8) {
     }
 }
 
-TEST_F(SettingsFilesWin, Utf8FileWithoutMarkLoadsAsUtf8) {
-    const std::string setup = m_folder.file("setup.ini", "\"0\"\r\n\"0\"\r\n\"0\"\r\n\"/home/用户/出力ﾃｽﾄ\"\r\n\"1\"\r\n");
-    EXPECT_EQ(readSetupFile(setup)->outputFolder, "/home/用户/出力ﾃｽﾄ");
+TEST_F(SettingsFilesWin, OnlyTheByteOrderMarkMakesAFileUtf8) {
+    struct Row {
+        bool marked;
+        std::string bytesOfFolder;
+        std::string folder;
+    };
+    // GBK bytes that also pass for UTF-8 ("ͼƬ", "һΪʹ") stay GBK.
+    const Row rows[] = {
+        {false, "D:\\\xCD\xBC\xC6\xAC", "D:\\图片"},
+        {false, "D:\\\xD2\xBB\xCE\xAA\xCA\xB9", "D:\\一为使"},
+        {true, "/home/用户/出力ﾃｽﾄ", "/home/用户/出力ﾃｽﾄ"},
+        {true, "D:\\ͼƬ", "D:\\ͼƬ"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.folder);
+        const std::string text = std::string(row.marked ? "\xEF\xBB\xBF" : "") +
+                                 "\"0\"\r\n\"0\"\r\n\"0\"\r\n\"" + row.bytesOfFolder +
+                                 "\"\r\n\"1\"\r\n";
+        const std::string setup = m_folder.file("setup.ini", text);
+        const auto fields = readSetupFile(setup);
+        ASSERT_TRUE(fields.has_value());
+        EXPECT_EQ(fields->outputFolder, row.folder);
+        EXPECT_EQ(fields->formatIndex, 1);
+    }
 }
 
 }  // namespace
