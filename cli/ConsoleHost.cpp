@@ -9,7 +9,7 @@ ConsoleHost::ConsoleHost(std::FILE* out, bool interactive)
 
 void ConsoleHost::enqueue(const std::string& path) {
     m_queue.push_back(path);
-    m_enqueued.push_back(path);
+    m_byName[GetFileName(path)].insert(path);
     ++m_total;
 }
 
@@ -53,18 +53,14 @@ static std::string pathTail(const std::string& path, int parts) {
 }
 
 std::string ConsoleHost::shownName(const std::string& path) const {
-    // Other paths of the same name; the same path queued twice is the same file.
-    std::vector<const std::string*> namesakes;
-    for (const std::string& other : m_enqueued)
-        if (other != path && GetFileName(other) == GetFileName(path)) namesakes.push_back(&other);
+    // The same path queued twice is the same file: it is told from the others.
+    const auto found = m_byName.find(GetFileName(path));
     for (int parts = 1;; ++parts) {
         const std::string tail = pathTail(path, parts);
-        bool unique = tail == path;
-        if (!unique) {
-            unique = true;
-            for (const std::string* other : namesakes)
-                unique = unique && pathTail(*other, parts) != tail;
-        }
+        bool unique = true;
+        if (tail != path && found != m_byName.end())
+            for (const std::string& other : found->second)
+                unique = unique && (other == path || pathTail(other, parts) != tail);
         if (unique) return tail;
     }
 }

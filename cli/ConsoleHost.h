@@ -6,8 +6,9 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
-#include <vector>
 
 #include "engine/BatchHost.h"
 #include "engine/ConversionDriver.h"
@@ -70,7 +71,8 @@ private:
     std::FILE* m_out;
     bool m_interactive;
     std::deque<std::string> m_queue;
-    std::vector<std::string> m_enqueued;  // every path queued, for shownName
+    // Every path queued, by its file name, for shownName.
+    std::map<std::string, std::set<std::string>> m_byName;
     int m_jobs = 1;
     int m_total = 0;
     int m_done = 0;

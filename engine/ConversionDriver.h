@@ -74,7 +74,7 @@ public:
     // stopped files and the files not started are still in the queue.
     bool stopped() const { return m_stopped; }
     // The files that Stop() ended while they were being converted, in the
-    // order they started; they are still queued.
+    // order they ended; they are still queued.
     const std::vector<std::string>& stoppedFiles() const { return m_stoppedFiles; }
     // The output folder of the running (or last) batch: txtPath as the batch
     // started; a later edit applies to the next Start.
