@@ -9,6 +9,7 @@ ConsoleHost::ConsoleHost(std::FILE* out, bool interactive)
 
 void ConsoleHost::enqueue(const std::string& path) {
     m_queue.push_back(path);
+    m_byName[GetFileName(path)].insert(path);
     ++m_total;
 }
 
@@ -39,8 +40,33 @@ void ConsoleHost::setTimer1Enabled(bool enabled) { m_timer1 = enabled; }
 void ConsoleHost::setProgressBarWidth(double) {}
 void ConsoleHost::setProgressValue(double) {}
 
+// The last `parts` parts of a path ("y/same.flv" for 2), the whole path
+// when it has no more.
+static std::string pathTail(const std::string& path, int parts) {
+    std::size_t at = path.size();
+    while (parts-- > 0) {
+        if (at == 0) return path;
+        at = path.find_last_of("/\\", at - 1);
+        if (at == std::string::npos) return path;
+    }
+    return path.substr(at + 1);
+}
+
+std::string ConsoleHost::shownName(const std::string& path) const {
+    // The same path queued twice is the same file: it is told from the others.
+    const auto found = m_byName.find(GetFileName(path));
+    for (int parts = 1;; ++parts) {
+        const std::string tail = pathTail(path, parts);
+        bool unique = true;
+        if (tail != path && found != m_byName.end())
+            for (const std::string& other : found->second)
+                unique = unique && (other == path || pathTail(other, parts) != tail);
+        if (unique) return tail;
+    }
+}
+
 std::string ConsoleHost::lineHead(int number, const std::string& path) const {
-    return "[" + std::to_string(number) + "/" + std::to_string(m_total) + "] " + GetFileName(path);
+    return "[" + std::to_string(number) + "/" + std::to_string(m_total) + "] " + shownName(path);
 }
 
 void ConsoleHost::setProgressCaption(const std::string& caption) {
@@ -63,11 +89,18 @@ void ConsoleHost::showCurrentFile(const std::string& path) {
 
 void ConsoleHost::showFileProgress(int, const std::string&) {}
 
-void ConsoleHost::printResult(const std::string& input, bool converted, const std::string& detail) {
+void ConsoleHost::printResult(const FileResult& r) {
     // The result replaces the line drawn in place; the head has already left
     // the queue, so the counter of done files names this one.
-    std::string line =
-        lineHead(m_done, input) + "  " + (converted ? "OK -> " : "FAILED: ") + detail;
+    std::string line = lineHead(m_done, r.input) + "  ";
+    if (r.converted || r.partial) {
+        std::string notes = r.partial ? r.reason : std::string();
+        for (const std::string& notice : r.notices) notes += (notes.empty() ? "" : "；") + notice;
+        line += (r.converted ? "OK -> " : "PARTIAL -> ") + r.output;
+        if (!notes.empty()) line += " (" + notes + ")";
+    } else {
+        line += "FAILED: " + r.reason;
+    }
     if (m_interactive && line.size() < m_lineWidth) line.append(m_lineWidth - line.size(), ' ');
     std::fprintf(m_out, "%s%s\n", m_interactive ? "\r" : "", line.c_str());
     std::fflush(m_out);

@@ -6,9 +6,12 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 
 #include "engine/BatchHost.h"
+#include "engine/ConversionDriver.h"
 
 namespace tessaro {
 
@@ -30,9 +33,14 @@ public:
     // Called whenever the batch lets events be processed.
     std::function<void()> onEvents;
 
-    // A finished file: its final progress line. The file is over: no
-    // progress line is drawn for it again.
-    void printResult(const std::string& input, bool converted, const std::string& detail);
+    // A finished file: its final progress line, "OK -> OUTPUT", with the
+    // notices in brackets, "PARTIAL -> OUTPUT (REASON)" or "FAILED: REASON".
+    // The file is over: no progress line is drawn for it again.
+    void printResult(const FileResult& result);
+    // The name a line shows for a queued path: its file name, with as many of
+    // its folders as tell it from the other queued paths of that name
+    // ("x/same.flv").
+    std::string shownName(const std::string& path) const;
     // Ends the line drawn in place, if any, so that what follows starts on a
     // line of its own.
     void endLine();
@@ -53,8 +61,7 @@ public:
     void showFileProgress(int index, const std::string& text) override;
     void openFolder(const std::string& folder) override;
     void playSound(const std::string& wavFile) override;
-    void showMessage(const std::string& text, MessageIcon icon,
-                     const std::string& title) override;
+    void showMessage(const std::string& text, MessageIcon icon, const std::string& title) override;
     void processEvents() override;
 
 private:
@@ -64,6 +71,8 @@ private:
     std::FILE* m_out;
     bool m_interactive;
     std::deque<std::string> m_queue;
+    // Every path queued, by its file name, for shownName.
+    std::map<std::string, std::set<std::string>> m_byName;
     int m_jobs = 1;
     int m_total = 0;
     int m_done = 0;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,10 @@ constexpr const char* kUsage =
     "  --version          show the version\n"
     "\n"
     "Options not given take the defaults of the chosen format. Exit status: 0 when\n"
-    "every file converted, 1 when any failed, 2 for a usage error, 130 or 143 when\n"
-    "stopped by SIGINT or SIGTERM (the running file's partial output is removed).\n";
+    "every file converted, 1 when any failed or converted only in part (PARTIAL: the\n"
+    "output is kept and holds what the source had), 2 for a usage error, 130 or 143\n"
+    "when stopped by SIGINT or SIGTERM (the partial outputs of the files being\n"
+    "converted are removed; they are listed as stopped).\n";
 
 int usageError(const std::string& why) {
     std::fprintf(stderr, "tessaro-cli: %s\n\n%s", why.c_str(), kUsage);
@@ -65,8 +68,8 @@ void warnIfUnread(int format, const std::string& size, const char* option, Field
     const FieldUse use = fieldUse(format, size, field);
     if (use.read) return;
     std::fprintf(stderr, "tessaro-cli: warning: format %d does not use %s%s; the output has %.*s\n",
-                 format, option, use.onlyAtSourceSize ? " at the source size" : "", int(use.kept.size()),
-                 use.kept.data());
+                 format, option, use.onlyAtSourceSize ? " at the source size" : "",
+                 int(use.kept.size()), use.kept.data());
 }
 
 }  // namespace
@@ -143,9 +146,12 @@ int main(int argc, char** argv) {
             if (value.empty()) return usageError("-o needs a folder");
             folder = value;
         } else if (arg == "--channels") {
-            if (value == "mono") channels = 0;
-            else if (value == "stereo") channels = 1;
-            else return usageError("--channels takes mono or stereo, not '" + value + "'");
+            if (value == "mono")
+                channels = 0;
+            else if (value == "stereo")
+                channels = 1;
+            else
+                return usageError("--channels takes mono or stereo, not '" + value + "'");
         } else {
             for (Override& o : overrides)
                 if (arg == o.name) o.value = value;
@@ -183,9 +189,7 @@ int main(int argc, char** argv) {
     driver.setSoundReminder(1);
     driver.setJobs(jobs);
     driver.setFailureMessageShown(false);
-    driver.fileFinished = [&host](const FileResult& r) {
-        host.printResult(r.input, r.converted, r.converted ? r.output : r.reason);
-    };
+    driver.fileFinished = [&host](const FileResult& r) { host.printResult(r); };
     watchStopRequests();
     host.onEvents = [&driver] {
         if (stopRequest() != 0) driver.Stop();
@@ -195,28 +199,41 @@ int main(int argc, char** argv) {
 
     host.endLine();
     int converted = 0;
-    std::string failed;
+    std::string noted, partial, failed;
     for (const FileResult& r : driver.results()) {
         if (r.converted) ++converted;
-        else failed += "  " + r.input + ": " + r.reason + "\n";
+        std::string notes;
+        for (const std::string& notice : r.notices) notes += (notes.empty() ? "" : "；") + notice;
+        if (r.converted && !notes.empty())
+            noted += "  " + r.input + " -> " + r.output + ": " + notes + "\n";
+        else if (r.partial)
+            partial += "  " + r.input + " -> " + r.output + ": " + r.reason + "\n";
+        else if (!r.converted)
+            failed += "  " + r.input + ": " + r.reason + "\n";
     }
     std::printf("Converted %d of %d file(s).\n", converted, host.total());
+    if (!noted.empty()) std::printf("Converted with notes:\n%s", noted.c_str());
+    // A partial file is neither converted nor lost: its output is kept.
+    if (!partial.empty()) std::printf("Partial (output kept):\n%s", partial.c_str());
     if (!failed.empty()) std::printf("Failed:\n%s", failed.c_str());
     // A stop that came after the last file had been converted stopped nothing.
     if (const int stop = stopRequest(); stop != 0 && !host.remaining().empty()) {
-        // The head was being converted when the stop came, unless the batch
-        // never started.
-        const auto& left = host.remaining();
-        bool first = driver.stopped();
+        // Every file being converted when the stop came was stopped; a path
+        // queued twice is stopped as often as it was running.
+        std::multiset<std::string> running(driver.stoppedFiles().begin(),
+                                           driver.stoppedFiles().end());
         std::string notStarted;
-        for (const std::string& path : left) {
-            if (first) std::printf("Stopped: %s\n", path.c_str());
-            else notStarted += "  " + path + "\n";
-            first = false;
+        for (const std::string& path : host.remaining()) {
+            if (const auto it = running.find(path); it != running.end()) {
+                std::printf("Stopped: %s\n", path.c_str());
+                running.erase(it);
+            } else {
+                notStarted += "  " + path + "\n";
+            }
         }
         if (!notStarted.empty()) std::printf("Not started:\n%s", notStarted.c_str());
         std::fflush(stdout);
         return stop;
     }
-    return failed.empty() ? 0 : 1;
+    return failed.empty() && partial.empty() ? 0 : 1;
 }

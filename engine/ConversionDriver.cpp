@@ -147,6 +147,7 @@ void ConversionDriver::ConvertQueue() {
     m_armed = false;
     m_stopped = false;
     m_results.clear();
+    m_stoppedFiles.clear();
     // Whatever ends the batch (its end, Stop, an exception) leaves the
     // controls enabled and the driver ready for the next one.
     struct BatchEnd {
@@ -175,7 +176,7 @@ void ConversionDriver::ConvertQueue() {
             runBatch();
             // A Stop that came after the last file had been committed stopped nothing.
             if (!m_stopRequested || m_host.queueCount() == 0) {
-                m_host.openFolder(m_host.outputFolderText());
+                m_host.openFolder(m_batchFolder);
                 if (m_soundReminder == 0)
                     m_host.playSound(platform::applicationFile(platform::kSoundFile));
             }
@@ -190,8 +191,8 @@ void ConversionDriver::ConvertQueue() {
 }
 
 void ConversionDriver::runBatch() {
-    outputFolder();
-    m_batchJobs = m_jobs;
+    m_batchFolder = outputFolder();
+    m_batchJobs = 1;
     m_temporaryProblem.clear();
     m_temporaryReady = platform::prepareTemporaryFolder(&m_temporaryProblem);
 
@@ -199,6 +200,7 @@ void ConversionDriver::runBatch() {
     std::vector<NativeHandle> handles;
     for (;;) {
         // Files added meanwhile join the batch at the end of the queue.
+        growPlaces();
         while (canStartFile()) startFile();
         retireFiles();
         if (m_files.empty()) {
@@ -224,12 +226,20 @@ void ConversionDriver::runBatch() {
             }
         // No wait while read bytes are still to be handed on, or a file that
         // has ended leaves room for the next.
-        if (!pending && !handles.empty() && !canStartFile()) timer.Wait(DOSOutputs::kPassWaitMs, handles);
+        if (!pending && !handles.empty() && !canStartFile())
+            timer.Wait(DOSOutputs::kPassWaitMs, handles);
     }
 }
 
+void ConversionDriver::growPlaces() {
+    int files = m_host.queueCount() - queuedFiles();  // queued, not started
+    for (const auto& file : m_files) files += file->over ? 0 : 1;
+    m_batchJobs = std::max(m_batchJobs, std::min(m_jobs, files));
+}
+
 bool ConversionDriver::canStartFile() const {
-    return !m_stopRequested && int(m_files.size()) < m_batchJobs && m_host.queueCount() > queuedFiles();
+    return !m_stopRequested && int(m_files.size()) < m_batchJobs &&
+           m_host.queueCount() > queuedFiles();
 }
 
 int ConversionDriver::queuedFiles() const {
@@ -261,7 +271,7 @@ std::string& ConversionDriver::spinnerOf(FileJob& file) {
 }
 
 void ConversionDriver::startFile() {
-    const std::string folder = outputFolder();
+    const std::string& folder = m_batchFolder;
     m_files.push_back(std::make_unique<FileJob>(m_host, freeSlot()));
     FileJob& file = *m_files.back();
     file.objDOS.ReceiveOutputs = [this, &file](const std::string& text) {
@@ -329,6 +339,7 @@ void ConversionDriver::settle(FileJob& file) {
     if (file.over || file.objDOS.busy() || file.objffmpeg.busy()) return;
     if (!m_stopRequested) return finishFile(file, false, notStarted(file.imageName));
     file.over = true;
+    m_stoppedFiles.push_back(file.input);
     if (m_batchJobs > 1) m_host.showFileProgress(queueRow(file), {});
 }
 
@@ -408,19 +419,18 @@ void ConversionDriver::showBatchProgress() {
 
 void ConversionDriver::objDOS_ReceiveOutputs(FileJob& file, const std::string& CommandOutputs) {
     const auto display = stageOneProgress(CommandOutputs, spinnerOf(file), &m_host);
+    // Kept one at a time too: files added meanwhile can open more places.
+    if (display) file.stageOneValue = display->value;
     if (m_batchJobs == 1) return show(display);
-    if (!display) return;
-    file.stageOneValue = display->value;
-    showProgress(file);
+    if (display) showProgress(file);
 }
 
 void ConversionDriver::objffmpeg_ReceiveOutputs(FileJob& file, const std::string& CommandOutputs) {
     const auto display =
         stageTwoProgress(CommandOutputs, spinnerOf(file), file.lngDuration, &m_host);
+    if (display) file.stageTwoValue = display->value;
     if (m_batchJobs == 1) return show(display);
-    if (!display) return;
-    file.stageTwoValue = display->value;
-    showProgress(file);
+    if (display) showProgress(file);
 }
 
 std::string ConversionDriver::runFailure(const FileJob& file, const DOSOutputs& runner,
@@ -429,15 +439,22 @@ std::string ConversionDriver::runFailure(const FileJob& file, const DOSOutputs& 
     const char* imageName = file.imageName;
     const RunStatus& status = runner.lastStatus();
     if (!status.started) return notStarted(imageName);
+    // The output folder deleted while the encoder wrote into it: whatever the
+    // encoder then said, that is the cause.
+    const bool finalOutput = path == file.output;
+    std::error_code ec;
+    const bool folderGone =
+        finalOutput && !fs::is_directory(platform::nativePath(path).parent_path(), ec);
     if (status.unknown) {
         // Reaped elsewhere: the file tells how the run went.
     } else if (!status.exited)
         return std::string(imageName) + " 被信号 " + std::to_string(status.signal) + " 终止";
     else if (status.exitCode != 0 && status.exitCode != kExitIncompleteSource)
         return failureReason({imageName, status.exitCode, runner.Outputs(), file.input,
-                              path == file.output ? file.output : std::string(),
-                              file.format == kMp3});
+                              finalOutput ? file.output : std::string(), file.format == kMp3,
+                              folderGone});
     const auto size = fileSize(path);
+    if (size < 0 && folderGone) return outputFolderGoneReason(missingReason);
     if (size < 0) return missingReason;
     if (size == 0) return emptyReason;
     return {};
@@ -466,7 +483,11 @@ void ConversionDriver::objDOS_CommandOver(FileJob& file) {
     if (!isTwoStage(file.format)) return finishRun(file, file.objDOS);
     // After Stop no stage two starts: the file stays queued.
     if (m_stopRequested) return;
-    const std::string folder = outputFolder();
+    collectNotices(file, file.objDOS);
+    // The batch's folder, made again when it was removed meanwhile.
+    const std::string& folder = m_batchFolder;
+    std::error_code ec;
+    fs::create_directories(platform::nativePath(folder), ec);  // a failure shows in stage two
     const std::string why =
         runFailure(file, file.objDOS, file.intermediate, "中间文件为空", "没有生成中间文件");
     if (!why.empty()) return finishFile(file, false, why);
@@ -483,22 +504,32 @@ void ConversionDriver::objDOS_CommandOver(FileJob& file) {
 
 void ConversionDriver::objffmpeg_CommandOver(FileJob& file) { finishRun(file, file.objffmpeg); }
 
+void ConversionDriver::collectNotices(FileJob& file, const DOSOutputs& runner) {
+    for (std::string& text : notices(runner.Outputs()))
+        if (std::find(file.notices.begin(), file.notices.end(), text) == file.notices.end())
+            file.notices.push_back(std::move(text));
+}
+
 void ConversionDriver::finishRun(FileJob& file, const DOSOutputs& runner) {
     file.output = writtenOutput(runner, file.output);
+    collectNotices(file, runner);
     // When Stop reached the encoder, only an output it had already committed
     // counts, whatever signal then ended it (the encoders name the final file
     // last); else the file stays queued for the next Start.
     const bool stopReached = m_stopRequested && runner.lastStatus().stopped;
     if (stopReached && fileSize(file.output) <= 0) return;
-    std::string why =
+    const std::string why =
         stopReached ? std::string()
                     : runFailure(file, runner, file.output, "输出文件为空", "没有生成输出文件");
-    if (why.empty()) why = incompleteReason(runner);
-    if (why.empty()) why = file.incomplete;
-    finishFile(file, why.empty(), why);
+    if (!why.empty()) return finishFile(file, false, why);
+    // An output as long as the source allowed: kept, and named as partial.
+    std::string incomplete = incompleteReason(runner);
+    if (incomplete.empty()) incomplete = file.incomplete;
+    finishFile(file, incomplete.empty(), incomplete, !incomplete.empty());
 }
 
-void ConversionDriver::finishFile(FileJob& file, bool converted, const std::string& reason) {
+void ConversionDriver::finishFile(FileJob& file, bool converted, const std::string& reason,
+                                  bool partial) {
     if (file.over) return;
     const int row = queueRow(file);
     file.over = true;
@@ -515,23 +546,57 @@ void ConversionDriver::finishFile(FileJob& file, bool converted, const std::stri
             }
     }
     file.lngDuration = 0;
-    FileResult result{file.input, file.output, converted, converted ? std::string() : reason};
+    FileResult result{file.input,
+                      file.output,
+                      converted,
+                      partial && !converted,
+                      converted ? std::string() : reason,
+                      file.notices};
     m_results.push_back(result);
     if (m_batchJobs > 1) showBatchProgress();
     if (fileFinished) fileFinished(result);
 }
 
+// "只转换了一部分，已保留 OUTPUT（REASON）": a partial file in the failure list.
+static std::string partialResultText(const std::string& output, const std::string& reason) {
+    return "只转换了一部分，已保留 " + output + "（" + reason + "）";
+}
+
+static std::string joinedNotices(const std::vector<std::string>& notices) {
+    std::string text;
+    for (const std::string& notice : notices) text += (text.empty() ? "" : "；") + notice;
+    return text;
+}
+
 void ConversionDriver::reportFailures() {
     if (!m_failureMessageShown) return;
-    std::string list;
-    int failed = 0;
+    std::string failedList, partialList, noticeList;
+    int failed = 0, partial = 0, noted = 0;
     for (const FileResult& r : m_results) {
-        if (r.converted) continue;
-        list += (failed++ ? "\n" : "") + r.input + "：" + r.reason;
+        if (r.partial) {
+            partialList += r.input + "：" + partialResultText(r.output, r.reason) + "\n";
+            ++partial;
+        } else if (!r.converted) {
+            failedList += r.input + "：" + r.reason + "\n";
+            ++failed;
+        } else if (!r.notices.empty()) {
+            noticeList += r.input + "：" + joinedNotices(r.notices) + "\n";
+            ++noted;
+        }
     }
-    if (failed == 0) return;
-    m_host.showListMessage("以下 " + std::to_string(failed) + " 个文件转换失败：", list,
-                           MessageIcon::Exclamation, "Tessaro");
+    if (failed + partial + noted == 0) return;
+    std::string text;
+    const auto count = [&text](int n, const char* what) {
+        if (n > 0) text += (text.empty() ? "以下 " : "，") + std::to_string(n) + " 个文件" + what;
+    };
+    count(failed, "转换失败");
+    count(partial, "只转换了一部分（输出已保留）");
+    count(noted, "已转换，附有说明");
+    std::string list = failedList + partialList + noticeList;
+    list.pop_back();
+    m_host.showListMessage(
+        text + "：", list,
+        failed + partial > 0 ? MessageIcon::Exclamation : MessageIcon::Information, "Tessaro");
 }
 
 }  // namespace tessaro

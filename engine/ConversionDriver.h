@@ -18,12 +18,17 @@
 
 namespace tessaro {
 
-// The outcome of one file of the batch.
+// The outcome of one file of the batch: converted, partial (not converted,
+// but an output holding what the source had is kept) or failed.
 struct FileResult {
     std::string input;
     std::string output;  // the final file (empty when none was named)
     bool converted = false;
-    std::string reason;  // why it failed, shown to the user
+    bool partial = false;  // the output is kept and `reason` says how much it holds
+    std::string reason;    // why it failed or is partial, shown to the user
+    // What the encoders said was left out of a file they converted, each once,
+    // in the order said ("源文件的画面无法解码，只转换了声音").
+    std::vector<std::string> notices;
 };
 
 class ConversionDriver {
@@ -68,6 +73,12 @@ public:
     // True when the last batch ended through Stop() with files left; the
     // stopped files and the files not started are still in the queue.
     bool stopped() const { return m_stopped; }
+    // The files that Stop() ended while they were being converted, in the
+    // order they ended; they are still queued.
+    const std::vector<std::string>& stoppedFiles() const { return m_stoppedFiles; }
+    // The output folder of the running (or last) batch: txtPath as the batch
+    // started; a later edit applies to the next Start.
+    const std::string& batchFolder() const { return m_batchFolder; }
 
     // Called after every file has been finished, converted or failed.
     std::function<void(const FileResult&)> fileFinished;
@@ -87,12 +98,13 @@ private:
         FileJob(BatchHost& host, int slot);
         int slot;  // the number of its intermediate
         int format = -1;
-        std::string input;           // its queue entry
-        std::string output;          // its final file, once named
-        std::string intermediate;    // its stage one's output in a two-stage format
-        std::string incomplete;      // why stage one found the source incomplete
-        std::string target;          // the file its current run writes
-        const char* imageName = "";  // the encoder of its current run
+        std::string input;                 // its queue entry
+        std::string output;                // its final file, once named
+        std::string intermediate;          // its stage one's output in a two-stage format
+        std::string incomplete;            // why stage one found the source incomplete
+        std::vector<std::string> notices;  // said by its runs so far
+        std::string target;                // the file its current run writes
+        const char* imageName = "";        // the encoder of its current run
         DOSOutputs objDOS;
         DOSOutputs objffmpeg;
         std::string strSpinner = "-";
@@ -112,6 +124,11 @@ private:
     void finishRun(FileJob& file, const DOSOutputs& runner);
 
     std::string outputFolder();  // txtPath, normalised and created
+    // Adds what the run said was left out to the file's notices.
+    static void collectNotices(FileJob& file, const DOSOutputs& runner);
+    // Opens more places when files were added: never more than the files to
+    // convert, so that one file shows the one-file display, at most jobs().
+    void growPlaces();
     void runBatch();
     // Takes the first queue entry not yet started and starts its stage one
     // (or finishes it at once when it cannot be converted).
@@ -146,11 +163,15 @@ private:
     // With several files at once: the file's row and the batch's display.
     void showProgress(FileJob& file);
     void showBatchProgress();
-    // Takes the file off the queue and records how it ended.
-    void finishFile(FileJob& file, bool converted, const std::string& reason);
+    // Takes the file off the queue and records how it ended; a partial file
+    // keeps its output.
+    void finishFile(FileJob& file, bool converted, const std::string& reason, bool partial = false);
     // The reason a finished run does not count as converted ("" when it does).
     std::string runFailure(const FileJob& file, const DOSOutputs& runner, const std::string& path,
                            const char* emptyReason, const char* missingReason) const;
+    // The end-of-batch message box: the failed files, the partial ones and
+    // the notices of the converted ones; nothing when every file converted
+    // without a notice.
     void reportFailures();
 
     BatchHost& m_host;
@@ -166,6 +187,8 @@ private:
     int m_batchJobs = 1;            // jobs() as the batch started
     bool m_temporaryReady = false;  // the batch may write the temporary folder
     std::string m_temporaryProblem;
+    std::string m_batchFolder;  // the output folder, read once as the batch starts
+    std::vector<std::string> m_stoppedFiles;
     std::vector<std::unique_ptr<FileJob>> m_files;  // in the order started
     std::vector<FileResult> m_results;
 };

@@ -41,6 +41,7 @@ const char* byBlamed(const std::string& line, const FailedRun& run, const char* 
 constexpr const char* kNoSound = "源文件没有声音";
 constexpr const char* kNoPicture = "源文件没有画面";
 constexpr const char* kNoStreams = "源文件没有声音也没有画面";
+constexpr const char* kOutputFolderGone = "输出文件夹不存在";
 
 // The cause a line of an encoder (or of the ffmpeg under it) names, in
 // Chinese; "" for a line that names none of the common ones.
@@ -68,7 +69,7 @@ std::string causeOf(const std::string& line, const FailedRun& run) {
         return byBlamed(line, run, "没有读取源文件的权限", "没有写入输出文件夹的权限",
                         "没有访问权限");
     if (has("No such file or directory"))
-        return byBlamed(line, run, "源文件不存在", "输出文件夹不存在", "找不到文件或文件夹");
+        return byBlamed(line, run, "源文件不存在", kOutputFolderGone, "找不到文件或文件夹");
     return {};
 }
 
@@ -113,8 +114,17 @@ std::string lastErrorReason(const std::string& outputs) {
     return lastMarkedLine(outputs, kErrorMarker);
 }
 
+std::string outputFolderGoneReason(const std::string& detail) {
+    return std::string(kOutputFolderGone) + "（" + detail + "）";
+}
+
 std::string failureReason(const FailedRun& run) {
     const std::string& out = run.outputs;
+    const std::string status = run.program + " 退出码 " + std::to_string(run.exitCode);
+    const std::string own = lastErrorReason(out);
+    // "no output was written", or ffmpeg's own line about the partial name.
+    if (run.outputFolderGone)
+        return outputFolderGoneReason(own.empty() ? status : ownLine(run.program, own));
     for (std::size_t end = out.size(); end > 0;) {
         const auto start = out.find_last_of("\r\n", end - 1);
         const std::size_t from = start == std::string::npos ? 0 : start + 1;
@@ -124,8 +134,6 @@ std::string failureReason(const FailedRun& run) {
         if (start == std::string::npos) break;
         end = start;
     }
-    const std::string status = run.program + " 退出码 " + std::to_string(run.exitCode);
-    const std::string own = lastErrorReason(out);
     return own.empty() ? status : status + "：" + own;
 }
 
@@ -148,7 +156,8 @@ std::vector<std::string> notices(const std::string& outputs) {
          at = outputs.find(marker, at + marker.size())) {
         const auto from = at + marker.size();
         const auto end = outputs.find_first_of("\r\n", from);
-        std::string text = outputs.substr(from, end == std::string::npos ? std::string::npos : end - from);
+        std::string text =
+            outputs.substr(from, end == std::string::npos ? std::string::npos : end - from);
         if (!text.empty() && std::find(found.begin(), found.end(), text) == found.end())
             found.push_back(std::move(text));
     }

@@ -29,12 +29,13 @@ std::string lastErrorReason(const std::string& outputs);
 
 // What the reason of a failed encoder run is told from.
 struct FailedRun {
-    std::string program;     // image name of the encoder, "coder"
-    int exitCode = 0;        // its exit status
-    std::string outputs;     // all it printed
-    std::string input;       // the source file of the batch
-    std::string output;      // the final file it was to write ("" for the intermediate)
-    bool audioOnly = false;  // the output keeps the sound only (MP3)
+    std::string program;            // image name of the encoder, "coder"
+    int exitCode = 0;               // its exit status
+    std::string outputs;            // all it printed
+    std::string input;              // the source file of the batch
+    std::string output;             // the final file it was to write ("" for the intermediate)
+    bool audioOnly = false;         // the output keeps the sound only (MP3)
+    bool outputFolderGone = false;  // the output's folder no longer exists
 };
 
 // The reason a user can act on: when a line of the run's output names a
@@ -42,8 +43,12 @@ struct FailedRun {
 // full disk, an output folder that is missing or not writable), that cause in
 // Chinese with the line in brackets, "源文件没有声音（coder: Output file #0
 // does not contain any stream）"; else "coder 退出码 1", followed by "：" and
-// the encoder's own reason when it gave one. The last such line counts.
+// the encoder's own reason when it gave one. The last such line counts. An
+// output folder that is gone is the cause, whatever the lines say.
 std::string failureReason(const FailedRun& run);
+
+// "输出文件夹不存在（DETAIL）".
+std::string outputFolderGoneReason(const std::string& detail);
 
 // "\nPROGRAM: written as: PATH\n": printed when the output took another name
 // than the one asked for, because a file of that name appeared meanwhile.

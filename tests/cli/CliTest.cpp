@@ -6,6 +6,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/CliRun.h"
 
@@ -17,13 +20,22 @@ using test::runShell;
 using test::shellWord;
 
 // Writes the input's name into the output named after -o (conv) or last
-// (coder, coder2); a name containing "fail" makes it exit 3.
+// (coder, coder2); a name containing "fail" makes it exit 3, "note" adds a
+// notice, "short" reports an incomplete source (exit 4) and "slow" sleeps,
+// leaving started.PID in the application folder.
 constexpr const char* kFakeEncoder = R"(#!/bin/sh
 out=""; prev=""
 for a in "$@"; do [ "$prev" = "-o" ] && out="$a"; prev="$a"; last="$a"; done
 [ -n "$out" ] || out="$last"
 echo "$(basename "$0") $*" >> "$(dirname "$0")/../log.txt"
-case "$*" in *fail*) echo "cannot read input" >&2; exit 3;; esac
+tool=$(basename "$0")
+case "$*" in *note*) printf '\n%s: notice: 源文件的画面无法解码，只转换了声音\n' "$tool";; esac
+case "$*" in
+  *fail*) echo "cannot read input" >&2; exit 3;;
+  *short*) echo converted > "$out"
+    printf '\nconv: error: 源文件可能不完整：输出 8.2 秒，源文件 54.0 秒\n'; exit 4;;
+  *slow*) : > "$(dirname "$0")/../started.$$"; exec sleep 30;;
+esac
 printf '( 50%%)\n'
 echo converted > "$out"
 )";
@@ -32,7 +44,8 @@ class CliTest : public testing::Test {
 protected:
     void SetUp() override {
         root = fs::path(testing::TempDir()) /
-               ("tessaro-cli-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+               ("tessaro-cli-" +
+                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(root);
         fs::create_directories(root / "app/data");
         fs::create_directories(root / "work");
@@ -63,10 +76,10 @@ protected:
 };
 
 TEST_F(CliTest, UsageErrorsExitWithTwo) {
-    for (const char* args : {"", "-f 9 a.flv", "-f x a.flv", "--channels both a.flv",
-                             "--bogus 1 a.flv", "a.flv -o", "--fmt", "-", "-o '' a.flv",
-                             "-j 0 a.flv", "-j 17 a.flv", "-j 2x a.flv", "--jobs '' a.flv",
-                             "--jobs=2 a.flv"}) {
+    for (const char* args :
+         {"", "-f 9 a.flv", "-f x a.flv", "--channels both a.flv", "--bogus 1 a.flv", "a.flv -o",
+          "--fmt", "-", "-o '' a.flv", "-j 0 a.flv", "-j 17 a.flv", "-j 2x a.flv",
+          "--jobs '' a.flv", "--jobs=2 a.flv"}) {
         const auto r = run(args);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_NE(r.output.find("Usage: tessaro-cli"), std::string::npos) << args;
@@ -142,6 +155,75 @@ TEST_F(CliTest, FailuresAreSummarisedAndTheOthersConvert) {
     ASSERT_NE(failed, std::string::npos);
     EXPECT_NE(r.output.find((root / "work/fail.flv").string(), failed), std::string::npos);
     EXPECT_NE(r.output.find("退出码 3", failed), std::string::npos);
+}
+
+// Each file's line says what it gave: inputs of one name are told apart by
+// their folders, a notice follows the output, a partial file names the
+// output it kept and fails the run.
+TEST_F(CliTest, ResultLinesNameWhatEachFileGave) {
+    for (const char* name : {"x/same.flv", "y/same.flv", "z/same.flv", "note.flv", "short.flv"}) {
+        fs::create_directories((root / "work" / name).parent_path());
+        touch(name);
+    }
+    const std::string work = (root / "work").string();
+    const std::string partial = " (源文件可能不完整：输出 8.2 秒，源文件 54.0 秒)\n";
+    const std::string note = " (源文件的画面无法解码，只转换了声音)\n";
+    struct Row {
+        std::string arguments;
+        int status;
+        std::vector<std::string> texts;
+    } rows[] = {
+        {"x/same.flv y/same.flv z/same.flv x/same.flv",
+         0,
+         {"] x/same.flv  OK -> " + work + "/same-", "] y/same.flv  OK -> ",
+          "] z/same.flv  OK -> "}},
+        {"x/same.flv", 0, {"[1/1] same.flv  OK -> "}},
+        {"note.flv",
+         0,
+         {"mpg" + note, "Converted 1 of 1 file(s).\nConverted with notes:\n  " + work +
+                            "/note.flv -> " + work + "/note-"}},
+        {"short.flv x/same.flv",
+         1,
+         {"] short.flv  PARTIAL -> " + work + "/short-", "mpg" + partial,
+          "Converted 1 of 2 file(s).\nPartial (output kept):\n  " + work + "/short.flv -> " + work +
+              "/short-"}},
+    };
+    for (const Row& row : rows) {
+        const auto r = run("-j 1 -f 2 " + row.arguments);
+        EXPECT_EQ(r.status, row.status) << row.arguments << "\n" << r.output;
+        for (const std::string& text : row.texts)
+            EXPECT_NE(r.output.find(text), std::string::npos) << text << "\n" << r.output;
+        EXPECT_EQ(r.output.find("FAILED"), std::string::npos) << r.output;
+    }
+}
+
+// Stopped while several files run, every one of them is listed as stopped,
+// the file not started after them as not started.
+TEST_F(CliTest, StopListsEveryRunningFile) {
+    for (const char* name : {"a.slow.flv", "b.slow.flv", "c.slow.flv", "d.slow.flv"}) touch(name);
+    const std::string work = (root / "work").string();
+    for (const auto& [signal, status] : {std::pair{"INT", 130}, {"TERM", 143}}) {
+        for (const auto& entry : fs::directory_iterator(root / "app"))
+            if (entry.path().filename().string().rfind("started.", 0) == 0)
+                fs::remove(entry.path());
+        // Three encoders started, then the signal.
+        const auto r = runShell(
+            "cd " + shellWord(work) + " && { " + shellWord(cli) +
+            " -j 3 -f 2 a.slow.flv b.slow.flv c.slow.flv d.slow.flv > cli.log 2>&1 & pid=$!; "
+            "i=0; while [ $(ls ../app | grep -c '^started[.]') -lt 3 ] && [ $i -lt 200 ]; do "
+            "sleep 0.05; i=$((i+1)); done; kill -" +
+            signal +
+            " $pid; wait $pid; echo \"status $?\"; "
+            "cat cli.log; }");
+        EXPECT_NE(r.output.find("status " + std::to_string(status)), std::string::npos) << r.output;
+        for (const char* name : {"a", "b", "c"})
+            EXPECT_NE(r.output.find("Stopped: " + work + "/" + name + ".slow.flv\n"),
+                      std::string::npos)
+                << name << "\n"
+                << r.output;
+        EXPECT_NE(r.output.find("Not started:\n  " + work + "/d.slow.flv\n"), std::string::npos)
+            << r.output;
+    }
 }
 
 }  // namespace

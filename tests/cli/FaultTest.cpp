@@ -252,7 +252,9 @@ TEST_F(FaultTest, FullDiskFailsWithTheEncodersReasonAndLeavesNothing) {
     EXPECT_TRUE(left.empty()) << left.front();
 }
 
-TEST_F(FaultTest, IncompleteSourceFailsAndKeepsTheOutput) {
+// A cut source gives a partial result: its line and the summary name the
+// output kept and the seconds it holds, and the run fails.
+TEST_F(FaultTest, IncompleteSourceIsPartialAndKeepsTheOutput) {
     // The first 30 % of a file that declares 60 s.
     const std::string whole = clip("sixty", "160x120", 60);
     const fs::path cut = s_root / "cut.flv";
@@ -267,9 +269,17 @@ TEST_F(FaultTest, IncompleteSourceFailsAndKeepsTheOutput) {
             runShell(shellWord((kApp / "tessaro-cli").string()) + " -f " + std::to_string(format) +
                      " -o " + shellWord(folder.string()) + " " + shellWord(cut.string()));
         EXPECT_EQ(r.status, 1) << r.output;
-        EXPECT_NE(r.output.find("源文件可能不完整：输出 "), std::string::npos) << r.output;
+        const auto names = namesIn(folder);
+        ASSERT_EQ(names.size(), 1u) << format;
+        const std::string kept = (folder / names[0]).string();
+        EXPECT_NE(r.output.find("cut.flv  PARTIAL -> " + kept + " (源文件可能不完整：输出 "),
+                  std::string::npos)
+            << r.output;
+        EXPECT_NE(r.output.find("Partial (output kept):\n  " + cut.string() + " -> " + kept),
+                  std::string::npos)
+            << r.output;
         EXPECT_NE(r.output.find(" 秒，源文件 60.0 秒"), std::string::npos) << r.output;
-        EXPECT_EQ(namesIn(folder).size(), 1u) << format;
+        EXPECT_EQ(r.output.find("FAILED"), std::string::npos) << r.output;
     }
 }
 

@@ -33,7 +33,9 @@ namespace fs = std::filesystem;
 // after an error line, write nothing, or write an empty file; "<tool>short"
 // writes its output and reports an incomplete source (exit 4); "<tool>slow"
 // writes its partial output and sleeps, its process id in $FAKE_LOG.pid;
-// "<tool>late" takes a second. Every run's process id is added to
+// "<tool>late" takes a second; "<tool>note" converts and says that the
+// picture was left out; "<tool>gone" removes the folder of its output and
+// fails as the encoders then do. Every run's process id is added to
 // $FAKE_LOG.pids.
 constexpr const char* kFakeEncoder = R"(#!/bin/sh
 tool=$(basename "$0")
@@ -51,6 +53,7 @@ else out="$last"; name="$in"; [ -f "$in" ] && [ "${in%.mp4}" != "$in" ] && name=
   printf '  Duration: 00:00:10.00, start: 0\ntime=5.00 bitrate=1\ntime=10.00 bitrate=1\n'
 fi
 tag=${tool%2}
+case "$name" in *${tag}note*) printf '\n%s: notice: 源文件的画面无法解码，只转换了声音\n' "$tool";; esac
 case "$name" in
   *${tag}fail*) printf '\n%s: error: 声音频率“abc”不是数字\n' "$tool"; exit 3;;
   *${tag}nothing*) exit 0;;
@@ -58,6 +61,8 @@ case "$name" in
   *${tag}short*) echo "$name" > "$out"
     printf '\n%s: error: 源文件可能不完整：输出 13.9 秒，源文件 60.0 秒\n' "$tool"; exit 4;;
   *${tag}late*) sleep 1;;
+  *${tag}gone*) folder=$(dirname "$out"); rm -rf "$folder"
+    printf '\n%s: error: no output was written: %s\n' "$tool" "$out"; exit 1;;
   *${tag}slow*) echo "$name" > "$(dirname "$out")/.$(basename "$out").$$.part"
     echo $$ > "$FAKE_LOG.pid"; exec sleep 30;;
 esac
@@ -439,18 +444,99 @@ TEST_F(ConversionDriverTest, InputsThatAreNoRegularFileFailAtOnce) {
     EXPECT_EQ(driver.results()[1].reason, "不是普通文件（文件夹）");
 }
 
-TEST_F(ConversionDriverTest, IncompleteSourceFailsButKeepsItsOutput) {
-    for (int format : {kRmvb, kMpg}) {
-        host.format = format;
-        host.queue = {input("convshort.flv")};
+// A file converted in part, or with a part of its source left out, says so
+// in its result and in the message at the end; only a part kept is no
+// conversion.
+TEST_F(ConversionDriverTest, PartialResultsAndNoticesAreNamed) {
+    const std::string note = "源文件的画面无法解码，只转换了声音";
+    struct Row {
+        int format;
+        const char* name;
+        bool converted;
+        bool partial;
+        std::vector<std::string> notices;
+        std::string listed;  // in the message's list after the input
+    } rows[] = {
+        {kRmvb, "convshort.flv", false, true, {}, "：只转换了一部分，已保留 "},
+        {kMpg, "convshort-convnote.flv", false, true, {note}, "：只转换了一部分，已保留 "},
+        {kMov, "convnote.flv", true, false, {note}, "：" + note},
+        {kMp4Phone, "convnote-codernote.flv", true, false, {note}, "：" + note},  // said once
+        {kMp3, "codernote.flv", true, false, {note}, "：" + note},
+        {kMpg, "plain.flv", true, false, {}, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        host.format = row.format;
+        host.messages.clear();
+        host.queue = {input(row.name)};
         runBatch();
         ASSERT_EQ(driver.results().size(), 1u);
         const FileResult& r = driver.results()[0];
-        EXPECT_FALSE(r.converted);
-        EXPECT_EQ(r.reason, "源文件可能不完整：输出 13.9 秒，源文件 60.0 秒");
-        EXPECT_TRUE(fs::exists(r.output)) << format;
+        EXPECT_EQ(r.converted, row.converted);
+        EXPECT_EQ(r.partial, row.partial);
+        EXPECT_EQ(r.notices, row.notices);
+        EXPECT_TRUE(fs::exists(r.output));
+        EXPECT_EQ(r.reason, row.partial ? "源文件可能不完整：输出 13.9 秒，源文件 60.0 秒" : "");
+        if (row.listed.empty()) {
+            EXPECT_TRUE(host.messages.empty());
+            continue;
+        }
+        ASSERT_EQ(host.messages.size(), 1u);
+        const std::string& message = host.messages[0];
+        EXPECT_NE(message.find(r.input + row.listed), std::string::npos) << message;
+        if (row.partial) {
+            EXPECT_NE(message.find("1 个文件只转换了一部分"), std::string::npos) << message;
+            EXPECT_NE(message.find(r.output + "（" + r.reason + "）"), std::string::npos)
+                << message;
+        }
+        EXPECT_EQ(message.find("转换失败"), std::string::npos) << message;
     }
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"conv", "coder", "conv"}));
+}
+
+// The output folder removed while an encoder writes into it: that is the
+// reason, and the next file makes the folder again.
+TEST_F(ConversionDriverTest, OutputFolderRemovedDuringTheBatchIsTheReason) {
+    for (const auto& [format, name] :
+         {std::pair{kRmvb, "codergone.flv"}, {kMpg, "convgone.flv"}, {kMp3, "codergone.flv"}}) {
+        SCOPED_TRACE(format);
+        host.format = format;
+        host.queue = {input(name), input("next.flv")};
+        runBatch();
+        ASSERT_EQ(driver.results().size(), 2u);
+        const FileResult& gone = driver.results()[0];
+        EXPECT_FALSE(gone.converted);
+        EXPECT_EQ(gone.reason, "输出文件夹不存在（" +
+                                   std::string(format == kMpg ? "conv" : "coder") +
+                                   ": no output was written: " + gone.output + "）");
+        EXPECT_TRUE(driver.results()[1].converted) << driver.results()[1].reason;
+    }
+}
+
+// A path typed into txtPath during a batch is left as typed, neither made
+// nor written into; the batch keeps the folder it started with.
+TEST_F(ConversionDriverTest, OutputFolderEditedDuringTheBatchIsNotUsed) {
+    for (int format : {kRmvb, kMpg}) {
+        SCOPED_TRACE(format);
+        fs::remove_all(root / "out");
+        host.format = format;
+        host.folder = (root / "out/deep/er").string();
+        host.events.clear();
+        host.queue = {input("a.flv"), input("b.flv")};
+        const std::string halfTyped = (root / "ou").string();
+        fs::remove(log);
+        host.onPump = [&] {
+            if (fs::exists(log)) host.folder = halfTyped;  // once the first file runs
+        };
+        runBatch();
+        host.onPump = nullptr;
+        EXPECT_EQ(host.folder, halfTyped);
+        EXPECT_FALSE(fs::exists(halfTyped));
+        EXPECT_EQ(outputs().size(), 2u);
+        EXPECT_EQ(converted(), 2);
+        EXPECT_EQ(driver.batchFolder(), (root / "out/deep/er/").string());
+        EXPECT_NE(std::find(host.events.begin(), host.events.end(), "open " + driver.batchFolder()),
+                  host.events.end());
+    }
 }
 
 TEST_F(ConversionDriverTest, ProgressReachesTheHost) {
@@ -546,6 +632,40 @@ TEST_F(ConversionDriverTest, SeveralFilesAtOnce) {
     }
 }
 
+// No more files at once than the batch has: one file shows the one-file
+// display whatever jobs() allows; a file added meanwhile starts beside it.
+TEST_F(ConversionDriverTest, PlacesNeverOutnumberTheFiles) {
+    struct Row {
+        const char* what;
+        const char* queued;
+        const char* added;  // during the batch, "" for none
+        bool severalShown;
+        std::string first;  // the file finished first
+    } rows[] = {{"one file", "a.flv", "", false, "a.flv"},
+                {"one added", "convlate.flv", "added.flv", true, "added.flv"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        host = TestHost{};
+        host.folder = (root / "out").string();
+        host.format = kMpg;
+        host.queue = {input(row.queued)};
+        std::string later = *row.added ? input(row.added) : "";
+        host.onPump = [&] {
+            if (!later.empty() && fs::exists(log)) host.queue.push_back(later), later.clear();
+        };
+        driver.setJobs(4);
+        runBatch();
+        ASSERT_FALSE(driver.results().empty());
+        EXPECT_EQ(GetFileName(driver.results()[0].input), row.first);
+        const bool several = std::any_of(
+            host.captions.begin(), host.captions.end(),
+            [](const std::string& c) { return c.find(" 个文件") != std::string::npos; });
+        EXPECT_EQ(several, row.severalShown);
+        EXPECT_EQ(!host.fileProgress.empty(), row.severalShown);
+        EXPECT_EQ(host.captions.back(), "Done.");
+    }
+}
+
 // Stop with one file in stage two and one in stage one: both are ended and
 // stay queued with the file not started, nothing partial is left.
 TEST_F(ConversionDriverTest, StopEndsEveryFileAtOnce) {
@@ -567,6 +687,8 @@ TEST_F(ConversionDriverTest, StopEndsEveryFileAtOnce) {
     runBatch();
     EXPECT_TRUE(driver.stopped());
     EXPECT_EQ(std::vector<std::string>(host.queue.begin(), host.queue.end()), queued);
+    EXPECT_EQ(std::set<std::string>(driver.stoppedFiles().begin(), driver.stoppedFiles().end()),
+              std::set<std::string>(queued.begin(), queued.begin() + 2));
     EXPECT_TRUE(driver.results().empty());
     EXPECT_EQ(host.captions.back(), "已停止。");
     EXPECT_TRUE(fs::is_empty(root / "out/deep/er"));

@@ -32,6 +32,12 @@ TEST(EncoderReportTest, FailureReasonNamesTheCause) {
         EXPECT_TRUE(failureReason({"conv", 1, outputs, "/in/t.flv", "/out/a.mp4", audioOnly})
                         .starts_with(start))
             << outputs;
+    // A folder removed under the encoder is the cause, whatever it said last.
+    for (const char* outputs : {"\ncoder: error: no output was written: /out/a.mp4\n",
+                                "/out/.a.mp4.9.part: No space left on device\n"
+                                "coder: error: no output was written: /out/a.mp4\n"})
+        EXPECT_EQ(failureReason({"coder.exe", 1, outputs, "/in/t.flv", "/out/a.mp4", false, true}),
+                  "输出文件夹不存在（coder: no output was written: /out/a.mp4）");
 }
 
 TEST(EncoderReportTest, NoticesAreReadBackInOrderOnce) {
