@@ -312,20 +312,25 @@ void frmMain::showCurrentFile(const std::string& path) {
                                 : QString("Tessaro - %1").arg(QFileInfo(qs(path)).fileName()));
     // One file at a time, only the head of the queue is converted; with
     // several, the rows being converted are marked by their progress.
+    if (path.empty()) {  // the batch is over: no row of it stays marked
+        for (int row = 0; row < LV->topLevelItemCount(); ++row) showFileProgress(row, {});
+        return;
+    }
     QTreeWidgetItem* head = LV->topLevelItem(0);
-    if (!head) return;
-    if (path.empty() || head->text(0) == qs(path)) markRunning(head, !path.empty());
+    if (head && head->text(0) == qs(path)) markRunning(head, true);
 }
 
 void frmMain::showFileProgress(int index, const std::string& text) {
     QTreeWidgetItem* item = LV->topLevelItem(index);
     if (!item) return;
     const QString tag = item->data(1, Qt::UserRole).toString();
-    item->setText(1, text.empty() ? tag : tag + "  " + qs(text));
+    const QString shown = text.empty() ? tag : tag + "  " + qs(text);
+    if (item->text(1) != shown) item->setText(1, shown);
     markRunning(item, !text.empty());
 }
 
 void frmMain::markRunning(QTreeWidgetItem* item, bool running) {
+    if (item->font(0).bold() == running && item->icon(0).isNull() == !running) return;
     QFont font = item->font(0);
     font.setBold(running);
     item->setFont(0, font);

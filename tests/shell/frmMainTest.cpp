@@ -530,6 +530,42 @@ TEST_F(frmMainTest, RowsShowTheirOwnProgressWhileTwoFilesRun) {
     EXPECT_EQ(QDir(tmpPath("out")).entryList({"*.mpg"}, QDir::Files).size(), 3);
 }
 
+// The rows as the batch leaves them, before the window clears what is left.
+class RowsAtBatchEnd : public frmMain {
+public:
+    using frmMain::frmMain;
+    void showCurrentFile(const std::string& path) override {
+        if (path.empty()) left = rowStates(*this);
+        frmMain::showCurrentFile(path);
+    }
+    QStringList left;
+};
+
+// Stopped while three files run, the middle one ending last: each file
+// clears its own row, found by the file (the queue holds a path twice), and
+// nothing stays marked.
+TEST_F(frmMainTest, StopLeavesNoRowMarked) {
+    auto w = loadMpgBatch<RowsAtBatchEnd>();
+    w->driver()->setJobs(3);
+    holdEncoders();
+    dropFiles(*w, {tmpPath("a.flv"), tmpPath("slow.flv"), tmpPath("a.flv"), tmpPath("d.flv")});
+    dialogs.answers = {true};
+
+    QStringList running;
+    runBatch(*w, 3, [&] {
+        running = rowStates(*w);
+        w->Command3->click();  // 确定要停止转换吗？ Yes
+    });
+    const QString marked = "FLV  50% bold mark";
+    EXPECT_EQ(running, (QStringList{marked, marked, marked, "FLV"}));
+    EXPECT_EQ(w->lblPB->text(), "已停止。");
+    const QStringList unmarked{"FLV", "FLV", "FLV", "FLV"};
+    EXPECT_EQ(w->left, unmarked);
+    EXPECT_EQ(rowStates(*w), unmarked);
+    EXPECT_EQ(w->lstFile->count(), 4);
+    EXPECT_EQ(w->windowTitle(), "Tessaro");
+}
+
 // Typed into each editable combo by keys and left: the text stays as typed
 // (a prefix of a list entry included) and reaches the command unchanged.
 TEST_F(frmMainTest, TypedValuesReachTheCommandAsTyped) {
