@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -89,7 +90,11 @@ frmMain::frmMain(DialogBackend& dialogs, QWidget* parent)
     m_list.hintVisibilityChanged = [this](bool visible) { picText->setVisible(visible); };
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    // The boxes and choosers left open answer into this window: they go first.
+    for (QDialog* dialog : findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
+        if (dialog->testAttribute(Qt::WA_DeleteOnClose)) delete dialog;
+}
 
 void frmMain::runStep(const std::function<void()>& step) {
     try {
@@ -241,7 +246,13 @@ void frmMain::syncListView() {
 // ---- BatchHost ----
 
 void frmMain::showMessage(const std::string& text, MessageIcon icon, const std::string& title) {
-    m_dialogs.message(this, qs(text), icon, qs(title));
+    if (!m_driver || !m_driver->running())
+        return m_dialogs.message(this, qs(text), icon, qs(title));
+    const QString key = qs(title) + '\n' + qs(text);
+    if (m_openMessages.contains(key)) return;
+    m_openMessages << key;
+    m_dialogs.messageLater(this, qs(text), icon, qs(title),
+                           [this, key] { m_openMessages.removeOne(key); });
 }
 
 void frmMain::showListMessage(const std::string& text, const std::string& list, MessageIcon icon,

@@ -566,6 +566,71 @@ TEST_F(frmMainTest, StopLeavesNoRowMarked) {
     EXPECT_EQ(w->windowTitle(), "Tessaro");
 }
 
+// What the window opens during a batch, with the real dialogs, holds nothing
+// up: the batch reaches its end while it is still open.
+struct OpenDuringBatchRow {
+    const char* name;
+    bool encoderMissing;  // the runner's own box: "File or command not found"
+    const char* dialogClass;
+    int converted;
+};
+
+class frmMainOpenDuringBatch : public frmMainTest,
+                               public ::testing::WithParamInterface<OpenDuringBatchRow> {};
+
+TEST_P(frmMainOpenDuringBatch, FilesGoOnConverting) {
+    const OpenDuringBatchRow& row = GetParam();
+    auto w = loadMpgBatch(&qtDialogBackend());
+    w->driver()->setJobs(1);
+    w->driver()->setFailureMessageShown(false);
+    if (row.encoderMissing) QFile::remove(appPath(QString("data/") + platform::kConvExe));
+    dropFiles(*w, {tmpPath("a.flv"), tmpPath("b.flv"), tmpPath("c.flv")});
+    const auto openDialogs = [&] {
+        QList<QDialog*> open;
+        for (QDialog* dialog : w->findChildren<QDialog*>())
+            if (dialog->isVisible() && dialog->inherits(row.dialogClass)) open << dialog;
+        return open;
+    };
+    // Whatever nests its own loop is closed after a while, so that a
+    // failure ends.
+    bool rescued = false;
+    QTimer rescue;
+    QObject::connect(&rescue, &QTimer::timeout, [&] {
+        for (QDialog* dialog : openDialogs()) rescued = true, dialog->reject();
+    });
+    rescue.start(10000);
+    if (!row.encoderMissing) QTimer::singleShot(100, w.get(), [&] { w->cmdBrowse->click(); });
+    w->Command3->click();
+    QElapsedTimer clock;
+    clock.start();
+    while (w->Command3->text() != "立刻开始转换！" && clock.elapsed() < 60000)
+        QCoreApplication::processEvents();
+
+    EXPECT_EQ(w->lblPB->text(), "Done.");
+    EXPECT_EQ(QDir(tmpPath("out")).entryList({"*.mpg"}, QDir::Files).size(), row.converted);
+    const QList<QDialog*> open = openDialogs();
+    EXPECT_FALSE(rescued) << "the batch waited on the dialog";
+    ASSERT_EQ(open.size(), 1);  // one box for the three failures
+    if (auto* chooser = qobject_cast<QFileDialog*>(open.first())) {
+        EXPECT_TRUE(w->txtPath->text().startsWith(tmpPath("out")));  // nothing chosen yet
+        QDir(m_tmp.path()).mkpath("chosen");
+        chooser->setDirectory(tmpPath("chosen"));
+        static_cast<QDialog*>(chooser)->accept();  // as its 选择 button does
+        EXPECT_EQ(w->txtPath->text(), tmpPath("chosen"));
+    } else {
+        open.first()->done(QDialog::Accepted);
+    }
+    QCoreApplication::processEvents();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, frmMainOpenDuringBatch,
+    ::testing::Values(OpenDuringBatchRow{"FolderChooser", false, "QFileDialog", 3},
+                      OpenDuringBatchRow{"RunnerErrorBox", true, "QMessageBox", 0}),
+    [](const ::testing::TestParamInfo<OpenDuringBatchRow>& info) {
+        return std::string(info.param.name);
+    });
+
 // Typed into each editable combo by keys and left: the text stays as typed
 // (a prefix of a list entry included) and reaches the command unchanged.
 TEST_F(frmMainTest, TypedValuesReachTheCommandAsTyped) {
