@@ -249,12 +249,18 @@ int ConversionDriver::queuedFiles() const {
 }
 
 int ConversionDriver::queueRow(const FileJob& file) const {
-    int row = 0;
+    if (!file.queued) return -1;
+    // The queue may hold the same path more than once: the files started
+    // earlier from that path and still queued hold the rows before this one.
+    int earlier = 0;
     for (const auto& other : m_files) {
         if (other.get() == &file) break;
-        row += other->queued ? 1 : 0;
+        earlier += other->queued && other->input == file.input ? 1 : 0;
     }
-    return row;
+    const int count = m_host.queueCount();
+    for (int row = 0; row < count; ++row)
+        if (m_host.queueEntry(row) == file.input && earlier-- == 0) return row;
+    return -1;
 }
 
 int ConversionDriver::freeSlot() const {
@@ -291,7 +297,7 @@ void ConversionDriver::startFile() {
         settle(file);
     };
     file.format = m_host.formatIndex();
-    file.input = m_host.queueEntry(queueRow(file));
+    file.input = m_host.queueEntry(queuedFiles() - 1);  // the first entry not started
     m_host.showCurrentFile(file.input);
     if (m_batchJobs > 1) showBatchProgress();
 
@@ -344,8 +350,12 @@ void ConversionDriver::settle(FileJob& file) {
 }
 
 void ConversionDriver::retireFiles() {
+    // A file left queued by Stop keeps its place among the running ones
+    // until none is left, so that they still find their rows.
+    const bool anyRunning =
+        std::any_of(m_files.begin(), m_files.end(), [](const auto& file) { return !file->over; });
     for (auto it = m_files.begin(); it != m_files.end();) {
-        if (!(*it)->over) {
+        if (!(*it)->over || ((*it)->queued && anyRunning)) {
             ++it;
             continue;
         }
@@ -536,7 +546,7 @@ void ConversionDriver::finishFile(FileJob& file, bool converted, const std::stri
     file.queued = false;
     // The file's own entry; another one only when entries were removed
     // behind the batch's back.
-    if (row < m_host.queueCount() && m_host.queueEntry(row) == file.input) {
+    if (row >= 0) {
         m_host.removeQueueEntry(row);
     } else {
         for (int i = 0; i < m_host.queueCount(); ++i)

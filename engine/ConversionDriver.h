@@ -143,7 +143,8 @@ private:
     // Ends a file that has no run left and was not finished: left queued
     // after Stop, else failed as not started.
     void settle(FileJob& file);
-    // Drops the files that are over, with their intermediates.
+    // Drops the files that are over, with their intermediates; one left
+    // queued by Stop only once no file runs.
     void retireFiles();
     // Ends every run still going and drops every file (the batch is ending).
     void abandonFiles();
@@ -151,8 +152,8 @@ private:
     // another file being converted.
     std::string nameOutput(const FileJob& file, const std::string& folder,
                            const OutputFormat& format);
-    // The queue row of a file still queued: files start in queue order and
-    // leave it when finished, so the running files are its first rows.
+    // The queue row of a file still queued, found by its path (-1 when it
+    // is not there any more).
     int queueRow(const FileJob& file) const;
     int queuedFiles() const;
     // True when a free place and a queued file not yet started are there.

@@ -35,6 +35,14 @@ public:
                                             const QStringList& filters) = 0;
     // Folder chooser (file-system folders only).
     virtual std::optional<QString> chooseFolder(QWidget* owner, const QString& title) = 0;
+    // The folder chooser without waiting for the choice: it is shown modal to
+    // its owner and the call returns at once; `chosen` runs later, from the
+    // event loop, with the folder or nullopt when cancelled (not at all when
+    // the owner goes first). By default it is asked through chooseFolder().
+    virtual void chooseFolderLater(QWidget* owner, const QString& title,
+                                   std::function<void(std::optional<QString>)> chosen) {
+        chosen(chooseFolder(owner, title));
+    }
     virtual std::optional<QColor> chooseColor(QWidget* owner, const QColor& initial,
                                               bool fullOpen) = 0;
     virtual std::optional<QFont> chooseFont(QWidget* owner, const QFont& initial) = 0;
@@ -44,6 +52,14 @@ public:
 
     virtual void message(QWidget* owner, const QString& text, MessageIcon icon,
                          const QString& title) = 0;
+    // The same box without waiting for it: shown modal to its owner, the call
+    // returns at once and `closed` runs from the event loop when the user has
+    // closed it. By default it is shown through message().
+    virtual void messageLater(QWidget* owner, const QString& text, MessageIcon icon,
+                              const QString& title, std::function<void()> closed) {
+        message(owner, text, icon, title);
+        if (closed) closed();
+    }
     // A message over a list of any length (one entry a line), in a box that
     // fits the screen: the list scrolls and a button copies all of it. By
     // default the list follows the text in one message.

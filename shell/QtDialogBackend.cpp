@@ -43,6 +43,18 @@ void giveRoom(QFileDialog& dialog) {
     dialog.resize(size.expandedTo(dialog.sizeHint()));
 }
 
+QMessageBox::Icon boxIcon(MessageIcon icon) {
+    if (icon == MessageIcon::Critical) return QMessageBox::Critical;
+    if (icon == MessageIcon::Exclamation) return QMessageBox::Warning;
+    return QMessageBox::Information;
+}
+
+void prepareFolderChooser(QFileDialog& dialog) {
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    giveRoom(dialog);
+}
+
 class QtDialogBackend final : public DialogBackend {
 public:
     std::optional<QString> openFile(QWidget* owner, const QString& title, const QString& folder,
@@ -72,12 +84,25 @@ public:
 
     std::optional<QString> chooseFolder(QWidget* owner, const QString& title) override {
         QFileDialog dialog(owner, title);
-        dialog.setFileMode(QFileDialog::Directory);
-        dialog.setOption(QFileDialog::ShowDirsOnly);
-        giveRoom(dialog);
+        prepareFolderChooser(dialog);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return QDir::toNativeSeparators(dialog.selectedFiles().first());
+    }
+
+    void chooseFolderLater(QWidget* owner, const QString& title,
+                           std::function<void(std::optional<QString>)> chosen) override {
+        auto* dialog = new QFileDialog(owner, title);
+        prepareFolderChooser(*dialog);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(dialog, &QDialog::finished, dialog,
+                         [dialog, chosen = std::move(chosen)](int result) {
+                             std::optional<QString> folder;
+                             if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
+                                 folder = QDir::toNativeSeparators(dialog->selectedFiles().first());
+                             chosen(folder);
+                         });
+        dialog->open();  // no nested event loop: the caller's work goes on
     }
 
     std::optional<QColor> chooseColor(QWidget* owner, const QColor& initial,
@@ -125,11 +150,18 @@ public:
 
     void message(QWidget* owner, const QString& text, MessageIcon icon,
                  const QString& title) override {
-        QMessageBox::Icon qtIcon = QMessageBox::Information;
-        if (icon == MessageIcon::Critical) qtIcon = QMessageBox::Critical;
-        if (icon == MessageIcon::Exclamation) qtIcon = QMessageBox::Warning;
-        QMessageBox box(qtIcon, title, text, QMessageBox::Ok, owner);
+        QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, owner);
         box.exec();
+    }
+
+    void messageLater(QWidget* owner, const QString& text, MessageIcon icon, const QString& title,
+                      std::function<void()> closed) override {
+        auto* box = new QMessageBox(boxIcon(icon), title, text, QMessageBox::Ok, owner);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(box, &QMessageBox::finished, box, [closed = std::move(closed)] {
+            if (closed) closed();
+        });
+        box->open();
     }
 
     void listMessage(QWidget* owner, const QString& text, const QString& list, MessageIcon icon,

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -89,7 +90,11 @@ frmMain::frmMain(DialogBackend& dialogs, QWidget* parent)
     m_list.hintVisibilityChanged = [this](bool visible) { picText->setVisible(visible); };
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    // The boxes and choosers left open answer into this window: they go first.
+    for (QDialog* dialog : findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
+        if (dialog->testAttribute(Qt::WA_DeleteOnClose)) delete dialog;
+}
 
 void frmMain::runStep(const std::function<void()>& step) {
     try {
@@ -241,7 +246,13 @@ void frmMain::syncListView() {
 // ---- BatchHost ----
 
 void frmMain::showMessage(const std::string& text, MessageIcon icon, const std::string& title) {
-    m_dialogs.message(this, qs(text), icon, qs(title));
+    if (!m_driver || !m_driver->running())
+        return m_dialogs.message(this, qs(text), icon, qs(title));
+    const QString key = qs(title) + '\n' + qs(text);
+    if (m_openMessages.contains(key)) return;
+    m_openMessages << key;
+    m_dialogs.messageLater(this, qs(text), icon, qs(title),
+                           [this, key] { m_openMessages.removeOne(key); });
 }
 
 void frmMain::showListMessage(const std::string& text, const std::string& list, MessageIcon icon,
@@ -312,20 +323,25 @@ void frmMain::showCurrentFile(const std::string& path) {
                                 : QString("Tessaro - %1").arg(QFileInfo(qs(path)).fileName()));
     // One file at a time, only the head of the queue is converted; with
     // several, the rows being converted are marked by their progress.
+    if (path.empty()) {  // the batch is over: no row of it stays marked
+        for (int row = 0; row < LV->topLevelItemCount(); ++row) showFileProgress(row, {});
+        return;
+    }
     QTreeWidgetItem* head = LV->topLevelItem(0);
-    if (!head) return;
-    if (path.empty() || head->text(0) == qs(path)) markRunning(head, !path.empty());
+    if (head && head->text(0) == qs(path)) markRunning(head, true);
 }
 
 void frmMain::showFileProgress(int index, const std::string& text) {
     QTreeWidgetItem* item = LV->topLevelItem(index);
     if (!item) return;
     const QString tag = item->data(1, Qt::UserRole).toString();
-    item->setText(1, text.empty() ? tag : tag + "  " + qs(text));
+    const QString shown = text.empty() ? tag : tag + "  " + qs(text);
+    if (item->text(1) != shown) item->setText(1, shown);
     markRunning(item, !text.empty());
 }
 
 void frmMain::markRunning(QTreeWidgetItem* item, bool running) {
+    if (item->font(0).bold() == running && item->icon(0).isNull() == !running) return;
     QFont font = item->font(0);
     font.setBold(running);
     item->setFont(0, font);

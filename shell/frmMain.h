@@ -3,6 +3,7 @@
 // the dialogs wrapper and the batch, and routes the user's commands. Control
 // members carry their designed names (they are also the object names).
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -63,6 +64,8 @@ public:
     // "确定要停止转换吗？" before stopping the batch. The question does not
     // hold the batch up: files go on converting while it is open.
     void Command3_Click();
+    // 浏览: the folder chooser, open while a batch goes on; its choice (or
+    // the default folder on cancel) goes into txtPath.
     void imgBrowse_Click();
     void imgHelp_Click();
     void imgMin_Click();
@@ -100,7 +103,9 @@ public:
     std::function<void(const std::string& wav)> playWave;  // returns at once, beep when missing
     std::function<void()> endProcess;                      // ends at once, no waiting
 
-    // BatchHost
+    // BatchHost. During a batch a message box holds nothing up: the running
+    // files go on while it is open, and the same message is not shown again
+    // while it is.
     void showMessage(const std::string& text, MessageIcon icon, const std::string& title) override;
     void showListMessage(const std::string& text, const std::string& list, MessageIcon icon,
                          const std::string& title) override;
@@ -222,6 +227,9 @@ private:
     bool m_unloading = false;
     bool m_stopAsked = false;  // the user agreed to stop the running batch
     bool m_questionOpen = false;
+    bool m_folderChooserOpen = false;
+    bool m_dismissingDialogs = false;  // the way out closes what is open: no answers
+    QStringList m_openMessages;        // boxes shown during a batch, still open
     PendingExit m_pendingExit = PendingExit::None;
 };
 

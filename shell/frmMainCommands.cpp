@@ -195,16 +195,24 @@ void frmMain::terminationRequested() {
     if (m_unloading) return;
     // No one may be there to answer: whatever is open is cancelled, so that
     // nothing waits on it (a question left open answers No).
+    m_dismissingDialogs = true;
     for (QWidget* widget : QApplication::topLevelWidgets())
         if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
             dialog->reject();
+    m_dismissingDialogs = false;
     stopThenLeave(PendingExit::Command);  // saved, as a confirmed exit is
 }
 
 void frmMain::imgBrowse_Click() {
-    const std::optional<QString> folder = m_dialogs.chooseFolder(this, "请选择一个文件夹:");
-    txtPath->setText(folder && !folder->isEmpty() ? *folder
-                                                   : QString::fromStdString(defaultOutputFolder()));
+    if (m_folderChooserOpen) return;
+    m_folderChooserOpen = true;
+    // Not modal in the nested sense: a running batch goes on meanwhile.
+    m_dialogs.chooseFolderLater(this, "请选择一个文件夹:", [this](std::optional<QString> folder) {
+        m_folderChooserOpen = false;
+        if (m_dismissingDialogs || m_unloading) return;  // closed on the way out: no answer
+        txtPath->setText(
+            folder && !folder->isEmpty() ? *folder : QString::fromStdString(defaultOutputFolder()));
+    });
 }
 
 void frmMain::imgHelp_Click() {

@@ -5,8 +5,12 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <cstdio>
+#include <optional>
+#include <string>
 
 #include "base/Platform.h"
+#include "shell/DesktopSession.h"
 #include "shell/SingleInstance.h"
 #include "shell/TerminationWatch.h"
 #include "shell/WindowLossWatch.h"
@@ -14,7 +18,16 @@
 
 int main(int argc, char** argv) {
     tessaro::platform::restoreDefaultChildHandling();
+    // Without a display Qt would abort: say why, and what converts without one.
+    const std::string noDesktop = tessaro::missingDesktop(
+        [](const char* name) { return qEnvironmentVariable(name).toStdString(); }, argc, argv);
+    if (!noDesktop.empty()) {
+        std::fputs(tessaro::noDesktopMessage(noDesktop).c_str(), stderr);
+        return tessaro::kNoDesktopExit;
+    }
+    std::optional<tessaro::PlatformFailureGuard> platformFailure(std::in_place);
     QApplication app(argc, argv);
+    platformFailure.reset();
     QApplication::setApplicationName("Tessaro");
     QApplication::setApplicationVersion(TESSARO_VERSION);
     // The desktop entry's base name (packaging/): docks link the window to it.

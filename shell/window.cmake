@@ -3,6 +3,7 @@ find_package(Qt6 QUIET COMPONENTS PrintSupport GLOBAL)
 target_sources(tessaro_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CCommonDialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/COMDLG.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DesktopSession.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ListMessageBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogBackend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SingleInstance.cpp
@@ -19,7 +20,7 @@ if(WIN32)
 else()
   set(TESSARO_SHELL_PLATFORM posix)
 endif()
-foreach(part SystemOpener SingleInstance TerminationWatch WavePlayer WindowLossWatch)
+foreach(part DesktopSession SystemOpener SingleInstance TerminationWatch WavePlayer WindowLossWatch)
   target_sources(tessaro_shell PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/${part}_${TESSARO_SHELL_PLATFORM}.cpp)
 endforeach()

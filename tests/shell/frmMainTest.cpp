@@ -3,30 +3,31 @@
 
 #include <gtest/gtest.h>
 
+#include <QBitmap>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QBitmap>
 #include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSysInfo>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QSysInfo>
 #include <QUrl>
 #include <fstream>
 #include <functional>
-
-#include <QTest>
 
 #include "FakeDialogs.h"
 #include "MouseHelpers.h"
@@ -36,7 +37,6 @@
 #include "feedback/frmSuggest.h"
 #include "settings/frmOptions.h"
 #include "shell/SingleInstance.h"
-#include "engine/ConversionDriver.h"
 #include "shell/frmMain.h"
 #include "widgets/ImageButton.h"
 #include "widgets/LinkLabel.h"
@@ -49,6 +49,18 @@ using test::FakeDialogs;
 
 void writeEncoder(const QString& path);
 
+// Each row's format column, then " bold" and " mark" when it is marked
+// as being converted.
+QStringList rowStates(const frmMain& window) {
+    QStringList states;
+    for (int i = 0; i < window.LV->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = window.LV->topLevelItem(i);
+        states << item->text(1) + (item->font(0).bold() ? " bold" : "") +
+                      (item->icon(0).isNull() ? "" : " mark");
+    }
+    return states;
+}
+
 class frmMainTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -56,21 +68,24 @@ protected:
         platform::setApplicationFolder(QDir::toNativeSeparators(m_app.path()).toStdString());
         platform::setTemporaryFolder(QDir::toNativeSeparators(m_tmp.path()).toStdString());
     }
+    void TearDown() override { qunsetenv("TESSARO_FAKE_HOLD"); }
 
     // The window set for MPG (one run per file) into tmpPath("out"), with a
     // fake conv.
-    std::unique_ptr<frmMain> loadMpgBatch() {
+    template <class Window = frmMain>
+    std::unique_ptr<Window> loadMpgBatch(DialogBackend* backend = nullptr) {
         QDir(m_app.path()).mkpath("data");
         writeEncoder(appPath(QString("data/") + platform::kConvExe));
-        auto w = load();
+        auto w = load<Window>(backend);
         w->cmbOF->setCurrentIndex(2);
         emit w->cmbOF->activated(2);
         w->txtPath->setText(tmpPath("out"));
         return w;
     }
 
-    std::unique_ptr<frmMain> load() {
-        auto window = std::make_unique<frmMain>(dialogs);
+    template <class Window = frmMain>
+    std::unique_ptr<Window> load(DialogBackend* backend = nullptr) {
+        auto window = std::make_unique<Window>(backend ? *backend : dialogs);
         window->endProcess = [this] { ++ended; };
         window->openUrl = [this](const QUrl& url) { opened.push_back(url); };
         window->playWave = [this](const std::string& wav) { played.push_back(wav); };
@@ -111,6 +126,33 @@ protected:
             texts << QDir::fromNativeSeparators(window.LV->topLevelItem(i)->text(0)) + "|" +
                          window.LV->topLevelItem(i)->text(1);
         return texts;
+    }
+
+    // From now on the fake encoders wait after their progress line until
+    // releaseEncoders() (FakeEncoder.cpp).
+    void holdEncoders() { qputenv("TESSARO_FAKE_HOLD", tmpPath("release").toLocal8Bit()); }
+    void releaseEncoders() { std::ofstream(tmpPath("release").toStdString()) << "go"; }
+
+    // Starts the batch and returns when it has ended; `whileRunning` runs
+    // once, inside the batch, as soon as the first `running` rows show their
+    // progress.
+    static void runBatch(frmMain& w, int running, const std::function<void()>& whileRunning) {
+        bool acted = false;
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, [&] {
+            if (acted || w.LV->topLevelItemCount() < running) return;
+            for (int i = 0; i < running; ++i)
+                if (!w.LV->topLevelItem(i)->text(1).contains('%')) return;
+            acted = true;
+            whileRunning();
+        });
+        sampler.start(5);  // fires inside the batch, which runs in the window's loop
+        w.Command3->click();
+        QElapsedTimer clock;
+        clock.start();
+        while (w.Command3->text() != "立刻开始转换！" && clock.elapsed() < 60000)
+            QCoreApplication::processEvents();
+        EXPECT_TRUE(acted);
     }
 
     FakeDialogs dialogs;
@@ -472,28 +514,122 @@ TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
 TEST_F(frmMainTest, RowsShowTheirOwnProgressWhileTwoFilesRun) {
     auto w = loadMpgBatch();
     w->driver()->setJobs(2);
+    holdEncoders();
     dropFiles(*w, {tmpPath("a.flv"), tmpPath("b.flv"), tmpPath("c.flv")});
 
     QStringList rows;
     QString caption;
-    const auto snapshot = [&] {
-        QStringList now;
-        for (int i = 0; i < w->LV->topLevelItemCount(); ++i)
-            now << w->LV->topLevelItem(i)->text(1) + (w->LV->topLevelItem(i)->font(0).bold() ? " bold" : "");
-        if (rows.isEmpty() && now.size() == 3 && now[0].contains('%') && now[1].contains('%'))
-            rows = now, caption = w->lblPB->text();
+    runBatch(*w, 2, [&] {
+        rows = rowStates(*w);
+        caption = w->lblPB->text();
+        releaseEncoders();
+    });
+    EXPECT_EQ(rows, (QStringList{"FLV  50% bold mark", "FLV  50% bold mark", "FLV"}));
+    EXPECT_EQ(caption, "转换中 2/3 个文件  33%");
+    EXPECT_EQ(w->lblPB->text(), "Done.");
+    EXPECT_EQ(QDir(tmpPath("out")).entryList({"*.mpg"}, QDir::Files).size(), 3);
+}
+
+// The rows as the batch leaves them, before the window clears what is left.
+class RowsAtBatchEnd : public frmMain {
+public:
+    using frmMain::frmMain;
+    void showCurrentFile(const std::string& path) override {
+        if (path.empty()) left = rowStates(*this);
+        frmMain::showCurrentFile(path);
+    }
+    QStringList left;
+};
+
+// Stopped while three files run, the middle one ending last: each file
+// clears its own row, found by the file (the queue holds a path twice), and
+// nothing stays marked.
+TEST_F(frmMainTest, StopLeavesNoRowMarked) {
+    auto w = loadMpgBatch<RowsAtBatchEnd>();
+    w->driver()->setJobs(3);
+    holdEncoders();
+    dropFiles(*w, {tmpPath("a.flv"), tmpPath("slow.flv"), tmpPath("a.flv"), tmpPath("d.flv")});
+    dialogs.answers = {true};
+
+    QStringList running;
+    runBatch(*w, 3, [&] {
+        running = rowStates(*w);
+        w->Command3->click();  // 确定要停止转换吗？ Yes
+    });
+    const QString marked = "FLV  50% bold mark";
+    EXPECT_EQ(running, (QStringList{marked, marked, marked, "FLV"}));
+    EXPECT_EQ(w->lblPB->text(), "已停止。");
+    const QStringList unmarked{"FLV", "FLV", "FLV", "FLV"};
+    EXPECT_EQ(w->left, unmarked);
+    EXPECT_EQ(rowStates(*w), unmarked);
+    EXPECT_EQ(w->lstFile->count(), 4);
+    EXPECT_EQ(w->windowTitle(), "Tessaro");
+}
+
+// What the window opens during a batch, with the real dialogs, holds nothing
+// up: the batch reaches its end while it is still open.
+struct OpenDuringBatchRow {
+    const char* name;
+    bool encoderMissing;  // the runner's own box: "File or command not found"
+    const char* dialogClass;
+    int converted;
+};
+
+class frmMainOpenDuringBatch : public frmMainTest,
+                               public ::testing::WithParamInterface<OpenDuringBatchRow> {};
+
+TEST_P(frmMainOpenDuringBatch, FilesGoOnConverting) {
+    const OpenDuringBatchRow& row = GetParam();
+    auto w = loadMpgBatch(&qtDialogBackend());
+    w->driver()->setJobs(1);
+    w->driver()->setFailureMessageShown(false);
+    if (row.encoderMissing) QFile::remove(appPath(QString("data/") + platform::kConvExe));
+    dropFiles(*w, {tmpPath("a.flv"), tmpPath("b.flv"), tmpPath("c.flv")});
+    const auto openDialogs = [&] {
+        QList<QDialog*> open;
+        for (QDialog* dialog : w->findChildren<QDialog*>())
+            if (dialog->isVisible() && dialog->inherits(row.dialogClass)) open << dialog;
+        return open;
     };
-    QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, snapshot);
-    sampler.start(5);  // fires inside the batch, which runs in the window's loop
+    // Whatever nests its own loop is closed after a while, so that a
+    // failure ends.
+    bool rescued = false;
+    QTimer rescue;
+    QObject::connect(&rescue, &QTimer::timeout, [&] {
+        for (QDialog* dialog : openDialogs()) rescued = true, dialog->reject();
+    });
+    rescue.start(10000);
+    if (!row.encoderMissing) QTimer::singleShot(100, w.get(), [&] { w->cmdBrowse->click(); });
     w->Command3->click();
     QElapsedTimer clock;
     clock.start();
-    while (w->lblPB->text() != "Done." && clock.elapsed() < 30000) QCoreApplication::processEvents();
-    EXPECT_EQ(rows, (QStringList{"FLV  50% bold", "FLV  50% bold", "FLV"}));
-    EXPECT_EQ(caption, "转换中 2/3 个文件  33%");
-    EXPECT_EQ(QDir(tmpPath("out")).entryList({"*.mpg"}, QDir::Files).size(), 3);
+    while (w->Command3->text() != "立刻开始转换！" && clock.elapsed() < 60000)
+        QCoreApplication::processEvents();
+
+    EXPECT_EQ(w->lblPB->text(), "Done.");
+    EXPECT_EQ(QDir(tmpPath("out")).entryList({"*.mpg"}, QDir::Files).size(), row.converted);
+    const QList<QDialog*> open = openDialogs();
+    EXPECT_FALSE(rescued) << "the batch waited on the dialog";
+    ASSERT_EQ(open.size(), 1);  // one box for the three failures
+    if (auto* chooser = qobject_cast<QFileDialog*>(open.first())) {
+        EXPECT_TRUE(w->txtPath->text().startsWith(tmpPath("out")));  // nothing chosen yet
+        QDir(m_tmp.path()).mkpath("chosen");
+        chooser->setDirectory(tmpPath("chosen"));
+        static_cast<QDialog*>(chooser)->accept();  // as its 选择 button does
+        EXPECT_EQ(w->txtPath->text(), tmpPath("chosen"));
+    } else {
+        open.first()->done(QDialog::Accepted);
+    }
+    QCoreApplication::processEvents();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, frmMainOpenDuringBatch,
+    ::testing::Values(OpenDuringBatchRow{"FolderChooser", false, "QFileDialog", 3},
+                      OpenDuringBatchRow{"RunnerErrorBox", true, "QMessageBox", 0}),
+    [](const ::testing::TestParamInfo<OpenDuringBatchRow>& info) {
+        return std::string(info.param.name);
+    });
 
 // Typed into each editable combo by keys and left: the text stays as typed
 // (a prefix of a list entry included) and reaches the command unchanged.
