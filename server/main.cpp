@@ -2,6 +2,7 @@
 // database, and exports them for the maker.
 
 #include <pthread.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <cstring>
@@ -46,6 +47,8 @@ int serve(const FeedbackConfig& config) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    // Whatever the server writes is its own (e-mail addresses among it).
+    umask(077);
     FeedbackStore store;
     std::string error;
     if (!store.open(config.database, false, error)) {
