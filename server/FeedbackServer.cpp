@@ -261,6 +261,10 @@ bool FeedbackServer::checkHead(MHD_Connection* mhd, Request& request, const char
     if (!get && !post) return refuse(405, "method not allowed", MHD_HTTP_HEADER_ALLOW, "GET, POST");
     if (std::strcmp(url, kPath) != 0) return refuse(404, "not found");
     if (length && chunked) return refuse(400, "both Content-Length and Transfer-Encoding");
+    // The library would read a body of any other transfer coding to the end
+    // of the connection.
+    if (chunked && strcasecmp(chunked, "chunked") != 0)
+        return refuse(501, "no transfer coding but chunked");
     if (coding && strcasecmp(coding, "identity") != 0)
         return refuse(415, "no content coding accepted");
     if (bytes > limits.body || (get && (chunked || bytes > 0)))
