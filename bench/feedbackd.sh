@@ -37,10 +37,12 @@ start() {
 stop() { kill "$pid"; wait "$pid" 2>/dev/null || true; pid=; }
 rows() { sqlite3 "$work/feedback.db" "$1" 2>/dev/null || echo "(sqlite3 missing)"; }
 
-start 1000000
-python3 "$here/feedbackd_load.py" flood "$port" 8 5
-echo "rows stored: $(rows 'SELECT count(*) FROM messages')"
-stop
+for how in keep-alive close; do
+  start 1000000
+  python3 "$here/feedbackd_load.py" flood "$port" 8 5 "$how"
+  echo "rows stored: $(rows 'SELECT count(*) FROM messages')"
+  stop
+done
 
 start 1000000
 python3 "$here/feedbackd_load.py" hostile "$port" "$pid"

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Load and attacks against a running tessaro-feedbackd on 127.0.0.1.
 
-  feedbackd_load.py flood PORT [CLIENTS] [SECONDS]   stored messages a second
+  feedbackd_load.py flood PORT [CLIENTS] [SECONDS] [close]
+                                                     stored messages a second, each
+                                                     client on one kept-alive connection
+                                                     (close: a connection per message)
   feedbackd_load.py hostile PORT PID                 the attacks, with figures
   feedbackd_load.py addresses PORT [COUNT]           requests a second from COUNT addresses
 
@@ -114,7 +117,7 @@ def get(query, extra=""):
 
 def _flood_worker(args):
     """Distinct messages one after the other on a kept-alive connection."""
-    port, index, seconds = args
+    port, index, seconds, reconnect = args
     end, stored, other, n, s = time.time() + seconds, 0, 0, 0, None
     while time.time() < end:
         if s is None:
@@ -125,6 +128,9 @@ def _flood_worker(args):
         status = read_answers(s, 1, time.time() + 5)[0:1] if send_all(s, raw) else []
         if status == [200]:
             stored += 1
+            if reconnect:
+                s.close()
+                s = None
         else:
             other += 1
             s.close()
@@ -134,14 +140,15 @@ def _flood_worker(args):
     return stored, other
 
 
-def flood(port, clients=8, seconds=5.0):
+def flood(port, clients=8, seconds=5.0, reconnect=False):
     with multiprocessing.Pool(clients) as pool:
         t0 = time.time()
-        results = pool.map(_flood_worker, [(port, i, seconds) for i in range(clients)])
+        results = pool.map(_flood_worker, [(port, i, seconds, reconnect) for i in range(clients)])
         took = time.time() - t0
     stored = sum(r[0] for r in results)
     other = sum(r[1] for r in results)
-    print(f"flood: {clients} clients, {seconds:.0f} s: {stored} answered 200 "
+    how = "a connection per message" if reconnect else "kept-alive connections"
+    print(f"flood: {clients} clients, {how}, {seconds:.0f} s: {stored} answered 200 "
           f"({stored / took:.0f}/s), {other} other")
 
 
@@ -327,7 +334,8 @@ if __name__ == "__main__":
     mode, port = sys.argv[1], int(sys.argv[2])
     if mode == "flood":
         flood(port, int(sys.argv[3]) if len(sys.argv) > 3 else 8,
-              float(sys.argv[4]) if len(sys.argv) > 4 else 5.0)
+              float(sys.argv[4]) if len(sys.argv) > 4 else 5.0,
+              len(sys.argv) > 5 and sys.argv[5] == "close")
     elif mode == "hostile":
         hostile(port, int(sys.argv[3]))
     elif mode == "addresses":

@@ -150,8 +150,7 @@ struct Callbacks {
         }
     }
 
-    static void* started(void* cls, const char* uri, MHD_Connection* mhd) {
-        auto* self = static_cast<FeedbackServer*>(cls);
+    static void* started(void*, const char* uri, MHD_Connection* mhd) {
         auto* request = new FeedbackServer::Request;
         request->target = uri ? uri : "";
         request->mhd = mhd;
@@ -160,7 +159,6 @@ struct Callbacks {
         if (info && info->socket_context)
             request->connection =
                 *static_cast<std::shared_ptr<FeedbackServer::Connection>*>(info->socket_context);
-        (void)self;
         return request;
     }
 

@@ -2,6 +2,7 @@
 // database, and exports them for the maker.
 
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <csignal>
@@ -49,6 +50,13 @@ int serve(const FeedbackConfig& config) {
 
     // Whatever the server writes is its own (e-mail addresses among it).
     umask(077);
+    // A socket for each of max_connections: the soft limit on files is often
+    // 1,024, the hard one far more.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
     FeedbackStore store;
     std::string error;
     if (!store.open(config.database, false, error)) {
