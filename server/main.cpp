@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <iostream>
@@ -51,11 +52,13 @@ int serve(const FeedbackConfig& config) {
     // Whatever the server writes is its own (e-mail addresses among it).
     umask(077);
     // A socket for each of max_connections: the soft limit on files is often
-    // 1,024, the hard one far more.
-    rlimit files{};
-    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
-        files.rlim_cur = files.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &files);
+    // 1,024, the hard one far more. Raised only when short (the unit sets it,
+    // and its system call filter forbids setrlimit).
+    const rlim_t files = static_cast<rlim_t>(config.limits.connections) + 64;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < files) {
+        limit.rlim_cur = std::min(files, limit.rlim_max);
+        setrlimit(RLIMIT_NOFILE, &limit);
     }
     FeedbackStore store;
     std::string error;
