@@ -6,6 +6,7 @@
 #    within 10 MB of its start);
 #  - requests a second from 15,000 addresses in a minute (the rate table).
 # Usage: bench/feedbackd.sh [BUILD_DIR | RECEIVER_EXECUTABLE]   (default: build)
+# Exits non-zero when a target is missed.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 target=${1:-build}
@@ -13,6 +14,7 @@ receiver=$target
 [ -d "$target" ] && receiver=$target/server/tessaro-feedbackd
 work=$(mktemp -d /tmp/tessaro-feedbackd-bench-XXXXXX)
 pid=
+status=0
 cleanup() {
   [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   rm -rf "$work"
@@ -39,13 +41,13 @@ rows() { sqlite3 "$work/feedback.db" "$1" 2>/dev/null || echo "(sqlite3 missing)
 
 for how in keep-alive close; do
   start 1000000
-  python3 "$here/feedbackd_load.py" flood "$port" 8 5 "$how"
+  python3 "$here/feedbackd_load.py" flood "$port" 8 5 "$how" || status=1
   echo "rows stored: $(rows 'SELECT count(*) FROM messages')"
   stop
 done
 
 start 1000000
-python3 "$here/feedbackd_load.py" hostile "$port" "$pid"
+python3 "$here/feedbackd_load.py" hostile "$port" "$pid" || status=1
 echo "stored rows: pipelined $(rows "SELECT count(*) FROM messages WHERE comment LIKE '(MP4)pipe%'"),"\
      "HEAD $(rows "SELECT count(*) FROM messages WHERE name = 'h'"),"\
      "the '=' comment as $(rows "SELECT comment FROM messages WHERE name = 'q'")"
@@ -54,3 +56,4 @@ stop
 start 10
 python3 "$here/feedbackd_load.py" addresses "$port" 15000
 stop
+exit $status

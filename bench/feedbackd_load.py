@@ -150,6 +150,8 @@ def flood(port, clients=8, seconds=5.0, reconnect=False):
     how = "a connection per message" if reconnect else "kept-alive connections"
     print(f"flood: {clients} clients, {how}, {seconds:.0f} s: {stored} answered 200 "
           f"({stored / took:.0f}/s), {other} other")
+    # The target holds for clients that keep their connection.
+    return reconnect or stored / took >= 1000
 
 
 def addresses(port, count=15000):
@@ -298,7 +300,8 @@ def header_flood(total):
 
 
 def hostile(port, pid):
-    print(f"start: RSS {rss_mb(pid):.1f} MB")
+    start = rss_mb(pid)
+    print(f"start: RSS {start:.1f} MB")
     drip(port, pid)
     for what, raw in [("unknown method", b"BREW /suggest/post.php HTTP/1.1\r\nHost: x\r\n\r\n"),
                       ("bad Content-Length", b"POST /suggest/post.php HTTP/1.1\r\nHost: x\r\n"
@@ -327,18 +330,22 @@ def hostile(port, pid):
     status, _ = request(port, get("name=q&age=r&comment=(MP4)1%2B1=2"))
     print(f"comment=(MP4)1%2B1=2: {status} (see the stored row)")
     time.sleep(1.0)
-    print(f"end: RSS {rss_mb(pid):.1f} MB")
+    end = rss_mb(pid)
+    print(f"end: RSS {end:.1f} MB ({end - start:+.1f} MB; target within 10 MB)")
+    return end - start <= 10
 
 
 if __name__ == "__main__":
     mode, port = sys.argv[1], int(sys.argv[2])
+    ok = True
     if mode == "flood":
-        flood(port, int(sys.argv[3]) if len(sys.argv) > 3 else 8,
+        ok = flood(port, int(sys.argv[3]) if len(sys.argv) > 3 else 8,
               float(sys.argv[4]) if len(sys.argv) > 4 else 5.0,
               len(sys.argv) > 5 and sys.argv[5] == "close")
     elif mode == "hostile":
-        hostile(port, int(sys.argv[3]))
+        ok = hostile(port, int(sys.argv[3]))
     elif mode == "addresses":
         addresses(port, int(sys.argv[3]) if len(sys.argv) > 3 else 15000)
     else:
         sys.exit(__doc__)
+    sys.exit(0 if ok else 1)
