@@ -31,4 +31,8 @@ echo "== tessaro-cli against the same commands from a shell (<= 1.05)"
 echo "== -j 2 and 4 against -j 1: wall time (<= 0.55 at -j 2 on 2 cores), same outputs"
 "$root/bench/parallel.sh" --jobs "2 4" "$build" || status=1
 
+# --- The feedback receiver under load and under attack ----------------------
+echo "== tessaro-feedbackd: stored messages/s from 8 clients (>= 1000), memory after attacks (<= +10 MB)"
+"$root/bench/feedbackd.sh" "$build" || status=1
+
 exit $status

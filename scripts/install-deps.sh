@@ -7,7 +7,7 @@ packages=(cmake g++ make libgtest-dev libgmock-dev qt6-base-dev qt6-multimedia-d
           ffmpeg fonts-noto-cjk xvfb xauth xdotool imagemagick python3
           qt6-translations-l10n
           dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin
-          pkg-config libopencore-amrnb-dev libcpp-httplib-dev libsqlite3-dev libssl-dev openssl
+          pkg-config libopencore-amrnb-dev libmicrohttpd-dev libsqlite3-dev openssl
           clang libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix wine wine64 locales nsis tesseract-ocr tesseract-ocr-chi-sim
           ninja-build patch qt6-base-dev-tools)

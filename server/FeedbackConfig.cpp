@@ -44,15 +44,29 @@ bool apply(const std::string& key, const std::string& value, FeedbackConfig& c) 
         return number<std::size_t>(value, l.email, 1, 100000);
     else if (key == "max_comment")
         return number<std::size_t>(value, l.comment, 1, 1000000);
-    else if (key == "max_request")
-        return number<std::size_t>(value, l.request, 256, 16 << 20);
-    else if (key == "rate_per_minute")
+    else if (key == "max_head")
+        return number<std::size_t>(value, l.head, 1024, 1 << 20);
+    // max_request is the older name of max_body.
+    else if (key == "max_body" || key == "max_request")
+        return number<std::size_t>(value, l.body, 256, 16 << 20);
+    else if (key == "max_connections")
+        return number(value, l.connections, 1, 1000000);
+    else if (key == "max_per_address")
+        return number(value, l.perAddress, 1, 1000000);
+    else if (key == "request_timeout")
+        return number(value, l.requestTimeout, 1, 3600);
+    else if (key == "listen_backlog")
+        return number(value, l.backlog, 16, 65535);
+    else if (key == "trusted_proxy") {
+        std::string bad;
+        return c.trustedProxies.add(value, bad);
+    } else if (key == "rate_per_minute")
         return number(value, l.perMinute, 1, 1000000);
     else if (key == "retry_window")
         return number(value, l.retryWindow, 0, 86400 * 365);
     else
         return false;
-    return !value.empty() || key == "certificate" || key == "private_key";
+    return !value.empty() || key == "certificate" || key == "private_key" || key == "trusted_proxy";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "server/ClientAddress.h"
 #include "server/FeedbackMessage.h"
 
 namespace tessaro::feedbackd {
@@ -22,6 +23,9 @@ struct FeedbackConfig {
     std::string certificate;
     std::string privateKey;
     Limits limits;
+    // Proxies whose X-Forwarded-For names the client (trusted_proxy lines,
+    // addresses or prefixes; several lines add up).
+    AddressSet trustedProxies;
 };
 
 // Applies the lines of a configuration file; false with `error` naming the

@@ -9,7 +9,12 @@ namespace {
 
 std::string csvField(const std::string& text) {
     std::string field = text;
-    if (!field.empty() && std::string("=+-@").find(field[0]) != std::string::npos)
+    // A spreadsheet skips leading spaces before a formula, and takes a tab
+    // or a carriage return at the start for the start of one too.
+    const auto first = field.find_first_not_of(' ');
+    if (!field.empty() && (field[0] == '\t' || field[0] == '\r' ||
+                           (first != std::string::npos &&
+                            std::string("=+-@").find(field[first]) != std::string::npos)))
         field.insert(0, 1, '\'');
     if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
     std::string quoted = "\"";

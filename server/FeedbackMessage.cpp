@@ -2,6 +2,53 @@
 
 namespace tessaro::feedbackd {
 
+namespace {
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// "%XX" to its byte and "+" to a space; a "%" without two hex digits stays.
+std::string decode(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        int high, low;
+        if (c == '%' && i + 2 < text.size() && (high = hexDigit(text[i + 1])) >= 0 &&
+            (low = hexDigit(text[i + 2])) >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += c == '+' ? ' ' : c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> parseFormFields(const std::string& text) {
+    std::vector<std::pair<std::string, std::string>> fields;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('&', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string part = text.substr(start, end - start);
+        if (!part.empty()) {
+            const auto eq = part.find('=');
+            fields.emplace_back(decode(part.substr(0, eq)), eq == std::string::npos
+                                                                ? std::string()
+                                                                : decode(part.substr(eq + 1)));
+        }
+        start = end + 1;
+    }
+    return fields;
+}
+
 bool isCleanUtf8(const std::string& text, std::size_t& length) {
     length = 0;
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());

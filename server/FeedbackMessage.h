@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tessaro::feedbackd {
 
@@ -29,14 +31,28 @@ struct Limits {
     std::size_t name = 50;
     std::size_t email = 100;
     std::size_t comment = 261;
-    // Longest request target plus body, in bytes.
-    std::size_t request = 16384;
+    // Longest request head (request line and header fields) and body, in
+    // bytes; a body is refused as soon as it passes its limit.
+    std::size_t head = 8192;
+    std::size_t body = 16384;
+    // Connections in all and per client (address, or IPv6 /64; a trusted
+    // proxy is not limited), and the seconds a request may take to arrive,
+    // head and body, before its connection is closed.
+    int connections = 1024;
+    int perAddress = 16;
+    int requestTimeout = 10;
+    int backlog = 511;
     // Requests to the form's path per client address and minute.
     int perMinute = 10;
     // A message equal to one from the same address this many seconds ago
     // is a retry: answered as stored, not stored again.
     int retryWindow = 600;
 };
+
+// The fields of a query or form-encoded body ("a=1&b=2"), in order: a key
+// ends at its first "=", everything after it is the value; "%XX" and "+" are
+// decoded in both. A part without "=" is a key with an empty value.
+std::vector<std::pair<std::string, std::string>> parseFormFields(const std::string& text);
 
 // Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or code
 // points past U+10FFFF) without control characters other than tab, line feed

@@ -1,6 +1,9 @@
 #include "server/FeedbackStore.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -46,6 +49,18 @@ FeedbackStore::~FeedbackStore() {
 }
 
 bool FeedbackStore::open(const std::string& path, bool readOnly, std::string& error) {
+    if (!readOnly) {
+        // SQLite gives the -wal and -shm files the database's own mode; the
+        // database is made here with 0600 rather than by SQLite with the
+        // umask's, and older files are narrowed. A file this user cannot
+        // change is left for SQLite to refuse.
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd >= 0) {
+            fchmod(fd, 0600);
+            ::close(fd);
+        }
+        for (const char* suffix : {"-wal", "-shm"}) chmod((path + suffix).c_str(), 0600);
+    }
     const int flags = readOnly ? SQLITE_OPEN_READONLY
                                : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
     if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
@@ -77,28 +92,64 @@ bool FeedbackStore::open(const std::string& path, bool readOnly, std::string& er
         error = sqlite3_errmsg(m_db);
         return false;
     }
+    // SQLite opens a file it may only read without a word: find it now.
+    if (sqlite3_db_readonly(m_db, "main") == 1) {
+        error = sqlite3_errstr(SQLITE_READONLY);
+        return false;
+    }
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE; COMMIT;", nullptr, nullptr, &message) != SQLITE_OK) {
+        error = message ? message : sqlite3_errmsg(m_db);
+        sqlite3_free(message);
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
+    }
     return true;
 }
 
-FeedbackStore::Result FeedbackStore::store(const FeedbackMessage& message,
-                                           const std::string& address, int retryWindow) {
+void FeedbackStore::store(std::vector<Item*>& items, int retryWindow) {
     std::lock_guard<std::mutex> guard(m_lock);
-    // Both statements take the address and the three fields as ?1 to ?4.
-    // Reset at once, so that no read stays open on the database.
-    const auto run = [&](sqlite3_stmt* stmt) {
-        bind(stmt, 1, address);
-        bind(stmt, 2, message.name);
-        bind(stmt, 3, message.email);
-        bind(stmt, 4, message.comment);
-        const int step = sqlite3_step(stmt);
-        sqlite3_reset(stmt);
-        return step;
+    const auto fail = [&] {
+        const std::string error = sqlite3_errmsg(m_db);
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        for (Item* item : items) {
+            item->result = Result::Failed;
+            item->error = error;
+        }
     };
-    sqlite3_bind_int(m_seen.get(), 5, retryWindow);
-    const int found = run(m_seen.get());
-    if (found == SQLITE_ROW) return Result::Retry;
-    if (found != SQLITE_DONE) return Result::Failed;
-    return run(m_insert.get()) == SQLITE_DONE ? Result::Stored : Result::Failed;
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return fail();
+    for (Item* item : items) {
+        // Both statements take the address and the three fields as ?1 to ?4.
+        // Reset at once, so that no read stays open on the database.
+        const auto run = [&](sqlite3_stmt* stmt) {
+            bind(stmt, 1, item->address);
+            bind(stmt, 2, item->message.name);
+            bind(stmt, 3, item->message.email);
+            bind(stmt, 4, item->message.comment);
+            const int step = sqlite3_step(stmt);
+            sqlite3_reset(stmt);
+            return step;
+        };
+        sqlite3_bind_int(m_seen.get(), 5, retryWindow);
+        const int found = run(m_seen.get());
+        if (found == SQLITE_ROW) {
+            item->result = Result::Retry;
+            continue;
+        }
+        if (found != SQLITE_DONE || run(m_insert.get()) != SQLITE_DONE) return fail();
+        item->result = Result::Stored;
+    }
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) return fail();
+}
+
+FeedbackStore::Result FeedbackStore::store(const FeedbackMessage& message,
+                                           const std::string& address, int retryWindow,
+                                           std::string* error) {
+    Item item{message, address, Result::Failed, {}};
+    std::vector<Item*> items{&item};
+    store(items, retryWindow);
+    if (error) *error = item.error;
+    return item.result;
 }
 
 bool FeedbackStore::all(std::vector<StoredMessage>& out, std::string& error) {

@@ -2,20 +2,29 @@
 
 namespace tessaro::feedbackd {
 
-bool RateLimiter::allow(const std::string& address, Clock::time_point now) {
+bool RateLimiter::allow(const std::string& client, Clock::time_point now) {
     constexpr auto kMinute = std::chrono::minutes(1);
     std::lock_guard<std::mutex> guard(m_lock);
-    // Forget finished windows now and then, so that many addresses cannot
-    // grow the table without end.
-    if (m_windows.size() > 10000) {
-        for (auto it = m_windows.begin(); it != m_windows.end();)
-            it = now - it->second.start >= kMinute ? m_windows.erase(it) : std::next(it);
+    while (!m_opened.empty() && now - m_opened.front().first >= kMinute) {
+        const auto it = m_windows.find(m_opened.front().second);
+        // A client whose window reopened later has a later entry of its own.
+        if (it != m_windows.end() && it->second.start == m_opened.front().first)
+            m_windows.erase(it);
+        m_opened.pop_front();
     }
-    Window& w = m_windows[address];
-    if (w.count == 0 || now - w.start >= kMinute) w = {now, 0};
+    Window& w = m_windows[client];
+    if (w.count == 0 || now - w.start >= kMinute) {
+        w = {now, 0};
+        m_opened.emplace_back(now, client);
+    }
     if (w.count >= m_perMinute) return false;
     ++w.count;
     return true;
+}
+
+std::size_t RateLimiter::size() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_windows.size();
 }
 
 }  // namespace tessaro::feedbackd

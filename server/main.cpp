@@ -2,7 +2,10 @@
 // database, and exports them for the maker.
 
 #include <pthread.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <iostream>
@@ -46,6 +49,17 @@ int serve(const FeedbackConfig& config) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    // Whatever the server writes is its own (e-mail addresses among it).
+    umask(077);
+    // A socket for each of max_connections: the soft limit on files is often
+    // 1,024, the hard one far more. Raised only when short (the unit sets it,
+    // and its system call filter forbids setrlimit).
+    const rlim_t files = static_cast<rlim_t>(config.limits.connections) + 64;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < files) {
+        limit.rlim_cur = std::min(files, limit.rlim_max);
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
     FeedbackStore store;
     std::string error;
     if (!store.open(config.database, false, error)) {
