@@ -474,12 +474,19 @@ TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
     dropFiles(*w, {tmpPath("a.flv"), tmpPath("bad.flv")});
 
     bool sawCurrent = false, laterDropAccepted = false;
-    QTimer::singleShot(150, w.get(), [&] {
+    holdEncoders();
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
         // Inside the batch: the current file shows, drops still go in.
-        sawCurrent = w->windowTitle().contains("a.flv") && w->LV->topLevelItem(0)->font(0).bold();
+        if (sawCurrent || !w->windowTitle().contains("a.flv") ||
+            !w->LV->topLevelItem(0)->font(0).bold())
+            return;
+        sawCurrent = true;
         dropFiles(*w, {tmpPath("c.flv")});
         laterDropAccepted = w->LV->topLevelItemCount() == 3;
+        releaseEncoders();
     });
+    sampler.start(5);
     w->Command3->click();
     for (QWidget* locked : std::initializer_list<QWidget*>{
              w->CmdToolsBar[0], w->CmdToolsBar[5], w->cmbOF, w->cmbS, w->cmbChannel, w->lblFeed})
