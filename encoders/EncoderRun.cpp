@@ -236,7 +236,8 @@ std::string withCause(const std::string& ffmpegLine, const FfmpegJob& job) {
         cause = job.audioOnly ? kNoAudioCause : kNoStreamCause;
     else if ((ffmpegLine.find("Invalid data found when processing input") != std::string::npos ||
               ffmpegLine.find("could not find codec parameters") != std::string::npos) &&
-             ffmpegLine.rfind("file:" + job.input + ":", 0) == 0)
+             (ffmpegLine.rfind("file:" + job.input + ":", 0) == 0 ||
+              ffmpegLine.rfind(job.input + ":", 0) == 0))
         cause = kUnreadableCause;
     return cause.empty() ? ffmpegLine : cause + ": " + ffmpegLine;
 }
@@ -340,6 +341,9 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
             for (auto at = lastError.find(partialName); at != std::string::npos;
                  at = lastError.find(partialName, at + asked.output.size()))
                 lastError.replace(at, partialName.size(), asked.output);
+            const std::string sourceName = "file:" + asked.input;
+            if (lastError.rfind(sourceName, 0) == 0)
+                lastError.replace(0, sourceName.size(), asked.input);
             // ffmpeg 5 exits 0 when writing the output fails at its end (a
             // full disk while writing the trailer): such a line fails the run.
             if (lastError.find(asked.output) != std::string::npos ||
