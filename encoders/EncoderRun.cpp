@@ -142,10 +142,23 @@ std::string ffmpegCapabilities(const std::string& ffmpeg) {
 // data or attachment streams.
 bool demuxTrouble(const std::string& ffmpeg, const std::string& input) {
     bool trouble = false;
+    // "Input #0, mov,mp4,m4a,3gp,3g2,mj2, from 'file:...':": the lines the
+    // demuxer logs are tagged "[mov,mp4,m4a,3gp,3g2,mj2 @ 0x...]"; a parser's
+    // or decoder's ("[h264 @ 0x...]") tell of damage within packets.
+    std::string demuxer;
     runChild(ffmpeg,
-             {"-hide_banner", "-nostdin", "-loglevel", "level+warning", "-i", "file:" + input, "-map",
+             {"-hide_banner", "-nostdin", "-loglevel", "level+info", "-i", "file:" + input, "-map",
               "0:v?", "-map", "0:a?", "-c", "copy", "-f", "null", "-"},
-             nullptr, [&](const std::string& line) { trouble = trouble || showsReadTrouble(line); });
+             nullptr, [&](const std::string& line) {
+                 const auto input = line.find("Input #0, ");
+                 if (demuxer.empty() && input != std::string::npos) {
+                     const auto from = input + 10;
+                     demuxer = "[" + line.substr(from, line.find(", from ", from) - from) + " @ ";
+                 }
+                 const bool tagged = line.rfind("[", 0) == 0 && line.find(" @ ") != std::string::npos;
+                 if (tagged && (demuxer.empty() || line.rfind(demuxer, 0) != 0)) return;
+                 trouble = trouble || showsReadTrouble(line);
+             });
     return trouble;
 }
 

@@ -100,6 +100,11 @@ const std::map<std::string, std::string> kMake = {
      "-f lavfi -i color=c=gray:size=320x240:rate=25:d=6 -f lavfi -i sine=d=6 -i "
      "long.srt -pix_fmt yuv420p -c:v libx264 -preset ultrafast -bsf:v noise=amount=1000 "
      "-c:a aac -c:s srt longsub.mkv"},
+    // The same in MP4, which names no stream's own length.
+    {"longsub.mp4",
+     "-f lavfi -i color=c=gray:size=320x240:rate=25:d=6 -f lavfi -i sine=d=6 -i "
+     "long.srt -map 0 -map 1 -map 2 -pix_fmt yuv420p -c:v libx264 -preset ultrafast "
+     "-bsf:v noise=amount=1000 -c:a aac -c:s mov_text longsub.mp4"},
     // Two 1200x1200 covers.
     {"covers.mp3",
      "-f lavfi -i sine=d=4 -f lavfi -i color=red:s=1200x1200:d=1 -f lavfi -i "
@@ -209,7 +214,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"huge.mp4", 0, 2, 4 / 3.}, Case{"gsm.aiff", 8, 12.3, 0},
                       Case{"gsm.aiff", 2, 12.3, 0}, Case{"gsm.aiff", 6, 12.3, 0},
                       Case{"tagged.mp4", 8, 3, 0}, Case{"gsmshort.aiff", 8, 6, 0},
-                      Case{"gsmshort.aiff", 1, 6, 0}));
+                      Case{"gsmshort.aiff", 1, 6, 0}, Case{"longsub.mp4", 0, 6, 4 / 3.},
+                      Case{"longsub.mp4", 8, 6, 0}));
 
 // Every format of the sources real files were lost or shortened in.
 INSTANTIATE_TEST_SUITE_P(DtxSpeech, SourceShapes,
