@@ -10,14 +10,16 @@
 
 namespace tessaro {
 
-AmrNbEncoder::AmrNbEncoder(double kbits) {
+AmrNbEncoder::AmrNbEncoder(double kbits, bool dtx) {
     const AudioCodecLimits* amr = audioCodecLimits("amr_nb");
     const std::vector<double> modes = amr->bitrates(8000);
     const double chosen = nearestValue(modes, kbits);
     for (size_t i = 0; i < modes.size(); ++i)
         if (modes[i] == chosen) m_mode = static_cast<int>(i);
 #if TESSARO_HAVE_OPENCORE_AMRNB
-    m_state = Encoder_Interface_init(0);  // no discontinuous transmission
+    m_state = Encoder_Interface_init(dtx ? 1 : 0);
+#else
+    (void)dtx;
 #endif
 }
 

@@ -13,8 +13,9 @@ public:
     static constexpr int kFrameSamples = 160;  // 20 ms at 8000 Hz
 
     // kbits: one of the eight AMR-NB modes (4.75 ... 12.2); another value
-    // takes the nearest mode.
-    explicit AmrNbEncoder(double kbits);
+    // takes the nearest mode. dtx: silence sent as the sparse comfort-noise
+    // frames phones send (what a phone's recording holds, not what we write).
+    explicit AmrNbEncoder(double kbits, bool dtx = false);
     ~AmrNbEncoder();
     AmrNbEncoder(const AmrNbEncoder&) = delete;
     AmrNbEncoder& operator=(const AmrNbEncoder&) = delete;

@@ -20,7 +20,8 @@ AmrNbTrack makeAmrNbTrack(const std::string& ffmpeg, const std::string& input,
     const ChildStatus st = runChild(
         ffmpeg,
         {"-hide_banner", "-nostdin", "-loglevel", "level+error", "-y", "-i", "file:" + input,
-         "-map", "0:a:0?", "-vn", "-ac", "1", "-ar", "8000", "-f", "s16le", "file:" + pcmPath},
+         "-map", "0:a:0?", "-vn", "-af", kSoundInStep, "-ac", "1", "-ar", "8000", "-f", "s16le",
+         "file:" + pcmPath},
         nullptr, [&](const std::string& line) {
             noStream = noStream || line.find("does not contain any stream") != std::string::npos;
             lastError = line.substr(line.find(']') + 1);

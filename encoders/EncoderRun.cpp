@@ -137,16 +137,93 @@ std::string ffmpegCapabilities(const std::string& ffmpeg) {
 }
 
 // True when reading every picture and sound packet of the source meets data
-// that is missing or damaged; the run itself may have left the stream that
-// ends short unread (the pictures of an MP3's source).
+// that is missing or damaged: packets cut short, a container that ends early.
+// Damage the decoders meet is no missing part, nor is anything in subtitle,
+// data or attachment streams.
 bool demuxTrouble(const std::string& ffmpeg, const std::string& input) {
     bool trouble = false;
+    // "Input #0, mov,mp4,m4a,3gp,3g2,mj2, from 'file:...':": the lines the
+    // demuxer logs are tagged "[mov,mp4,m4a,3gp,3g2,mj2 @ 0x...]"; a parser's
+    // or decoder's ("[h264 @ 0x...]") tell of damage within packets.
+    std::string demuxer;
     runChild(ffmpeg,
-             {"-hide_banner", "-nostdin", "-loglevel", "level+warning", "-i", "file:" + input, "-map",
+             {"-hide_banner", "-nostdin", "-loglevel", "level+info", "-i", "file:" + input, "-map",
               "0:v?", "-map", "0:a?", "-c", "copy", "-f", "null", "-"},
-             nullptr, [&](const std::string& line) { trouble = trouble || showsReadTrouble(line); });
+             nullptr, [&](const std::string& line) {
+                 const auto input = line.find("Input #0, ");
+                 if (demuxer.empty() && input != std::string::npos) {
+                     const auto from = input + 10;
+                     demuxer = "[" + line.substr(from, line.find(", from ", from) - from) + " @ ";
+                 }
+                 const bool tagged = line.rfind("[", 0) == 0 && line.find(" @ ") != std::string::npos;
+                 if (tagged && (demuxer.empty() || line.rfind(demuxer, 0) != 0)) return;
+                 trouble = trouble || showsReadTrouble(line);
+             });
     return trouble;
 }
+
+// The length of the source as its picture and sound declare it, read from
+// the input block of ffmpeg's report. The container's total also counts
+// subtitles (a cue may run for minutes after the end); Matroska names each
+// stream's own length, which is used where there is one.
+class SourceLength {
+public:
+    // Fed the report's lines of the input, up to its "Output #" block.
+    void read(const std::string& line) {
+        if (m_clock.empty()) {
+            m_clock = durationClock(line);
+            if (!m_clock.empty()) m_total = clockSeconds(m_clock);
+        }
+        if (line.find("Stream #") != std::string::npos) {
+            const bool audio = line.find(": Audio: ") != std::string::npos;
+            const bool video = line.find(": Video: ") != std::string::npos &&
+                               line.find("(attached pic)") == std::string::npos;
+            m_inPictureOrSound = audio || video;
+            if (!m_inPictureOrSound) return;
+            // "..., 13 kb/s" of the stream; a stream without one leaves the rate unknown.
+            const auto kbs = line.rfind(" kb/s");
+            const auto from = kbs == std::string::npos ? kbs : line.find_last_of(" ,", kbs - 1);
+            const double kbits = from == std::string::npos ? 0 : std::atof(line.c_str() + from + 1);
+            if (kbits > 0 && m_kbits >= 0)
+                m_kbits += kbits;
+            else
+                m_kbits = -1;
+            return;
+        }
+        // "      DURATION        : 00:00:30.640000000"
+        const auto key = line.find(" DURATION ");
+        const auto colon = line.find(": ", key == std::string::npos ? 0 : key);
+        if (m_inPictureOrSound && key != std::string::npos && colon != std::string::npos) {
+            const double own = clockSeconds(line.substr(colon + 2));
+            if (own > 0) m_streams = std::max(m_streams, own);
+        }
+    }
+    bool known() const { return !m_clock.empty(); }
+    // Negative when the source declares none ("N/A").
+    double seconds() const { return m_streams > 0 ? m_streams : m_total; }
+    // "HH:MM:SS.xx" of seconds(), or ffmpeg's own text when there is none.
+    std::string clock() const {
+        if (seconds() < 0) return m_clock;
+        char text[32];
+        const long long cs = std::llround(seconds() * 100);
+        std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld.%02lld", cs / 360000, cs / 6000 % 60,
+                      cs / 100 % 60, cs % 100);
+        return text;
+    }
+    // A file of this size can hold the length at its streams' rates; true when
+    // the rates are unknown. A header that counts blocks as samples claims
+    // many times what the file holds.
+    bool heldBy(std::uintmax_t bytes) const {
+        if (!(m_kbits > 0)) return true;
+        return double(bytes) * 8 / 1000 >= 0.9 * seconds() * m_kbits;
+    }
+
+private:
+    std::string m_clock;  // of the "Duration:" line
+    double m_total = -1, m_streams = 0;
+    double m_kbits = 0;  // sum of the picture and sound rates; -1: some unknown
+    bool m_inPictureOrSound = false;
+};
 
 }  // namespace
 
@@ -170,8 +247,10 @@ std::string withCause(const std::string& ffmpegLine, const FfmpegJob& job) {
     std::string cause;
     if (ffmpegLine.find("does not contain any stream") != std::string::npos)
         cause = job.audioOnly ? kNoAudioCause : kNoStreamCause;
-    else if (ffmpegLine.find("Invalid data found when processing input") != std::string::npos &&
-             ffmpegLine.rfind("file:" + job.input + ":", 0) == 0)
+    else if ((ffmpegLine.find("Invalid data found when processing input") != std::string::npos ||
+              ffmpegLine.find("could not find codec parameters") != std::string::npos) &&
+             (ffmpegLine.rfind("file:" + job.input + ":", 0) == 0 ||
+              ffmpegLine.rfind(job.input + ":", 0) == 0))
         cause = kUnreadableCause;
     return cause.empty() ? ffmpegLine : cause + ": " + ffmpegLine;
 }
@@ -231,29 +310,41 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
         return fail(program, reason);
     };
 
-    double duration = -1, position = 0;
+    double position = 0;
+    SourceLength length;
     const std::string partialName = "file:" + job.output;
     std::string outputError;
+    double duration = -1;
     bool durationSeen = false, outputSeen = false;
     std::string lastError;
     int lastPercent = -1;
     long frames = 0;
     // ffmpeg met data it could not read or decode: the source may be cut short.
     bool readTrouble = false;
+    // Not one picture could be decoded, and ffmpeg gave up on the picture.
+    bool pictureFailed = false;
 
+    // The length shown ("Duration: ...") once the input's report is read.
+    const auto showLength = [&]() {
+        if (durationSeen || !length.known()) return;
+        durationSeen = true;
+        duration = length.seconds();
+        if (form == ProgressForm::DurationTime) say(durationText(length.clock()));
+    };
     auto onLog = [&](const std::string& line) {
-        // "[info]   Duration: 00:00:10.03, start: ..." of the input; later ones
-        // (of the output) are not the input's length.
-        if (line.find("Output #") != std::string::npos) outputSeen = true;
-        if (!durationSeen && !outputSeen) {
-            const std::string clock = durationClock(line);
-            if (!clock.empty()) {
-                durationSeen = true;
-                duration = clockSeconds(clock);
-                if (form == ProgressForm::DurationTime) say(durationText(clock));
-            }
-        }
+        // The input's report comes first; "Duration" lines after it are the
+        // output's. Stream mapping follows where no output report does.
+        if (line.find("Output #") != std::string::npos ||
+            line.find("Stream mapping") != std::string::npos)
+            outputSeen = true;
+        if (!outputSeen)
+            length.read(line);
+        else
+            showLength();
         if (showsReadTrouble(line)) readTrouble = true;
+        if (line.find("Error while decoding stream") != std::string::npos ||
+            line.find("Error marking filters as finished") != std::string::npos)
+            pictureFailed = frames == 0;
         if (line.rfind("[error]", 0) == 0 || line.rfind("[fatal]", 0) == 0 ||
             line.rfind("[panic]", 0) == 0) {
             auto text = line.substr(line.find(']') + 1);
@@ -263,6 +354,9 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
             for (auto at = lastError.find(partialName); at != std::string::npos;
                  at = lastError.find(partialName, at + asked.output.size()))
                 lastError.replace(at, partialName.size(), asked.output);
+            const std::string sourceName = "file:" + asked.input;
+            if (lastError.rfind(sourceName, 0) == 0)
+                lastError.replace(0, sourceName.size(), asked.input);
             // ffmpeg 5 exits 0 when writing the output fails at its end (a
             // full disk while writing the trailer): such a line fails the run.
             if (lastError.find(asked.output) != std::string::npos ||
@@ -274,6 +368,7 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
         const auto eq = line.find('=');
         if (eq == std::string::npos) return;
         const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        showLength();
         if (key == "frame") {
             frames = std::atol(value.c_str());
         } else if (key == "out_time_us") {
@@ -299,6 +394,18 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
     if (st.unknown) return failAndClean("the end of ffmpeg could not be told");
     if (!st.exited)
         return failAndClean("ffmpeg was stopped by signal " + std::to_string(st.signal));
+    // The sound alone then, with the notice that says why.
+    const bool withoutPicture = std::find(asked.outputOptions.begin(), asked.outputOptions.end(),
+                                          "-vn") != asked.outputOptions.end();
+    // ffmpeg either gives up or writes an empty picture stream (that RealMedia
+    // declares an hour long).
+    if (asked.keepsPicture && frames == 0 && !withoutPicture &&
+        (st.exitCode == 0 ? outputError.empty() : pictureFailed)) {
+        removeFile(job.output);
+        FfmpegJob soundOnly = asked;
+        soundOnly.outputOptions.push_back("-vn");
+        return runEncoder(program, soundOnly, form);
+    }
     if (st.exitCode != 0)
         return failAndClean(lastError.empty()
                                 ? "ffmpeg failed with exit status " + std::to_string(st.exitCode)
@@ -319,11 +426,16 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
     } else {
         say("\n");
     }
+    // The source's picture decoded to nothing: the output holds its sound.
+    if (asked.keepsPicture && withoutPicture) say(noticeLine(program, kPictureUndecodedNotice));
     // The output is all the source holds: it is kept, and the run still fails.
-    // A source read to its end without trouble is whole, whatever length its
-    // header declares.
+    // A source whose packets read to their end without trouble is whole,
+    // whatever length its header declares; so is one whose decoders alone
+    // met damage (a last packet cut short) when the file could never hold
+    // the length declared.
     if (durationSeen && isIncompleteOutput(position, duration) &&
-        (readTrouble || demuxTrouble(ffmpeg, asked.input))) {
+        ((readTrouble && length.heldBy(regularFileSize(asked.input))) ||
+         demuxTrouble(ffmpeg, asked.input))) {
         say(errorLine(program, incompleteSourceReason(position, duration)));
         return kExitIncompleteSource;
     }

@@ -25,6 +25,10 @@ inline constexpr const char* kNoAudioCause = "source has no audio stream";
 inline constexpr const char* kNoStreamCause = "source has no video or audio stream";
 inline constexpr const char* kUnreadableCause = "source format is unreadable or unknown";
 
+// The notice of a run whose source has a picture of which not one frame
+// could be decoded: the output holds the sound alone.
+inline constexpr const char* kPictureUndecodedNotice = "源文件的画面无法解码，只转换了声音";
+
 // ffmpeg's last error line for a job, behind the cause it shows, when it
 // shows one of those above.
 std::string withCause(const std::string& ffmpegLine, const FfmpegJob& job);

@@ -145,7 +145,7 @@ void fitAudio(const std::string& encoder, AudioChoice& a, std::vector<std::strin
 
 }  // namespace
 
-FfmpegJob convJob(const std::vector<std::string>& args) {
+FfmpegJob convJob(const std::vector<std::string>& args, const SourceFacts* source) {
     FfmpegJob job;
     std::string oac, ovc, of, ofps;
     std::map<std::string, std::string> lavc, lame, lavf;
@@ -230,13 +230,14 @@ FfmpegJob convJob(const std::vector<std::string>& args) {
     }
 
     // Audio: a bitrate the encoder takes, with a note when it is not the one given.
+    std::vector<std::string> audioFilters;
     auto audioBitrate = [&](const std::string& encoder, const std::string& text) {
         const NumberValue b = readNumber(kAudioBitrateField, text, 1, 1000);
         if (!b.error.empty()) { job.error = b.error; return; }
         AudioChoice audio{0, 0, b.value, {}};
         fitAudio(encoder, audio, job.notes);
         o.insert(o.end(), {"-b:a", (audio.kbits == b.value ? text : numberText(audio.kbits)) + "k"});
-        if (!audio.rateFilter.empty()) o.insert(o.end(), {"-af", audio.rateFilter});
+        if (!audio.rateFilter.empty()) audioFilters.push_back(audio.rateFilter);
     };
     if (oac.empty() || oac == "mp3lame") {
         o.insert(o.end(), {"-c:a", "libmp3lame"});
@@ -288,8 +289,17 @@ FfmpegJob convJob(const std::vector<std::string>& args) {
     // such a source is resampled to the nearest MPEG-1 or MPEG-2 rate.
     const bool mp3 =
         (oac.empty() || oac == "mp3lame") || (oac == "lavc" && lavc["acodec"] == "mp3");
-    if (container == "mp4" && mp3 && std::find(o.begin(), o.end(), "-af") == o.end())
-        o.insert(o.end(), {"-af", kMp4Mp3Rates});
+    if (container == "mp4" && mp3 && audioFilters.empty()) audioFilters.push_back(kMp4Mp3Rates);
+    if (oac != "copy") {
+        std::string chain = kSoundInStep;
+        for (const std::string& f : audioFilters) chain += "," + f;
+        o.insert(o.end(), {"-af", chain});
+    }
+    if (source && source->probed) {
+        const std::vector<std::string> maps = pictureAndSoundMaps(*source);
+        o.insert(o.begin(), maps.begin(), maps.end());
+        job.keepsPicture = source->mainVideo >= 0;
+    }
     return job;
 }
 
@@ -373,7 +383,11 @@ FfmpegJob coderJob(const std::vector<std::string>& args,
     if (job.ownAmrNb && audioKbits.value > 0) job.amrNbKbits = audio.kbits;
 
     auto& o = job.outputOptions;
-    if (job.ownAmrNb) o.insert(o.end(), {"-map", "0:v:0?", "-map", "1:a:0", "-c:a", "copy"});
+    if (job.ownAmrNb) {
+        const int picture = source && source->mainVideo > 0 ? source->mainVideo : 0;
+        o.insert(o.end(),
+                 {"-map", "0:V:" + std::to_string(picture) + "?", "-map", "1:a:0", "-c:a", "copy"});
+    }
     for (const std::string& a : order) {
         const std::string& v = given[a];
         if (a == "-vn") {
@@ -416,7 +430,10 @@ FfmpegJob coderJob(const std::vector<std::string>& args,
             if (audio.channels > 0) o.insert(o.end(), {"-ac", std::to_string(audio.channels)});
         }
     }
-    if (!audio.rateFilter.empty() && !job.ownAmrNb) o.insert(o.end(), {"-af", audio.rateFilter});
+    if (!job.ownAmrNb)
+        o.insert(o.end(),
+                 {"-af", audio.rateFilter.empty() ? std::string(kSoundInStep)
+                                                  : kSoundInStep + ("," + audio.rateFilter)});
     if (muxer != container) o.insert(o.end(), {"-f", muxer});
     // An MP3 keeps what describes the recording, not the source container's
     // housekeeping (brands, creation time, handler names).
@@ -425,13 +442,32 @@ FfmpegJob coderJob(const std::vector<std::string>& args,
         o.insert(o.end(), {"-map_metadata", "-1"});
         for (const auto& [key, value] : descriptiveTags(*source))
             o.insert(o.end(), {"-metadata", key + "=" + value});
+        if (source->firstCover >= 0) {
+            // The first cover as the MP3's picture frame: JPEG and PNG as
+            // they are, any other picture as PNG.
+            o.erase(std::find(o.begin(), o.end(), "-vn"));
+            const bool kept = source->coverCodec == "mjpeg" || source->coverCodec == "png";
+            o.insert(o.begin(),
+                     {"-map", "0:a:0", "-map", "0:v:" + std::to_string(source->firstCover)});
+            o.insert(o.end(), {"-c:v", kept ? "copy" : "png", "-disposition:v:0", "attached_pic",
+                               "-metadata:s:v:0", "comment=Cover (front)"});
+        }
     }
     job.audioOnly = noVideo;
     if (noVideo) return job;
 
+    // The picture's options depend on the source: its covers left out, the
+    // frames it shows counted, RealVideo's limits.
+    job.wantsSource = true;
+    if (source && source->probed) {
+        if (!job.ownAmrNb) {
+            const std::vector<std::string> maps = pictureAndSoundMaps(*source);
+            o.insert(o.begin(), maps.begin(), maps.end());
+        }
+        job.keepsPicture = source->mainVideo >= 0;
+    }
     const int step = sizeStep(vcodec);
     const bool rv10 = vcodec == "rv10";
-    if (rv10) job.wantsSource = true;
     const std::string codecName = vcodec.empty() ? "视频编码器" : vcodec;
     if (given.count("-s")) {
         std::pair<int, int> frame = roundedSize(size.width, size.height, step);
@@ -453,7 +489,20 @@ FfmpegJob coderJob(const std::vector<std::string>& args,
     } else {
         o.insert(o.end(), {"-vf", roundedSourceSize(step)});
     }
+    if (rv10 && source && source->probed) {
+        // RealMedia stores a whole number of frames a second and times in
+        // milliseconds: at 29.97 or 59.94 a reader's frame times collide.
+        // The nearest whole rate, frames dropped or repeated to keep it.
+        const double fps = source->framesPerSecond;
+        const long rate = fps > 0 ? std::clamp(std::lround(fps), 1L, 60L) : 25L;
+        o.insert(o.end(), {"-r", std::to_string(rate)});
+    }
     return job;
+}
+
+std::vector<std::string> pictureAndSoundMaps(const SourceFacts& source) {
+    if (source.firstCover < 0) return {};
+    return {"-map", "0:V:" + std::to_string(std::max(source.mainVideo, 0)) + "?", "-map", "0:a:0?"};
 }
 
 std::string fitInFrame(int width, int height) {

@@ -11,6 +11,11 @@ namespace tessaro {
 
 struct SourceFacts;
 
+// The audio filter that keeps the sound as long as its timestamps say and in
+// step with the picture: gaps (speech codecs that send nothing in silence)
+// filled with silence, overlaps trimmed, the sound starting with the picture.
+inline constexpr const char* kSoundInStep = "aresample=async=1:first_pts=0";
+
 struct FfmpegJob {
     std::string input;                       // path as given, no protocol prefix
     std::string output;                      // path as given, no protocol prefix
@@ -27,12 +32,21 @@ struct FfmpegJob {
     // tags): coderJob wants to be called again with the source's facts.
     bool wantsSource = false;
     bool audioOnly = false;  // -vn: the output holds the sound alone
+    // The source has a picture (not a cover) that the output is to show: an
+    // output without a single frame of it is told of.
+    bool keepsPicture = false;
 };
 
 // Translates MEncoder-style options (input path, -oac, -lameopts, -ovc,
 // -lavcopts given once or more, -ofps, -of, -lavfopts, -o) into an ffmpeg job,
-// with the same handling of the panel's values as coderJob.
-FfmpegJob convJob(const std::vector<std::string>& args);
+// with the same handling of the panel's values as coderJob. With the source's
+// facts, cover pictures are left out and the picture the source shows is
+// kept.
+FfmpegJob convJob(const std::vector<std::string>& args, const SourceFacts* source = nullptr);
+
+// The -map options that take a source's picture and sound but none of its
+// cover pictures; none when the source has no cover (ffmpeg's own choice).
+std::vector<std::string> pictureAndSoundMaps(const SourceFacts& source);
 
 // Translates FFmpeg-style options of the old syntax (-i, -y, -s, -vcodec, -b,
 // -f, -acodec, -ar, -ab, -ac, -vn, output last) into current ffmpeg options.
@@ -44,7 +58,8 @@ FfmpegJob convJob(const std::vector<std::string>& args);
 // padded with black, with square pixels. With the source's facts, RealVideo
 // takes a bitrate whose frames fit its packets at the source's frame rate and
 // a frame size it can encode, and an MP3 takes the source's descriptive tags
-// only.
+// only and its first cover picture. Every audio encode keeps the sound in
+// step (kSoundInStep).
 FfmpegJob coderJob(const std::vector<std::string>& args,
                    const std::function<bool(const std::string&)>& hasEncoder,
                    const SourceFacts* source = nullptr);

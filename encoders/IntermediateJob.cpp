@@ -120,20 +120,23 @@ std::string selfIdentifyingContainer(const std::string& h) {
     return {};
 }
 
-FfmpegJob intermediateEncodeJob(const FfmpegJob& designed, bool oddSize,
+FfmpegJob intermediateEncodeJob(const FfmpegJob& designed, const SourceFacts& source,
                                 const std::string& videoEncoder) {
     FfmpegJob job;
     job.input = designed.input;
     job.output = designed.output;
-    // Subtitles and data would reach stage two's outputs, which take neither.
-    job.outputOptions = {"-sn", "-dn"};
+    job.keepsPicture = source.mainVideo >= 0;
+    // Subtitles and data would reach stage two's outputs, which take neither;
+    // a cover picture would become a video of one frame.
+    job.outputOptions = pictureAndSoundMaps(source);
     auto& o = job.outputOptions;
-    if (videoEncoder == "libx264" && !oddSize)
+    o.insert(o.end(), {"-sn", "-dn"});
+    if (videoEncoder == "libx264" && !source.oddFrameSize)
         o.insert(o.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "12"});
     else
         o.insert(o.end(), {"-c:v", "mpeg4", "-q:v", "2"});
     // NUT keeps the timestamps as decoded, whatever the frame rate.
-    o.insert(o.end(), {"-c:a", "pcm_s16le", "-f", "nut"});
+    o.insert(o.end(), {"-c:a", "pcm_s16le", "-af", kSoundInStep, "-f", "nut"});
     return job;
 }
 
@@ -146,15 +149,24 @@ int runIntermediate(const std::string& program, const FfmpegJob& designed) {
     } else {
         head.clear();
     }
+    // What ffmpeg makes of the source: a copy of one it cannot read would only
+    // fail in stage two, under the intermediate's name. The size from
+    // ffmpeg's own report of the source: ffprobe is not everywhere ffmpeg is
+    // (only ffmpeg.exe ships on Windows).
+    const std::string ffmpeg = findFfmpeg();
+    const SourceFacts source = ffmpeg.empty() ? SourceFacts{} : probeSource(ffmpeg, designed.input);
+    if (!source.probed && !source.error.empty()) {
+        std::string line = source.error;
+        if (const std::string named = "file:" + designed.input; line.rfind(named, 0) == 0)
+            line.replace(0, named.size(), designed.input);
+        const bool unreadable = line.find("Invalid data found") != std::string::npos ||
+                                line.find("could not find codec parameters") != std::string::npos;
+        return fail(program, unreadable ? std::string(kUnreadableCause) + ": " + line : line);
+    }
     if (!selfIdentifyingContainer(head).empty())
         return copyWithProgress(program, designed.input, designed.output);
-
-    // The size from ffmpeg's own report of the source: ffprobe is not
-    // everywhere ffmpeg is (only ffmpeg.exe ships on Windows).
-    const std::string ffmpeg = findFfmpeg();
-    const bool odd = !ffmpeg.empty() && probeSource(ffmpeg, designed.input).oddFrameSize;
     const bool x264 = !ffmpeg.empty() && ffmpegHasEncoder(ffmpeg, "libx264");
-    return runEncoder(program, intermediateEncodeJob(designed, odd, x264 ? "libx264" : "mpeg4"),
+    return runEncoder(program, intermediateEncodeJob(designed, source, x264 ? "libx264" : "mpeg4"),
                       ProgressForm::Percent);
 }
 

@@ -18,15 +18,19 @@ namespace tessaro {
 // whose reading may depend on the file name.
 std::string selfIdentifyingContainer(const std::string& head);
 
+struct SourceFacts;
+
 // The encoding job for a source that cannot be copied: input and output of
 // designed; video with videoEncoder ("libx264": near-lossless and fast; any
 // other value, or an odd frame size, which x264 refuses: MPEG-4 at the finest
-// quantiser), audio as 16-bit PCM; subtitles and data left out; NUT.
-FfmpegJob intermediateEncodeJob(const FfmpegJob& designed, bool oddSize,
+// quantiser), audio as 16-bit PCM kept in step; subtitles, data and cover
+// pictures left out; NUT.
+FfmpegJob intermediateEncodeJob(const FfmpegJob& designed, const SourceFacts& source,
                                 const std::string& videoEncoder);
 
 // conv's run when it writes the intermediate: the copy or the encode, with
-// the percentages of any conv run. Returns the exit status.
+// the percentages of any conv run. A source that ffmpeg cannot read fails
+// here, before stage two would read its copy. Returns the exit status.
 int runIntermediate(const std::string& program, const FfmpegJob& designed);
 
 }  // namespace tessaro

@@ -22,6 +22,7 @@ double rateValue(const std::string& text) {
 }
 
 struct VideoStream {
+    int index = 0;  // among the video streams that are no cover pictures
     int width = 0, height = 0, sarNum = 0, sarDen = 0;
     double fps = 0;
     int rotation = 0;
@@ -73,7 +74,8 @@ SourceFacts sourceFactsFrom(const std::string& report, const std::string& ffmeta
     std::vector<VideoStream> videos;
     VideoStream* current = nullptr;  // the video stream whose lines follow
     bool input = false;
-    int audioStreams = 0;  // the first one's tags are read
+    int audioStreams = 0;                // the first one's tags are read
+    int videoStreams = 0, pictures = 0;  // all of them, and those no covers
     bool audioTags = false;
     std::stringstream ss(report);
     std::string line;
@@ -88,16 +90,26 @@ SourceFacts sourceFactsFrom(const std::string& report, const std::string& ffmeta
             const auto video = line.find(": Video: "), audio = line.find(": Audio: ");
             if (audio != std::string::npos) {
                 audioTags = ++audioStreams == 1;
+                facts.audio = true;
             } else if (video != std::string::npos) {
                 const std::string text = line.substr(video + 8);
+                const bool cover = line.find("(attached pic)") != std::string::npos;
+                const int number = videoStreams++;
+                if (cover && facts.firstCover < 0) {
+                    facts.firstCover = number;
+                    const auto from = text.find_first_not_of(' ');
+                    facts.coverCodec =
+                        from == std::string::npos
+                            ? std::string()
+                            : text.substr(from, text.find_first_of(" ,", from) - from);
+                }
                 VideoStream v;
+                if (!cover) v.index = pictures++;
                 if (!std::regex_search(text, m, size)) continue;
                 v.width = std::atoi(m[1].str().c_str());
                 v.height = std::atoi(m[2].str().c_str());
                 if (v.width % 2 != 0 || v.height % 2 != 0) facts.oddFrameSize = true;
-                if (v.width <= 0 || v.height <= 0 ||
-                    line.find("(attached pic)") != std::string::npos)
-                    continue;
+                if (v.width <= 0 || v.height <= 0 || cover) continue;
                 if (std::regex_search(text, m, sar)) {
                     v.sarNum = std::atoi(m[1].str().c_str());
                     v.sarDen = std::atoi(m[2].str().c_str());
@@ -131,6 +143,7 @@ SourceFacts sourceFactsFrom(const std::string& report, const std::string& ffmeta
     for (const VideoStream& v : videos)
         if (!best || v.width * v.height > best->width * best->height) best = &v;
     if (best) {
+        facts.mainVideo = best->index;
         double w = best->width;
         if (best->sarNum > 0 && best->sarDen > 0) w = w * best->sarNum / best->sarDen;
         facts.displayWidth = static_cast<int>(std::lround(w));
@@ -139,7 +152,14 @@ SourceFacts sourceFactsFrom(const std::string& report, const std::string& ffmeta
             std::swap(facts.displayWidth, facts.displayHeight);
         facts.framesPerSecond = best->fps;
     }
+    // A picture of unknown size is still the one ffmpeg takes when it is alone.
+    if (!best && pictures > 0) facts.mainVideo = 0;
     facts.probed = input;
+    if (!input) {
+        std::stringstream lines(report);
+        for (std::string l; std::getline(lines, l);)
+            if (!l.empty()) facts.error = l;
+    }
     facts.tags = globalTags(ffmetadata);
     return facts;
 }

@@ -13,6 +13,7 @@ namespace tessaro {
 
 struct SourceFacts {
     bool probed = false;  // ffmpeg could read the source
+    std::string error;    // else ffmpeg's last line about it, when it gave one
     // The main picture as shown: the stored size with an unknown pixel aspect
     // taken as square, widened or narrowed by a known one, and turned by a
     // rotation of 90 or 270 degrees. 0 when there is no picture.
@@ -21,6 +22,14 @@ struct SourceFacts {
     // Some video stream, a cover picture too, is stored at an odd width or
     // height (which x264 refuses).
     bool oddFrameSize = false;
+    // The stream ffmpeg would take as the picture, counted among the video
+    // streams that are no cover pictures (ffmpeg's "0:V:N"); -1: none.
+    int mainVideo = -1;
+    // The first cover picture (a video stream of disposition attached_pic),
+    // counted among all video streams ("0:v:N"), and its codec; -1: none.
+    int firstCover = -1;
+    std::string coverCodec;
+    bool audio = false;                                          // some audio stream
     std::vector<std::pair<std::string, std::string>> tags;       // global tags, in order
     std::vector<std::pair<std::string, std::string>> audioTags;  // the first audio stream's
 };

@@ -61,7 +61,9 @@ std::string causeOf(const std::string& line, const FailedRun& run) {
         return kNoStreams;
     }
     if (has("does not contain any stream")) return run.audioOnly ? kNoSound : kNoStreams;
-    if (has("Invalid data found when processing input")) return "源文件已损坏或格式无法识别";
+    if (has("Invalid data found when processing input") ||
+        has("source format is unreadable or unknown"))
+        return "源文件已损坏或格式无法识别";
     if (has("No space left on device")) return "磁盘已满";
     if (has("Disk quota exceeded")) return "磁盘配额已用完";
     if (has("Read-only file system")) return "输出文件夹所在的磁盘只读";

@@ -21,6 +21,7 @@
 
 #include "base/CommandLineText.h"
 #include "encoders/EncoderProgress.h"
+#include "encoders/EncoderRun.h"
 #include "encoders/FfmpegIdentity.h"
 #include "encoders/FfmpegJob.h"
 #include "encoders/FfmpegProcess.h"
@@ -28,6 +29,7 @@
 #include "encoders/SourceProbe.h"
 #include "engine/Commands.h"
 #include "engine/DOSOutputs.h"
+#include "engine/EncoderReport.h"
 
 namespace fs = std::filesystem;
 using tessaro::FfmpegJob;
@@ -265,6 +267,8 @@ TEST_P(ConvJobTest, TranslatesOptions) {
     EXPECT_EQ(job.outputOptions, GetParam().expected);
 }
 
+const std::string kSound = tessaro::kSoundInStep;
+
 INSTANTIATE_TEST_SUITE_P(
     Encoders, ConvJobTest,
     ::testing::Values(
@@ -272,25 +276,26 @@ INSTANTIATE_TEST_SUITE_P(
                  {"in.flv", "-oac", "mp3lame", "-lameopts", "preset=320", "-ovc", "lavc",
                   "-lavcopts", "vcodec=mpeg4:vbitrate=1200", "-of", "avi", "-o", "/t/tmp.mp4"},
                  {"-c:v", "mpeg4", "-b:v", "1200k", "-c:a", "libmp3lame", "-b:a", "320k", "-f", "mp4",
-                  "-af", "aformat=sample_rates=16000|22050|24000|32000|44100|48000"}},
+                  "-af", kSound + ",aformat=sample_rates=16000|22050|24000|32000|44100|48000"}},
         ConvCase{"AviStaysAvi",
                  {"in.flv", "-oac", "mp3lame", "-lameopts", "preset=128", "-ovc", "lavc",
                   "-lavcopts", "vcodec=mpeg4:vbitrate=800", "-of", "avi", "-o", "x.AVI"},
-                 {"-c:v", "mpeg4", "-b:v", "800k", "-c:a", "libmp3lame", "-b:a", "128k", "-f", "avi"}},
+                 {"-c:v", "mpeg4", "-b:v", "800k", "-c:a", "libmp3lame", "-b:a", "128k", "-f", "avi",
+                  "-af", kSound}},
         ConvCase{"MpgTwoLavcopts",
                  {"in.flv", "-oac", "lavc", "-lavcopts", "acodec=mp2:abitrate=64", "-ovc", "lavc",
                   "-lavcopts", "vcodec=mpeg1video:vbitrate=600:vpass=1", "-ofps", "24", "-of",
                   "lavf", "-lavfopts", "format=yuv4mpeg", "-o", "a.b.mpg"},
                  {"-c:v", "mpeg1video", "-strict", "unofficial", "-b:v", "600k", "-r", "24",
-                  "-c:a", "mp2", "-b:a", "64k", "-f", "mpeg"}},
+                  "-c:a", "mp2", "-b:a", "64k", "-f", "mpeg", "-af", kSound}},
         ConvCase{"LavfAviIsAvi",
                  {"in.flv", "-oac", "lavc", "-lavcopts", "acodec=mp2:abitrate=64", "-ovc", "lavc",
                   "-lavcopts", "vcodec=mpeg1video:vbitrate=600:vpass=1", "-ofps", "15", "-of",
                   "lavf", "-lavfopts", "format=yuv4mpeg", "-o", "x.avi"},
                  {"-c:v", "mpeg1video", "-strict", "unofficial", "-b:v", "600k", "-r", "15",
-                  "-c:a", "mp2", "-b:a", "64k", "-f", "avi"}},
+                  "-c:a", "mp2", "-b:a", "64k", "-f", "avi", "-af", kSound}},
         ConvCase{"DashNamedInput", {"-clip.flv", "-o", "-out.avi"},
-                 {"-c:v", "mpeg4", "-c:a", "libmp3lame", "-f", "avi"}},
+                 {"-c:v", "mpeg4", "-c:a", "libmp3lame", "-f", "avi", "-af", kSound}},
         ConvCase{"NoOutput", {"in.flv", "-of", "avi"}, {}, true},
         ConvCase{"NoInput", {"-o", "x.avi"}, {}, true},
         ConvCase{"TwoInputs", {"a.flv", "b.flv", "-o", "x.avi"}, {}, true},
@@ -311,38 +316,41 @@ TEST(CoderJobTest, TranslatesTheDesignedTemplates) {
         // rv10 frames are bounded through the rate control's buffer
         {"-i /t/tmp.mp4 -y -vcodec rv10 -b 1200k -f rm  -ab 128k -ac 2 o.rmvb", false,
          {"-c:v", "rv10", "-b:v", "1200k", "-maxrate", "1200k", "-bufsize", "480k", "-f", "rm",
-          "-b:a", "128k", "-ac", "2", "-vf", scale16}},
+          "-b:a", "128k", "-ac", "2", "-af", kSound, "-vf", scale16}},
         {"-i /t/tmp.mp4 -y -s 320x180 -vcodec rv10 -b 600k -f rm -ar 44100 -ab 320k -ac 0 o.rm",
          false,
          {"-c:v", "rv10", "-b:v", "600k", "-maxrate", "600k", "-bufsize", "480k", "-f", "rm", "-ar",
-          "44100", "-b:a", "320k", "-vf", tessaro::fitInFrame(320, 176)}, 1},
+          "44100", "-b:a", "320k", "-af", kSound, "-vf", tessaro::fitInFrame(320, 176)}, 1},
         {"-i /t/tmp.mp4 -y -s 176x144 -ac 2 -ar 48000 -ab 128k o.mov", false,
-         {"-ac", "2", "-ar", "48000", "-b:a", "128k", "-vf", tessaro::fitInFrame(176, 144)}},
+         {"-ac", "2", "-ar", "48000", "-b:a", "128k", "-af", kSound, "-vf",
+          tessaro::fitInFrame(176, 144)}},
         // odd sizes, typed or the source's, become even
         {"-i /t/tmp.mp4 -y -s 321x241 -ac 2 -ar 48000 -ab 128k o.mov", false,
-         {"-ac", "2", "-ar", "48000", "-b:a", "128k", "-vf", tessaro::fitInFrame(322, 242)}, 1},
+         {"-ac", "2", "-ar", "48000", "-b:a", "128k", "-af", kSound, "-vf",
+          tessaro::fitInFrame(322, 242)}, 1},
         {"-i /t/tmp.mp4 -y -ac 2 -ar 48000 -ab 128k o.mov", false,
-         {"-ac", "2", "-ar", "48000", "-b:a", "128k", "-vf",
+         {"-ac", "2", "-ar", "48000", "-b:a", "128k", "-af", kSound, "-vf",
           "scale='max(2,trunc((iw+1)/2)*2)':'max(2,trunc((ih+1)/2)*2)'"}},
         // AMR-NB made by coder2 itself comes in as a second input; MP4 is written as 3GPP
         {"-i /t/tmp.mp4 -y -s 320x240 -vcodec mpeg4 -acodec amr_nb -ac 1 -ar 8000 -ab 12.2k o.mp4",
          false,
-         {"-map", "0:v:0?", "-map", "1:a:0", "-c:a", "copy", "-c:v", "mpeg4", "-f", "3gp", "-vf",
+         {"-map", "0:V:0?", "-map", "1:a:0", "-c:a", "copy", "-c:v", "mpeg4", "-f", "3gp", "-vf",
           tessaro::fitInFrame(320, 240)}},
         {"-i /t/tmp.mp4 -y -s 320x240 -vcodec mpeg4 -acodec amr_nb -ac 1 -ar 8000 -ab 12.2k o.3gp",
          true,
          {"-c:v", "mpeg4", "-c:a", "libopencore_amrnb", "-ac", "1", "-ar", "8000", "-b:a",
-          "12.2k", "-vf", tessaro::fitInFrame(320, 240)}},
+          "12.2k", "-af", kSound, "-vf", tessaro::fitInFrame(320, 240)}},
         {"-i in.flv -y -vn -ar 48000 -ab 320k -ac 2 -o.mp3", false,
-         {"-vn", "-ar", "48000", "-b:a", "320k", "-ac", "2"}},
+         {"-vn", "-ar", "48000", "-b:a", "320k", "-ac", "2", "-af", kSound}},
         // values the codec cannot take: the nearest it can, with a note each
         {"-i in.flv -y -vn -ar 12050 -ab 320k -ac 2 o.mp3", false,
-         {"-vn", "-ar", "12000", "-b:a", "64k", "-ac", "2"}, 2},
+         {"-vn", "-ar", "12000", "-b:a", "64k", "-ac", "2", "-af", kSound}, 2},
         {"-i in.flv -y -vn -ar 8000 -ab 10.2k -ac 1 o.mp3", false,
-         {"-vn", "-ar", "8000", "-b:a", "8k", "-ac", "1"}, 1},
+         {"-vn", "-ar", "8000", "-b:a", "8k", "-ac", "1", "-af", kSound}, 1},
         {"-i a -y -s 320x240 -vcodec rv10 -b 150k -f rm -ar 22050 -ab 12.2k -ac 1 o.rm", false,
          {"-c:v", "rv10", "-b:v", "150k", "-maxrate", "150k", "-bufsize", "480k", "-f", "rm", "-ar",
-          "32000", "-b:a", "32k", "-ac", "1", "-vf", tessaro::fitInFrame(320, 240)}, 2},
+          "32000", "-b:a", "32k", "-ac", "1", "-af", kSound, "-vf", tessaro::fitInFrame(320, 240)},
+         2},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
@@ -375,8 +383,8 @@ TEST(ConvJobValuesTest, TakesTheNearestAcceptedValue) {
     } rows[] = {
         {mpg, "64", "24", {"-r", "24", "-c:a", "mp2", "-b:a", "64k", "-f"}, 0},
         {mpg, "12.2", "23", {"-r", "24000/1001", "-c:a", "mp2", "-b:a", "32k", "-f"}, 2},
-        {mpg, "320", "15", {"-r", "15", "-c:a", "mp2", "-b:a", "320k", "-af",
-                            "aformat=sample_rates=32000|44100|48000"}, 0},
+        {mpg, "320", "15", {"-b:a", "320k", "-f", "mpeg", "-af",
+                            kSound + ",aformat=sample_rates=32000|44100|48000"}, 0},
         {hd, "10.2", "", {"-c:a", "libmp3lame", "-b:a", "32k", "-f"}, 1},
         {hd, "64", "", {"-c:a", "libmp3lame", "-b:a", "64k", "-f"}, 0},
     };
@@ -637,12 +645,67 @@ TEST(IntermediateJobTest, CopiesSelfIdentifyingSourcesAndEncodesTheRest) {
             << streams;
     const FfmpegJob designed = tessaro::convJob({"in.ts", "-o", "/t/tmp-1.mp4"});
     const Args x264 = {"-sn", "-dn", "-c:v", "libx264", "-preset", "ultrafast", "-crf", "12",
-                       "-c:a", "pcm_s16le", "-f", "nut"};
-    const Args mpeg4 = {"-sn", "-dn", "-c:v", "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", "-f", "nut"};
-    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, false, "libx264").outputOptions, x264);
-    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, true, "libx264").outputOptions, mpeg4);
-    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, false, "mpeg4").outputOptions, mpeg4);
-    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, false, "libx264").output, "/t/tmp-1.mp4");
+                       "-c:a", "pcm_s16le", "-af", kSound, "-f", "nut"};
+    const Args mpeg4 = {"-sn", "-dn", "-c:v", "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le",
+                        "-af", kSound, "-f", "nut"};
+    tessaro::SourceFacts even, odd;
+    odd.oddFrameSize = true;
+    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, even, "libx264").outputOptions, x264);
+    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, odd, "libx264").outputOptions, mpeg4);
+    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, even, "mpeg4").outputOptions, mpeg4);
+    EXPECT_EQ(tessaro::intermediateEncodeJob(designed, even, "libx264").output, "/t/tmp-1.mp4");
+}
+
+// A source ffmpeg cannot read fails in stage one, under its own name, not
+// in stage two under the intermediate's; one whose picture decodes to nothing
+// gives its sound in every format, with a notice.
+TEST_F(EncoderRuns, UnreadableSourceFailsEarlyAndUndecodablePictureIsTold) {
+    const std::string garbage = out("garbage.flv"), noPicture = out("nopicture.avi");
+    {
+        std::ofstream f(garbage, std::ios::binary);
+        f << std::string("FLV\x01\x05\x00\x00\x00\x09\x00\x00\x00\x00", 13);
+        for (int i = 0; i < 200000; ++i) f.put(static_cast<char>((i * 7919 + i / 13) % 251));
+    }
+    const RunResult made =
+        runArgv({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                 "testsrc=size=320x240:rate=25:d=2", "-f", "lavfi", "-i", "sine=d=2", "-c:v",
+                 "libx264", "-bsf:v", "filter_units=remove_types=7|8", "-c:a", "mp3", noPicture});
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+
+    const std::string ext[] = {".rmvb", ".rm", ".mpg", ".avi", ".mp4", ".mov", ".mp4", ".3gp"};
+    for (int f = 0; f < 8; ++f) {
+        SCOPED_TRACE(f);
+        const std::string final = out("nopicture-" + std::to_string(f) + ext[f]);
+        const tessaro::ParameterTexts p =
+            tessaro::withFormatDefaults(f, {"128", "25", "320x240", "48000", "128", 1});
+        const tessaro::CommandPaths paths{kApp, noPicture, final, intermediate()};
+        const RunResult one = runCommandText(tessaro::stageOneCommand(f, paths, p));
+        ASSERT_EQ(one.exitCode, 0) << one.output;
+        std::string outputs = one.output;
+        if (tessaro::isTwoStage(f)) {
+            const RunResult two = runCommandText(tessaro::stageTwoCommand(f, paths, p));
+            ASSERT_EQ(two.exitCode, 0) << two.output;
+            outputs += two.output;
+            fs::remove(intermediate());
+        }
+        EXPECT_EQ(tessaro::notices(outputs),
+                  std::vector<std::string>{tessaro::kPictureUndecodedNotice})
+            << outputs;
+        const Probe probed = probe(final);
+        EXPECT_EQ(probed.stream("video"), "");
+        EXPECT_NE(probed.stream("audio"), "");
+    }
+    // The garbage: stage one names the source and the cause, and leaves no
+    // intermediate for stage two.
+    const std::string folder = "/tmp/tessaro-" + std::to_string(getuid());
+    ::mkdir(folder.c_str(), 0700);
+    const std::string TMP = folder + "/tmp-" + std::to_string(getpid()) + ".mp4";
+    const RunResult failed = runArgv({kApp + "/data/conv", garbage, "-o", TMP});
+    EXPECT_NE(failed.exitCode, 0);
+    EXPECT_NE(failed.output.find(std::string(tessaro::kUnreadableCause) + ": " + garbage),
+              std::string::npos)
+        << failed.output;
+    EXPECT_FALSE(fs::exists(TMP));
 }
 
 // conv told to write an intermediate (recognised by its path) keeps the
