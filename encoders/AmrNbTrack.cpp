@@ -15,7 +15,7 @@ namespace tessaro {
 AmrNbTrack makeAmrNbTrack(const std::string& ffmpeg, const std::string& input,
                           const std::string& pcmPath, const std::string& amrPath, double kbits,
                           std::string* why) {
-    std::string lastError;
+    std::string lastError, soundError;
     bool noStream = false;
     const ChildStatus st = runChild(
         ffmpeg,
@@ -26,6 +26,8 @@ AmrNbTrack makeAmrNbTrack(const std::string& ffmpeg, const std::string& input,
             noStream = noStream || line.find("does not contain any stream") != std::string::npos;
             lastError = line.substr(line.find(']') + 1);
             lastError.erase(0, lastError.find_first_not_of(' '));
+            // The picture is not decoded here: every such line is the sound's.
+            if (lastError.rfind("Error while decoding stream", 0) == 0) soundError = lastError;
         });
     std::error_code ec;
     auto fail = [&](const std::string& reason) {
@@ -37,6 +39,13 @@ AmrNbTrack makeAmrNbTrack(const std::string& ffmpeg, const std::string& input,
     if (noStream) {
         std::filesystem::remove(pcmPath, ec);
         return AmrNbTrack::NoAudio;
+    }
+    // ffmpeg gave up on the sound's decode errors, or decoded none of it.
+    if (!soundError.empty() && st.exited &&
+        (st.exitCode != 0 ? lastError == soundError
+                          : std::filesystem::file_size(pcmPath, ec) == 0)) {
+        fail(soundError);
+        return AmrNbTrack::Undecodable;
     }
     if (!st.exited || st.exitCode != 0)
         return fail(lastError.empty() ? "ffmpeg could not decode the audio" : lastError);
@@ -69,8 +78,10 @@ void useAmrNbTrack(FfmpegJob& job, AmrNbTrack track, const std::string& amrPath)
         job.extraInputs.push_back(amrPath);
         return;
     }
-    // No audio in the input: the video alone.
+    // No audio in the input, or none that decodes: the video alone; runEncoder
+    // tells of the sound left out.
     auto& o = job.outputOptions;
+    if (track == AmrNbTrack::Undecodable) o.push_back("-an");
     for (size_t i = 0; i + 1 < o.size();) {
         if ((o[i] == "-map" && o[i + 1] == "1:a:0") || (o[i] == "-c:a" && o[i + 1] == "copy"))
             o.erase(o.begin() + static_cast<long>(i), o.begin() + static_cast<long>(i) + 2);
@@ -88,8 +99,12 @@ int runCoderJob(const std::string& program, FfmpegJob job) {
     const std::string amr = platform::temporaryFile((stem + ".amr").c_str());
     std::string why;
     const AmrNbTrack track = makeAmrNbTrack(ffmpeg, job.input, pcm, amr, job.amrNbKbits, &why);
-    if (track == AmrNbTrack::Failed) job.error = why;
-    else useAmrNbTrack(job, track, amr);
+    if (track == AmrNbTrack::Failed)
+        job.error = why;
+    else if (track == AmrNbTrack::Undecodable && !job.keepsPicture)
+        job.error = std::string(kUndecodableSoundCause) + ": " + why;
+    else
+        useAmrNbTrack(job, track, amr);
     const int status = runEncoder(program, job, ProgressForm::DurationTime);
     std::error_code ec;
     std::filesystem::remove(amr, ec);

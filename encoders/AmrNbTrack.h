@@ -9,17 +9,19 @@
 
 namespace tessaro {
 
-enum class AmrNbTrack { Made, NoAudio, Failed };
+enum class AmrNbTrack { Made, NoAudio, Undecodable, Failed };
 
 // Writes the AMR-NB stream of input's first audio stream to amrPath, at the
 // mode nearest to kbits, through the temporary sample file pcmPath (removed
-// again). Failed leaves a one-line reason in *why.
+// again). Failed, and Undecodable (ffmpeg gave up on the sound's decode
+// errors or decoded none of it), leave a one-line reason in *why.
 AmrNbTrack makeAmrNbTrack(const std::string& ffmpeg, const std::string& input,
                           const std::string& pcmPath, const std::string& amrPath, double kbits,
                           std::string* why);
 
 // Points a job of FfmpegJob::ownAmrNb at the stream made for it: adds it as
-// the second input, or drops the audio options when the input had no audio.
+// the second input, or drops the audio options when the input had no audio,
+// and leaves the sound out ("-an") when it could not be decoded.
 void useAmrNbTrack(FfmpegJob& job, AmrNbTrack track, const std::string& amrPath);
 
 // Runs a coder job: an own AMR-NB stream first when the job needs one, then

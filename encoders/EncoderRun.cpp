@@ -225,6 +225,16 @@ private:
     bool m_inPictureOrSound = false;
 };
 
+// "#0:1" of "  Stream #0:1(eng): Audio: ..." or of "Error while decoding
+// stream #0:1: ..."; "" when the line names no stream.
+std::string streamTag(const std::string& line, const char* after) {
+    const auto at = line.find(after);
+    if (at == std::string::npos) return {};
+    const auto from = at + std::strlen(after) - 1;
+    const auto end = line.find_first_not_of("0123456789:", from + 1);
+    return line.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
 }  // namespace
 
 bool showsReadTrouble(const std::string& line) {
@@ -323,6 +333,12 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
     bool readTrouble = false;
     // Not one picture could be decoded, and ffmpeg gave up on the picture.
     bool pictureFailed = false;
+    // The source's sound streams ("#0:1"), and the last line of ffmpeg about
+    // a sound packet it could not decode.
+    std::vector<std::string> soundStreams;
+    std::string soundError;
+    // ffmpeg's closing count of the sound it wrote, "audio:0kB"; -1 before it.
+    long soundKbytes = -1;
 
     // The length shown ("Duration: ...") once the input's report is read.
     const auto showLength = [&]() {
@@ -337,14 +353,27 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
         if (line.find("Output #") != std::string::npos ||
             line.find("Stream mapping") != std::string::npos)
             outputSeen = true;
-        if (!outputSeen)
+        if (!outputSeen) {
             length.read(line);
-        else
+            if (line.find(": Audio: ") != std::string::npos)
+                soundStreams.push_back(streamTag(line, "Stream #"));
+        } else {
             showLength();
+        }
         if (showsReadTrouble(line)) readTrouble = true;
-        if (line.find("Error while decoding stream") != std::string::npos ||
-            line.find("Error marking filters as finished") != std::string::npos)
+        const std::string undecoded = streamTag(line, "Error while decoding stream #");
+        const bool ofSound =
+            !undecoded.empty() &&
+            std::find(soundStreams.begin(), soundStreams.end(), undecoded) != soundStreams.end();
+        if (ofSound)
+            soundError = line.substr(line.find("Error while decoding"));
+        else if (!undecoded.empty() ||
+                 line.find("Error marking filters as finished") != std::string::npos)
             pictureFailed = frames == 0;
+        if (const auto at = line.find(" audio:"); at != std::string::npos &&
+                                                  line.find("video:") != std::string::npos &&
+                                                  line.find("kB", at) != std::string::npos)
+            soundKbytes = std::atol(line.c_str() + at + 7);
         if (line.rfind("[error]", 0) == 0 || line.rfind("[fatal]", 0) == 0 ||
             line.rfind("[panic]", 0) == 0) {
             auto text = line.substr(line.find(']') + 1);
@@ -394,17 +423,28 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
     if (st.unknown) return failAndClean("the end of ffmpeg could not be told");
     if (!st.exited)
         return failAndClean("ffmpeg was stopped by signal " + std::to_string(st.signal));
-    // The sound alone then, with the notice that says why.
-    const bool withoutPicture = std::find(asked.outputOptions.begin(), asked.outputOptions.end(),
-                                          "-vn") != asked.outputOptions.end();
+    // A part of the source that cannot be decoded is left out, the run
+    // redone without it and the notice says why: "-vn" the picture, "-an" the
+    // sound.
+    const auto leftOut = [&asked](const char* option) {
+        return std::find(asked.outputOptions.begin(), asked.outputOptions.end(), option) !=
+               asked.outputOptions.end();
+    };
+    const bool withoutPicture = leftOut("-vn"), withoutSound = leftOut("-an");
     // ffmpeg either gives up or writes an empty picture stream (that RealMedia
     // declares an hour long).
-    if (asked.keepsPicture && frames == 0 && !withoutPicture &&
-        (st.exitCode == 0 ? outputError.empty() : pictureFailed)) {
+    const bool noPicture = asked.keepsPicture && frames == 0 && !withoutPicture &&
+                           (st.exitCode == 0 ? outputError.empty() : pictureFailed);
+    // ffmpeg either gives up on the sound's decode errors or writes none of it.
+    const bool noSound = !soundError.empty() && !withoutSound &&
+                         (st.exitCode == 0 ? soundKbytes == 0 : lastError == soundError);
+    if (noSound && (!asked.keepsPicture || withoutPicture))
+        return failAndClean(std::string(kUndecodableSoundCause) + ": " + soundError);
+    if ((noPicture && !withoutSound) || noSound) {
         removeFile(job.output);
-        FfmpegJob soundOnly = asked;
-        soundOnly.outputOptions.push_back("-vn");
-        return runEncoder(program, soundOnly, form);
+        FfmpegJob part = asked;
+        part.outputOptions.push_back(noSound ? "-an" : "-vn");
+        return runEncoder(program, part, form);
     }
     if (st.exitCode != 0)
         return failAndClean(lastError.empty()
@@ -428,6 +468,7 @@ int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm 
     }
     // The source's picture decoded to nothing: the output holds its sound.
     if (asked.keepsPicture && withoutPicture) say(noticeLine(program, kPictureUndecodedNotice));
+    if (withoutSound) say(noticeLine(program, kSoundUndecodedNotice));
     // The output is all the source holds: it is kept, and the run still fails.
     // A source whose packets read to their end without trouble is whole,
     // whatever length its header declares; so is one whose decoders alone

@@ -24,10 +24,14 @@ int runEncoder(const std::string& program, const FfmpegJob& job, ProgressForm fo
 inline constexpr const char* kNoAudioCause = "source has no audio stream";
 inline constexpr const char* kNoStreamCause = "source has no video or audio stream";
 inline constexpr const char* kUnreadableCause = "source format is unreadable or unknown";
+inline constexpr const char* kUndecodableSoundCause = "source sound cannot be decoded";
 
 // The notice of a run whose source has a picture of which not one frame
 // could be decoded: the output holds the sound alone.
 inline constexpr const char* kPictureUndecodedNotice = "源文件的画面无法解码，只转换了声音";
+// The same of a sound that cannot be decoded: the output holds the picture
+// alone.
+inline constexpr const char* kSoundUndecodedNotice = "源文件的声音无法解码，只转换了画面";
 
 // ffmpeg's last error line for a job, behind the cause it shows, when it
 // shows one of those above.

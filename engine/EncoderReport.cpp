@@ -61,6 +61,8 @@ std::string causeOf(const std::string& line, const FailedRun& run) {
         return kNoStreams;
     }
     if (has("does not contain any stream")) return run.audioOnly ? kNoSound : kNoStreams;
+    // Before the ffmpeg line it names, which tells of invalid data.
+    if (has("source sound cannot be decoded")) return "源文件的声音无法解码";
     if (has("Invalid data found when processing input") ||
         has("source format is unreadable or unknown"))
         return "源文件已损坏或格式无法识别";

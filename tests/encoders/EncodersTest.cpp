@@ -657,43 +657,80 @@ TEST(IntermediateJobTest, CopiesSelfIdentifyingSourcesAndEncodesTheRest) {
 }
 
 // A source ffmpeg cannot read fails in stage one, under its own name, not
-// in stage two under the intermediate's; one whose picture decodes to nothing
-// gives its sound in every format, with a notice.
-TEST_F(EncoderRuns, UnreadableSourceFailsEarlyAndUndecodablePictureIsTold) {
-    const std::string garbage = out("garbage.flv"), noPicture = out("nopicture.avi");
+// in stage two under the intermediate's. One whose picture or sound cannot be
+// decoded gives the other in every video format, as long as the source, with
+// a notice; an MP3 of a sound that cannot be decoded fails with that cause.
+TEST_F(EncoderRuns, UnreadableSourceFailsEarlyAndUndecodablePartIsTold) {
+    const std::string garbage = out("garbage.flv");
     {
         std::ofstream f(garbage, std::ios::binary);
         f << std::string("FLV\x01\x05\x00\x00\x00\x09\x00\x00\x00\x00", 13);
         for (int i = 0; i < 200000; ++i) f.put(static_cast<char>((i * 7919 + i / 13) % 251));
     }
-    const RunResult made =
-        runArgv({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                 "testsrc=size=320x240:rate=25:d=2", "-f", "lavfi", "-i", "sine=d=2", "-c:v",
-                 "libx264", "-bsf:v", "filter_units=remove_types=7|8", "-c:a", "mp3", noPicture});
-    ASSERT_EQ(made.exitCode, 0) << made.output;
-
-    const std::string ext[] = {".rmvb", ".rm", ".mpg", ".avi", ".mp4", ".mov", ".mp4", ".3gp"};
-    for (int f = 0; f < 8; ++f) {
-        SCOPED_TRACE(f);
-        const std::string final = out("nopicture-" + std::to_string(f) + ext[f]);
-        const tessaro::ParameterTexts p =
-            tessaro::withFormatDefaults(f, {"128", "25", "320x240", "48000", "128", 1});
-        const tessaro::CommandPaths paths{kApp, noPicture, final, intermediate()};
-        const RunResult one = runCommandText(tessaro::stageOneCommand(f, paths, p));
-        ASSERT_EQ(one.exitCode, 0) << one.output;
-        std::string outputs = one.output;
-        if (tessaro::isTwoStage(f)) {
-            const RunResult two = runCommandText(tessaro::stageTwoCommand(f, paths, p));
-            ASSERT_EQ(two.exitCode, 0) << two.output;
-            outputs += two.output;
-            fs::remove(intermediate());
+    const struct {
+        std::string source;
+        Args make;  // ffmpeg's options after the picture and sound inputs
+        bool soundLost;
+    } rows[] = {
+        // H.264 without its parameter sets: not one picture decodes.
+        {"nopicture.avi",
+         {"-c:v", "libx264", "-bsf:v", "filter_units=remove_types=7|8", "-c:a", "mp3"},
+         false},
+        // Every byte of every sound packet overwritten, the container intact:
+        // ffmpeg gives up on the AAC's decode errors, and goes on past MP3
+        // frames of which not one decodes.
+        {"nosound.mkv",
+         {"-r", "10", "-c:v", "mpeg4", "-c:a", "aac", "-bsf:a", "noise=amount=1"},
+         true},
+        {"nosound.avi", {"-c:v", "mpeg4", "-c:a", "mp3", "-bsf:a", "noise=amount=1"}, true},
+    };
+    const std::string ext[] = {".rmvb", ".rm",  ".mpg", ".avi", ".mp4",
+                               ".mov",  ".mp4", ".3gp", ".mp3"};
+    for (const auto& row : rows) {
+        const std::string source = out(row.source);
+        Args make = {"ffmpeg",  "-nostdin", "-v",
+                     "error",   "-y",       "-f",
+                     "lavfi",   "-i",       "testsrc=size=320x240:rate=25:d=2",
+                     "-f",      "lavfi",    "-i",
+                     "sine=d=2"};
+        make.insert(make.end(), row.make.begin(), row.make.end());
+        make.push_back(source);
+        const RunResult made = runArgv(make);
+        ASSERT_EQ(made.exitCode, 0) << made.output;
+        for (int f = 0; f < (row.soundLost ? 9 : 8); ++f) {
+            SCOPED_TRACE(row.source + " in format " + std::to_string(f));
+            const std::string final = out("undecodable-" + std::to_string(f) + ext[f]);
+            fs::remove(final);
+            const tessaro::ParameterTexts p =
+                tessaro::withFormatDefaults(f, {"128", "25", "320x240", "48000", "128", 1});
+            const tessaro::CommandPaths paths{kApp, source, final, intermediate()};
+            const RunResult one = runCommandText(tessaro::stageOneCommand(f, paths, p));
+            if (f == 8) {
+                EXPECT_NE(one.exitCode, 0);
+                tessaro::FailedRun run{"coder", one.exitCode, one.output, source, final, true};
+                EXPECT_EQ(tessaro::failureReason(run).rfind("源文件的声音无法解码（coder: ", 0), 0)
+                    << one.output;
+                EXPECT_FALSE(fs::exists(final));
+                continue;
+            }
+            ASSERT_EQ(one.exitCode, 0) << one.output;
+            std::string outputs = one.output;
+            if (tessaro::isTwoStage(f)) {
+                const RunResult two = runCommandText(tessaro::stageTwoCommand(f, paths, p));
+                ASSERT_EQ(two.exitCode, 0) << two.output;
+                outputs += two.output;
+                fs::remove(intermediate());
+            }
+            EXPECT_EQ(tessaro::notices(outputs),
+                      std::vector<std::string>{row.soundLost ? tessaro::kSoundUndecodedNotice
+                                                             : tessaro::kPictureUndecodedNotice})
+                << outputs;
+            // The other part kept, as long as the source.
+            const Probe probed = probe(final);
+            EXPECT_EQ(probed.stream("video") == "", !row.soundLost);
+            EXPECT_EQ(probed.stream("audio") == "", row.soundLost);
+            EXPECT_NEAR(std::atof(probed.get("format.duration").c_str()), 2, 0.3);
         }
-        EXPECT_EQ(tessaro::notices(outputs),
-                  std::vector<std::string>{tessaro::kPictureUndecodedNotice})
-            << outputs;
-        const Probe probed = probe(final);
-        EXPECT_EQ(probed.stream("video"), "");
-        EXPECT_NE(probed.stream("audio"), "");
     }
     // The garbage: stage one names the source and the cause, and leaves no
     // intermediate for stage two.

@@ -20,6 +20,9 @@ TEST(EncoderReportTest, FailureReasonNamesTheCause) {
           {"conv: error: source has no video stream", false, "源文件没有画面（conv: source"},
           {"Stream map '1:a:0' matches no streams.", false, "源文件没有声音（conv: Stream"},
           {"file:/in/t.flv: Invalid data found when processing input", true, "源文件已损坏"},
+          {"coder: error: source sound cannot be decoded: Error while decoding stream #0:1: "
+           "Invalid data found when processing input",
+           true, "源文件的声音无法解码（coder: source sound"},
           {"/out/a.mp3: No space left on device", true, "磁盘已满（"},
           {"/out/a.mp4: Read-only file system", false, "输出文件夹所在的磁盘只读（"},
           {"file:/in/t.flv: Permission denied", false, "没有读取源文件的权限（"},
