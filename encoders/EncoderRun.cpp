@@ -15,7 +15,7 @@
 #include "encoders/EncoderProgress.h"
 #include "encoders/FfmpegIdentity.h"
 #include "encoders/FfmpegProcess.h"
-#include "engine/EncoderReport.h"
+#include "report/EncoderReport.h"
 
 namespace tessaro {
 namespace {

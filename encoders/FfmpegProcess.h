@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "base/ChildProcess.h"
-#include "engine/DOSOutputs.h"
 
 namespace tessaro {
 

@@ -8,7 +8,7 @@
 #include "base/AtomicFile.h"
 #include "base/Platform.h"
 #include "engine/Commands.h"
-#include "engine/EncoderReport.h"
+#include "report/EncoderReport.h"
 #include "engine/clsWaitableTimer.h"
 
 namespace tessaro {

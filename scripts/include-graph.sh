@@ -18,11 +18,12 @@ cd "$(dirname "$0")/.."
 # include. The CMake targets link the same way.
 LAYERS='
 base             -
+report           -
 formats          -  base
-engine           -  base formats
+engine           -  base formats report
 input            -  base
 settings         -  base formats
-encoders         -  base engine
+encoders         -  base report
 cli              -  base formats engine
 server           -  base
 widgets          qt base

@@ -29,7 +29,7 @@
 #include "encoders/SourceProbe.h"
 #include "engine/Commands.h"
 #include "engine/DOSOutputs.h"
-#include "engine/EncoderReport.h"
+#include "report/EncoderReport.h"
 
 namespace fs = std::filesystem;
 using tessaro::FfmpegJob;

@@ -2,7 +2,7 @@
 
 #include <tuple>
 
-#include "engine/EncoderReport.h"
+#include "report/EncoderReport.h"
 
 namespace tessaro {
 namespace {

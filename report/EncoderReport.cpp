@@ -1,4 +1,4 @@
-#include "engine/EncoderReport.h"
+#include "report/EncoderReport.h"
 
 #include <algorithm>
 #include <cmath>
