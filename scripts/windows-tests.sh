@@ -29,7 +29,7 @@ failed=0
 
 # Unit tests: one executable, its own summary counted.
 . scripts/windows-gtest.sh
-run_gtest "windows unit tests" "$build/tests/win/tessaro_tests.exe" "$build/windows-unit.log"
+run_gtest "windows unit tests" "$build/tests/tessaro_tests.exe" "$build/windows-unit.log"
 
 # Every format through tessaro-cli.exe, from a folder whose name is outside
 # the ANSI code page.

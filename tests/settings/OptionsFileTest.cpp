@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TempFolder.h"
+#include "helpers/TempFolder.h"
 #include "settings/ComboValue.h"
 #include "settings/OptionsFile.h"
 

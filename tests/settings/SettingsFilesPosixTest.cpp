@@ -2,7 +2,7 @@
 // and devices that are never read.
 #include <gtest/gtest.h>
 
-#include "TempFolder.h"
+#include "helpers/TempFolder.h"
 #include "TestPanel.h"
 #include "base/FileHead.h"
 #include "settings/SetupFile.h"

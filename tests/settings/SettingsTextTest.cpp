@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "TempFolder.h"
+#include "helpers/TempFolder.h"
 #include "base/FileHead.h"
 #include "base/NumberText.h"
 #include "settings/SettingsText.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TempFolder.h"
+#include "helpers/TempFolder.h"
 #include "TestPanel.h"
 #include "settings/SetupFile.h"
 

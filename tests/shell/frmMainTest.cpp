@@ -30,7 +30,7 @@
 #include <functional>
 
 #include "FakeDialogs.h"
-#include "MouseHelpers.h"
+#include "helpers/MouseHelpers.h"
 #include "base/Platform.h"
 #include "engine/Commands.h"
 #include "engine/ConversionDriver.h"

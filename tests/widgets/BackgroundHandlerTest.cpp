@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 
-#include "MouseHelpers.h"
+#include "helpers/MouseHelpers.h"
 #include "feedback/frmSuggest.h"
 #include "widgets/HoverPictures.h"
 #include "widgets/ImageButton.h"

@@ -2,7 +2,7 @@
 // locale): files of earlier versions in GBK load, and any folder survives.
 #include <gtest/gtest.h>
 
-#include "WinTestSupport.h"
+#include "helpers/WinTestSupport.h"
 #include "settings/OptionsFile.h"
 #include "settings/SetupFile.h"
 

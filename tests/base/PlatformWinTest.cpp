@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "WinTestSupport.h"
+#include "helpers/WinTestSupport.h"
 #include "base/AtomicFile.h"
 #include "base/WideText.h"
 #include "engine/Commands.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "TempFolder.h"
+#include "helpers/TempFolder.h"
 #include "base/AtomicFile.h"
 #include "settings/OptionsFile.h"
 #include "settings/SetupFile.h"

@@ -5,7 +5,7 @@
 #include <QBitmap>
 #include <QSignalSpy>
 
-#include "MouseHelpers.h"
+#include "helpers/MouseHelpers.h"
 #include "widgets/HandCursor.h"
 #include "widgets/HoverPictures.h"
 #include "widgets/LinkLabel.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "WinTestSupport.h"
+#include "helpers/WinTestSupport.h"
 #include "input/FileSearch.h"
 
 using namespace tessaro;

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "WinTestSupport.h"
+#include "helpers/WinTestSupport.h"
 #include "base/WideText.h"
 
 using namespace tessaro;

@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "WinTestSupport.h"
+#include "helpers/WinTestSupport.h"
 #include "base/ChildProcess.h"
 #include "base/CommandLineText.h"
 #include "base/ProcessList.h"
