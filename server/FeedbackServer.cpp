@@ -317,7 +317,10 @@ void FeedbackServer::storeMessages() {
 }
 
 bool FeedbackServer::bind(std::string& error) {
-    const Limits& limits = m_config.limits;
+    return loadCertificate(error) && listenSocket(error) && startDaemon(error);
+}
+
+bool FeedbackServer::loadCertificate(std::string& error) {
     m_tls = !m_config.certificate.empty() || !m_config.privateKey.empty();
     if (m_tls && (readFileHead(m_config.certificate, m_certificate) != FileHead::Read ||
                   readFileHead(m_config.privateKey, m_key) != FileHead::Read)) {
@@ -325,7 +328,14 @@ bool FeedbackServer::bind(std::string& error) {
                 m_config.privateKey;
         return false;
     }
+    return true;
+}
 
+std::string FeedbackServer::listenError() const {
+    return "cannot listen on " + m_config.listen + " port " + std::to_string(m_config.port);
+}
+
+bool FeedbackServer::listenSocket(std::string& error) {
     // The listening socket is made here: its backlog, no SO_REUSEPORT (a
     // second receiver on the port would split the messages between two
     // databases), and both IPv4 and IPv6 on "::".
@@ -333,12 +343,10 @@ bool FeedbackServer::bind(std::string& error) {
     hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    const std::string where =
-        "cannot listen on " + m_config.listen + " port " + std::to_string(m_config.port);
     if (getaddrinfo(m_config.listen.c_str(), std::to_string(m_config.port).c_str(), &hints,
                     &found) != 0 ||
         !found) {
-        error = where + ": not a numeric address";
+        error = listenError() + ": not a numeric address";
         return false;
     }
     m_listen = socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -350,18 +358,22 @@ bool FeedbackServer::bind(std::string& error) {
     }
     const bool listening = m_listen >= 0 &&
                            ::bind(m_listen, found->ai_addr, found->ai_addrlen) == 0 &&
-                           listen(m_listen, limits.backlog) == 0;
+                           listen(m_listen, m_config.limits.backlog) == 0;
     const int bindError = errno;
     freeaddrinfo(found);
     sockaddr_storage bound{};
     socklen_t size = sizeof bound;
     if (!listening || getsockname(m_listen, reinterpret_cast<sockaddr*>(&bound), &size) != 0) {
-        error = where + ": " + std::strerror(bindError);
+        error = listenError() + ": " + std::strerror(bindError);
         return false;
     }
     m_port = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
                                                : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    return true;
+}
 
+bool FeedbackServer::startDaemon(std::string& error) {
+    const Limits& limits = m_config.limits;
     // A request may use the library's memory for its head and a little more.
     const std::size_t memory = limits.head + 4096;
     unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME;
@@ -382,7 +394,7 @@ bool FeedbackServer::bind(std::string& error) {
     if (!m_daemon) {
         error = m_tls ? "cannot load the certificate " + m_config.certificate + " and key " +
                             m_config.privateKey
-                      : where;
+                      : listenError();
         return false;
     }
     return true;

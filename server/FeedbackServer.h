@@ -66,6 +66,12 @@ private:
     void refuseLargeBody(const Request& request);
     // A request that has all arrived: answered, or sent to be stored.
     void complete(MHD_Connection* connection, Request& request);
+    // The parts of bind(): the certificate and key when HTTPS is set, the
+    // listening socket, the library's daemon on it.
+    bool loadCertificate(std::string& error);
+    bool listenSocket(std::string& error);
+    bool startDaemon(std::string& error);
+    std::string listenError() const;  // "cannot listen on ADDRESS port N"
     // Arms the deadline of the connection's next request.
     void arm(const std::shared_ptr<Connection>& connection);
     void watchDeadlines();
