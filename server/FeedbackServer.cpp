@@ -11,9 +11,11 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <optional>
 
 #include "base/FileHead.h"
 #include "server/ClientAddress.h"
+#include "server/FeedbackRequest.h"
 #include "server/FeedbackStore.h"
 #include "server/RateLimiter.h"
 
@@ -33,10 +35,9 @@ struct FeedbackServer::Connection {
 
 // One request, from its head to its answer.
 struct FeedbackServer::Request {
-    std::string target;  // as sent, before any decoding
-    std::string body;
+    FeedbackRequest http;
     bool headChecked = false;
-    bool sentToStore = false;
+    bool answered = false;  // answered, or sent to be stored
     std::shared_ptr<Connection> connection;
     MHD_Connection* mhd = nullptr;
     FeedbackStore::Item item;
@@ -44,21 +45,19 @@ struct FeedbackServer::Request {
 
 namespace {
 
-constexpr const char* kPath = "/suggest/post.php";
-
-void answer(MHD_Connection* connection, int status, const std::string& text,
-            const char* header = nullptr, const char* value = nullptr) {
-    const std::string body = text + "\n";
+void queueAnswer(MHD_Connection* connection, const FeedbackResponse& answer) {
     MHD_Response* response = MHD_create_response_from_buffer(
-        body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+        answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain; charset=utf-8");
-    if (header) MHD_add_response_header(response, header, value);
-    MHD_queue_response(connection, static_cast<unsigned>(status), response);
+    for (const auto& [name, value] : answer.headers)
+        MHD_add_response_header(response, name.c_str(), value.c_str());
+    MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
     MHD_destroy_response(response);
 }
 
-const char* header(MHD_Connection* connection, const char* name) {
-    return MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+std::optional<std::string> header(MHD_Connection* connection, const char* name) {
+    const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
 }
 
 // Every value of a header that may come several times, in order.
@@ -93,9 +92,23 @@ std::size_t headSize(MHD_Connection* connection, const char* method, const std::
     return size + 2;
 }
 
-bool isForm(const char* contentType) {
-    constexpr const char kForm[] = "application/x-www-form-urlencoded";
-    return contentType && strncasecmp(contentType, kForm, sizeof kForm - 1) == 0;
+FeedbackResponse shuttingDown() {
+    FeedbackResponse response;
+    response.status = 503;
+    response.body = "shutting down\n";
+    return response;
+}
+
+// Fills in what the head of `request` says, from the library's connection.
+void readHead(MHD_Connection* mhd, FeedbackRequest& request, const char* url, const char* method) {
+    request.method = method;
+    request.path = url;
+    request.headBytes = headSize(mhd, method, request.target);
+    request.contentLength = header(mhd, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    request.transferEncoding = header(mhd, MHD_HTTP_HEADER_TRANSFER_ENCODING);
+    request.contentEncoding = header(mhd, MHD_HTTP_HEADER_CONTENT_ENCODING);
+    request.contentType = header(mhd, MHD_HTTP_HEADER_CONTENT_TYPE);
+    request.forwardedFor = headerValues(mhd, "X-Forwarded-For");
 }
 
 }  // namespace
@@ -152,13 +165,15 @@ struct Callbacks {
 
     static void* started(void*, const char* uri, MHD_Connection* mhd) {
         auto* request = new FeedbackServer::Request;
-        request->target = uri ? uri : "";
+        request->http.target = uri ? uri : "";
         request->mhd = mhd;
         const MHD_ConnectionInfo* info =
             MHD_get_connection_info(mhd, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
-        if (info && info->socket_context)
+        if (info && info->socket_context) {
             request->connection =
                 *static_cast<std::shared_ptr<FeedbackServer::Connection>*>(info->socket_context);
+            request->http.peer = request->connection->peer;
+        }
         return request;
     }
 
@@ -169,46 +184,28 @@ struct Callbacks {
         if (!request) return MHD_NO;
         if (!request->headChecked) {
             request->headChecked = true;
-            self->checkHead(mhd, *request, url, method);
+            self->headArrived(mhd, *request, url, method);
             return MHD_YES;
         }
         if (*uploadSize > 0) {
-            const Limits& limits = self->m_config.limits;
-            if (request->body.size() + *uploadSize > limits.body) {
-                // A chunked body past the limit. The library takes an answer
-                // only once the body has all arrived; write it here and close
-                // at once rather than read the rest.
-                if (!self->m_tls && request->connection) {
-                    constexpr char k413[] =
-                        "HTTP/1.1 413 Content Too Large\r\nConnection: close\r\n"
-                        "Content-Type: text/plain; charset=utf-8\r\nContent-Length: 18\r\n\r\n"
-                        "request too large\n";
-                    (void)!send(request->connection->fd, k413, sizeof k413 - 1,
-                                MSG_NOSIGNAL | MSG_DONTWAIT);
-                    shutdown(request->connection->fd, SHUT_WR);
-                }
+            std::string& body = *request->http.body;
+            if (body.size() + *uploadSize > self->m_config.limits.body) {
+                self->refuseLargeBody(*request);
                 return MHD_NO;
             }
-            request->body.append(upload, *uploadSize);
+            body.append(upload, *uploadSize);
             *uploadSize = 0;
             return MHD_YES;
         }
-        if (!request->sentToStore) {
+        if (!request->answered) {
             self->complete(mhd, *request);
             return MHD_YES;
         }
         // Back from the storing thread.
-        switch (request->item.result) {
-            case FeedbackStore::Result::Stored:
-            case FeedbackStore::Result::Retry:
-                answer(mhd, 200, "OK");
-                break;
-            case FeedbackStore::Result::Failed:
-                std::cerr << "tessaro-feedbackd: cannot store a message: " << request->item.error
-                          << std::endl;
-                answer(mhd, 503, "cannot store the message now");
-                break;
-        }
+        if (request->item.result == FeedbackStore::Result::Failed)
+            std::cerr << "tessaro-feedbackd: cannot store a message: " << request->item.error
+                      << std::endl;
+        queueAnswer(mhd, storedResponse(request->item));
         return MHD_YES;
     }
 
@@ -233,84 +230,44 @@ FeedbackServer::~FeedbackServer() {
     if (m_listen >= 0) close(m_listen);
 }
 
-bool FeedbackServer::checkHead(MHD_Connection* mhd, Request& request, const char* url,
-                               const char* method) {
-    const Limits& limits = m_config.limits;
-    const bool get = std::strcmp(method, MHD_HTTP_METHOD_GET) == 0;
-    const bool post = std::strcmp(method, MHD_HTTP_METHOD_POST) == 0;
-    const char* length = header(mhd, MHD_HTTP_HEADER_CONTENT_LENGTH);
-    const char* chunked = header(mhd, MHD_HTTP_HEADER_TRANSFER_ENCODING);
-    const char* coding = header(mhd, MHD_HTTP_HEADER_CONTENT_ENCODING);
-    unsigned long long bytes = 0;
-    if (length) {
-        char* end = nullptr;
-        errno = 0;
-        bytes = std::strtoull(length, &end, 10);
-        if (*length < '0' || *length > '9' || *end || errno) bytes = ~0ull;
-    }
-    const auto refuse = [&](int status, const char* text, const char* name = nullptr,
-                            const char* value = nullptr) {
-        request.sentToStore = true;  // answered: nothing more to do
-        answer(mhd, status, text, name, value);
-        return false;
-    };
-    if (headSize(mhd, method, request.target) > limits.head)
-        return refuse(431, "request head too large");
-    if (!get && !post) return refuse(405, "method not allowed", MHD_HTTP_HEADER_ALLOW, "GET, POST");
-    if (std::strcmp(url, kPath) != 0) return refuse(404, "not found");
-    if (length && chunked) return refuse(400, "both Content-Length and Transfer-Encoding");
-    // The library would read a body of any other transfer coding to the end
-    // of the connection.
-    if (chunked && strcasecmp(chunked, "chunked") != 0)
-        return refuse(501, "no transfer coding but chunked");
-    if (coding && strcasecmp(coding, "identity") != 0)
-        return refuse(415, "no content coding accepted");
-    if (bytes > limits.body || (get && (chunked || bytes > 0)))
-        return refuse(413, "request too large");
-    return true;
+void FeedbackServer::headArrived(MHD_Connection* mhd, Request& request, const char* url,
+                                 const char* method) {
+    readHead(mhd, request.http, url, method);
+    const FeedbackResponse response = respond(request.http, m_config, *m_limiter);
+    request.http.body.emplace();
+    if (response.next == FeedbackResponse::Next::ReadBody) return;
+    request.answered = true;
+    queueAnswer(mhd, response);
+}
+
+void FeedbackServer::refuseLargeBody(const Request& request) {
+    // A chunked body past the limit. The library takes an answer only once
+    // the body has all arrived; write it here and close at once rather than
+    // read the rest.
+    if (m_tls || !request.connection) return;
+    constexpr char k413[] =
+        "HTTP/1.1 413 Content Too Large\r\nConnection: close\r\n"
+        "Content-Type: text/plain; charset=utf-8\r\nContent-Length: 18\r\n\r\n"
+        "request too large\n";
+    (void)!::send(request.connection->fd, k413, sizeof k413 - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+    shutdown(request.connection->fd, SHUT_WR);
 }
 
 void FeedbackServer::complete(MHD_Connection* mhd, Request& request) {
-    const Limits& limits = m_config.limits;
     if (request.connection) {
         std::lock_guard<std::mutex> guard(m_connectionsLock);
         request.connection->arriving = false;
     }
-    IpAddress peer = request.connection ? request.connection->peer : IpAddress{};
-    IpAddress client;
-    if (!forwardedClient(peer, headerValues(mhd, "X-Forwarded-For"), m_config.trustedProxies,
-                         client)) {
-        request.sentToStore = true;
-        return answer(mhd, 400, "bad X-Forwarded-For");
-    }
-    request.sentToStore = true;  // from here on, answered at once or after storing
-    if (!m_limiter->allow(client.countingKey()))
-        return answer(mhd, 429, "too many requests", MHD_HTTP_HEADER_RETRY_AFTER, "60");
-    const auto query = request.target.find('?');
-    auto fields = parseFormFields(query == std::string::npos ? std::string()
-                                                             : request.target.substr(query + 1));
-    if (isForm(header(mhd, MHD_HTTP_HEADER_CONTENT_TYPE))) {
-        for (auto& field : parseFormFields(request.body)) fields.push_back(std::move(field));
-    }
-    FeedbackMessage& message = request.item.message;
-    bool seen[3] = {};
-    for (const auto& [key, value] : fields) {
-        const int index = key == "name" ? 0 : key == "age" ? 1 : key == "comment" ? 2 : -1;
-        if (index < 0) continue;
-        if (seen[index]) return answer(mhd, 400, "repeated " + key);
-        seen[index] = true;
-        (index == 0 ? message.name : index == 1 ? message.email : message.comment) = value;
-    }
-    std::string reason;
-    if (const int status = checkMessage(message, limits, reason))
-        return answer(mhd, status, reason);
-    request.item.address = client.text();
+    request.answered = true;  // from here on, answered at once or after storing
+    FeedbackResponse response = respond(request.http, m_config, *m_limiter);
+    if (response.next != FeedbackResponse::Next::Store) return queueAnswer(mhd, response);
+    request.item = std::move(response.item);
     {
         // Suspended before it is queued, so that the storing thread's resume
         // always finds it suspended; none is queued once the storing thread
         // may have left.
         std::lock_guard<std::mutex> guard(m_queueLock);
-        if (m_stopping) return answer(mhd, 503, "shutting down");
+        if (m_stopping) return queueAnswer(mhd, shuttingDown());
         MHD_suspend_connection(mhd);
         m_queue.push_back(&request);
     }
@@ -360,7 +317,10 @@ void FeedbackServer::storeMessages() {
 }
 
 bool FeedbackServer::bind(std::string& error) {
-    const Limits& limits = m_config.limits;
+    return loadCertificate(error) && listenSocket(error) && startDaemon(error);
+}
+
+bool FeedbackServer::loadCertificate(std::string& error) {
     m_tls = !m_config.certificate.empty() || !m_config.privateKey.empty();
     if (m_tls && (readFileHead(m_config.certificate, m_certificate) != FileHead::Read ||
                   readFileHead(m_config.privateKey, m_key) != FileHead::Read)) {
@@ -368,7 +328,14 @@ bool FeedbackServer::bind(std::string& error) {
                 m_config.privateKey;
         return false;
     }
+    return true;
+}
 
+std::string FeedbackServer::listenError() const {
+    return "cannot listen on " + m_config.listen + " port " + std::to_string(m_config.port);
+}
+
+bool FeedbackServer::listenSocket(std::string& error) {
     // The listening socket is made here: its backlog, no SO_REUSEPORT (a
     // second receiver on the port would split the messages between two
     // databases), and both IPv4 and IPv6 on "::".
@@ -376,12 +343,10 @@ bool FeedbackServer::bind(std::string& error) {
     hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    const std::string where =
-        "cannot listen on " + m_config.listen + " port " + std::to_string(m_config.port);
     if (getaddrinfo(m_config.listen.c_str(), std::to_string(m_config.port).c_str(), &hints,
                     &found) != 0 ||
         !found) {
-        error = where + ": not a numeric address";
+        error = listenError() + ": not a numeric address";
         return false;
     }
     m_listen = socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -393,18 +358,22 @@ bool FeedbackServer::bind(std::string& error) {
     }
     const bool listening = m_listen >= 0 &&
                            ::bind(m_listen, found->ai_addr, found->ai_addrlen) == 0 &&
-                           listen(m_listen, limits.backlog) == 0;
+                           listen(m_listen, m_config.limits.backlog) == 0;
     const int bindError = errno;
     freeaddrinfo(found);
     sockaddr_storage bound{};
     socklen_t size = sizeof bound;
     if (!listening || getsockname(m_listen, reinterpret_cast<sockaddr*>(&bound), &size) != 0) {
-        error = where + ": " + std::strerror(bindError);
+        error = listenError() + ": " + std::strerror(bindError);
         return false;
     }
     m_port = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
                                                : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    return true;
+}
 
+bool FeedbackServer::startDaemon(std::string& error) {
+    const Limits& limits = m_config.limits;
     // A request may use the library's memory for its head and a little more.
     const std::size_t memory = limits.head + 4096;
     unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME;
@@ -425,7 +394,7 @@ bool FeedbackServer::bind(std::string& error) {
     if (!m_daemon) {
         error = m_tls ? "cannot load the certificate " + m_config.certificate + " and key " +
                             m_config.privateKey
-                      : where;
+                      : listenError();
         return false;
     }
     return true;

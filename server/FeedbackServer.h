@@ -57,11 +57,21 @@ private:
 
     friend struct Callbacks;  // libmicrohttpd's callbacks, with the server as closure
 
-    // Checks a request whose head has arrived: true when it may go on.
-    bool checkHead(MHD_Connection* connection, Request& request, const char* url,
-                   const char* method);
+    // Fills in a request whose head has arrived and answers it when the head
+    // alone decides.
+    void headArrived(MHD_Connection* connection, Request& request, const char* url,
+                     const char* method);
+    // Answers 413 on the socket itself and closes it, for a body that
+    // passes its limit while it arrives.
+    void refuseLargeBody(const Request& request);
     // A request that has all arrived: answered, or sent to be stored.
     void complete(MHD_Connection* connection, Request& request);
+    // The parts of bind(): the certificate and key when HTTPS is set, the
+    // listening socket, the library's daemon on it.
+    bool loadCertificate(std::string& error);
+    bool listenSocket(std::string& error);
+    bool startDaemon(std::string& error);
+    std::string listenError() const;  // "cannot listen on ADDRESS port N"
     // Arms the deadline of the connection's next request.
     void arm(const std::shared_ptr<Connection>& connection);
     void watchDeadlines();
