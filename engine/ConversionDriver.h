@@ -115,10 +115,11 @@ private:
         int32_t lngDuration = 0;
         double stageOneValue = 0;  // the percentage of each stage, 0..100
         double stageTwoValue = 0;
-        std::optional<ProgressReading> reading;  // the last one of either stage
-        double share = 0;                        // of the file as of that reading
-        bool over = false;                       // no run of it is left: finished, or left queued
-        bool queued = true;                      // its entry is still in the queue
+        bool over = false;   // no run of it is left: finished, or left queued
+        bool queued = true;  // its entry is still in the queue
+        // The last reading of either stage, and the share of the file it gave.
+        std::optional<ProgressReading> reading;
+        double share = 0;
     };
 
     void objDOS_ReceiveOutputs(FileJob& file, const std::string& CommandOutputs);

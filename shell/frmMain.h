@@ -83,7 +83,7 @@ public:
     void lblWeb_Click();
     void lblFeed_Click();
     void showOptions();  // toolbar index 2: frmOptions, modal
-    void removeAll();    // menuRemoveAll
+    void removeAll();  // menuRemoveAll
 
     // Appends the local files of dropped data (anything else adds nothing).
     void dropData(const QMimeData& data);
