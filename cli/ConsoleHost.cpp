@@ -37,8 +37,6 @@ std::string ConsoleHost::outputFolderText() const { return m_folder; }
 void ConsoleHost::setOutputFolderText(const std::string& text) { m_folder = text; }
 void ConsoleHost::setControlsEnabled(bool) {}
 void ConsoleHost::setTimer1Enabled(bool enabled) { m_timer1 = enabled; }
-void ConsoleHost::setProgressBarWidth(double) {}
-void ConsoleHost::setProgressValue(double) {}
 
 // The last `parts` parts of a path ("y/same.flv" for 2), the whole path
 // when it has no more.
@@ -69,7 +67,15 @@ std::string ConsoleHost::lineHead(int number, const std::string& path) const {
     return "[" + std::to_string(number) + "/" + std::to_string(m_total) + "] " + shownName(path);
 }
 
-void ConsoleHost::setProgressCaption(const std::string& caption) {
+void ConsoleHost::showStatus(const BatchStatus& status) {
+    const bool over = status.phase != BatchPhase::Running;
+    if (!over && status.started != m_started) showCurrentFile(status.current);
+    m_started = over ? 0 : status.started;
+    if (const auto caption = statusCaption(status)) showCaption(*caption);
+    if (over) showCurrentFile({});
+}
+
+void ConsoleHost::showCaption(const std::string& caption) {
     if (caption == m_caption) return;
     m_caption = caption;
     // Several at once, the line shows the batch while files are left.
@@ -86,8 +92,6 @@ void ConsoleHost::showCurrentFile(const std::string& path) {
     m_current = path;
     m_caption.clear();
 }
-
-void ConsoleHost::showFileProgress(int, const std::string&) {}
 
 void ConsoleHost::printResult(const FileResult& r) {
     // The result replaces the line drawn in place; the head has already left

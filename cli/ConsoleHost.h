@@ -54,17 +54,17 @@ public:
     void setOutputFolderText(const std::string& text) override;
     void setControlsEnabled(bool enabled) override;
     void setTimer1Enabled(bool enabled) override;
-    void setProgressBarWidth(double twips) override;
-    void setProgressValue(double value) override;
-    void setProgressCaption(const std::string& caption) override;
-    void showCurrentFile(const std::string& path) override;
-    void showFileProgress(int index, const std::string& text) override;
+    // The status as a line drawn in place: "[number/total] name  caption"
+    // one file at a time, the batch's caption alone with several.
+    void showStatus(const BatchStatus& status) override;
     void openFolder(const std::string& folder) override;
     void playSound(const std::string& wavFile) override;
     void showMessage(const std::string& text, MessageIcon icon, const std::string& title) override;
     void processEvents() override;
 
 private:
+    void showCurrentFile(const std::string& path);
+    void showCaption(const std::string& caption);
     // "[number/total] name": the head of a progress or result line.
     std::string lineHead(int number, const std::string& path) const;
 
@@ -80,6 +80,7 @@ private:
     ParameterTexts m_parameters;
     std::string m_folder;
     bool m_timer1 = false;
+    int m_started = 0;  // files started as last shown
     std::string m_current;
     std::string m_caption;
     size_t m_lineWidth = 0;  // bytes of the line drawn in place

@@ -1,12 +1,13 @@
 #pragma once
-// What the batch needs from the window that owns the queue, the fields and
-// the progress display. The Qt window, the command line and the tests each
-// implement it.
+// What the batch needs from the window that owns the queue and the fields,
+// and where it reports how it stands. The Qt window, the command line and the
+// tests each implement it.
 
 #include <string>
 
 #include "base/MessageBoxes.h"
 #include "base/MessagePump.h"
+#include "engine/BatchStatus.h"
 #include "formats/FormatCatalogue.h"
 
 namespace tessaro {
@@ -30,17 +31,9 @@ public:
     // Timer1 (100 ms); its tick calls ConversionDriver::Timer1_Timer().
     virtual void setTimer1Enabled(bool enabled) = 0;
 
-    // The progress display: imgPB width in twips (0..5415), pb value
-    // (0..100) and the lblPB caption.
-    virtual void setProgressBarWidth(double twips) = 0;
-    virtual void setProgressValue(double value) = 0;
-    virtual void setProgressCaption(const std::string& caption) = 0;
-    // The file being converted, the last one started when several are
-    // (empty when the batch is over).
-    virtual void showCurrentFile(const std::string& path) = 0;
-    // With several files at once: the own progress of the file at queue
-    // entry `index` ("42%"), shown in its row; "" takes it away.
-    virtual void showFileProgress(int index, const std::string& text) = 0;
+    // How the batch stands, each time it changes: a file started, read,
+    // finished or stopped, and once more as the batch ends.
+    virtual void showStatus(const BatchStatus& status) = 0;
 
     // End of the batch.
     virtual void openFolder(const std::string& folder) = 0;

@@ -148,6 +148,8 @@ void ConversionDriver::ConvertQueue() {
     m_stopped = false;
     m_results.clear();
     m_stoppedFiles.clear();
+    m_started = 0;
+    m_current.clear();
     // Whatever ends the batch (its end, Stop, an exception) leaves the
     // controls enabled and the driver ready for the next one.
     struct BatchEnd {
@@ -163,9 +165,7 @@ void ConversionDriver::ConvertQueue() {
             d.m_stopRequested = false;
             try {
                 d.m_host.setControlsEnabled(true);
-                d.m_host.setProgressBarWidth(0);
-                d.m_host.setProgressCaption(d.m_stopped ? "已停止。" : "Done.");
-                d.m_host.showCurrentFile({});
+                d.report();
             } catch (...) {
             }
         }
@@ -298,8 +298,9 @@ void ConversionDriver::startFile() {
     };
     file.format = m_host.formatIndex();
     file.input = m_host.queueEntry(queuedFiles() - 1);  // the first entry not started
-    m_host.showCurrentFile(file.input);
-    if (m_batchJobs > 1) showBatchProgress();
+    file.number = ++m_started;
+    m_current = file.input;
+    report();
 
     const OutputFormat* format = outputFormat(file.format);
     std::error_code ec;
@@ -346,7 +347,7 @@ void ConversionDriver::settle(FileJob& file) {
     if (!m_stopRequested) return finishFile(file, false, notStarted(file.imageName));
     file.over = true;
     m_stoppedFiles.push_back(file.input);
-    if (m_batchJobs > 1) m_host.showFileProgress(queueRow(file), {});
+    report();
 }
 
 void ConversionDriver::retireFiles() {
@@ -389,58 +390,58 @@ std::string ConversionDriver::nameOutput(const FileJob& file, const std::string&
                             format.extension, taken);
 }
 
-void ConversionDriver::show(const std::optional<ProgressDisplay>& display) {
-    if (!display) return;
-    m_host.setProgressBarWidth(display->barWidth);
-    m_host.setProgressValue(display->value);
-    m_host.setProgressCaption(display->caption);
-}
-
 // The share of a file done, 0..1: a two-stage file's stages are half each.
 static double fileShare(int format, double stageOneValue, double stageTwoValue) {
     const double stages = isTwoStage(format) ? 2 : 1;
     return std::clamp((stageOneValue + stageTwoValue) / (100 * stages), 0.0, 1.0);
 }
 
-void ConversionDriver::showProgress(FileJob& file) {
-    const double share = fileShare(file.format, file.stageOneValue, file.stageTwoValue);
-    m_host.showFileProgress(queueRow(file), std::to_string(int(100 * share)) + "%");
-    showBatchProgress();
+FileStatus ConversionDriver::fileStatus(const FileJob& file) const {
+    return {file.number, queueRow(file), file.input, file.over, file.reading, file.share};
 }
 
-void ConversionDriver::showBatchProgress() {
-    // Files finished count whole, running ones by their share.
-    const int done = int(m_results.size());
-    double parts = done;
-    int running = 0;
+BatchStatus ConversionDriver::status() const {
+    BatchStatus s;
+    s.phase =
+        m_running ? BatchPhase::Running : (m_stopped ? BatchPhase::Stopped : BatchPhase::Done);
+    s.jobs = m_batchJobs;
+    s.done = int(m_results.size());
+    s.parts = s.done;
+    s.started = m_started;
+    s.current = m_current;
     for (const auto& file : m_files) {
-        if (file->over) continue;
-        ++running;
-        parts += fileShare(file->format, file->stageOneValue, file->stageTwoValue);
+        // Files finished have left the queue; those Stop ended are still in it.
+        if (file->over && !file->queued) continue;
+        // A stopped file counts on until the batch ends, so that the batch's
+        // figures hold still while Stop ends the runs one by one.
+        s.files.push_back(fileStatus(*file));
+        ++s.running;
+        s.parts += fileShare(file->format, file->stageOneValue, file->stageTwoValue);
     }
-    const int total = std::max(done + m_host.queueCount(), 1);
-    const double percent = std::clamp(100 * parts / total, 0.0, 100.0);
-    m_host.setProgressBarWidth(percent / 100 * kFullBarTwips);
-    m_host.setProgressValue(percent);
-    m_host.setProgressCaption("转换中 " + std::to_string(done + running) + "/" +
-                              std::to_string(total) + " 个文件  " + std::to_string(int(percent)) +
-                              "%");
+    s.total = s.done + m_host.queueCount();
+    return s;
+}
+
+void ConversionDriver::report() { m_host.showStatus(status()); }
+
+void ConversionDriver::keepReading(FileJob& file, const std::optional<ProgressReading>& reading,
+                                   double& stageValue) {
+    if (!reading) return;
+    // Kept one at a time too: files added meanwhile can open more places.
+    stageValue = reading->percent;
+    file.reading = reading;
+    file.share = fileShare(file.format, file.stageOneValue, file.stageTwoValue);
+    report();
 }
 
 void ConversionDriver::objDOS_ReceiveOutputs(FileJob& file, const std::string& CommandOutputs) {
-    const auto display = stageOneProgress(CommandOutputs, spinnerOf(file), &m_host);
-    // Kept one at a time too: files added meanwhile can open more places.
-    if (display) file.stageOneValue = display->value;
-    if (m_batchJobs == 1) return show(display);
-    if (display) showProgress(file);
+    keepReading(file, stageOneProgress(CommandOutputs, spinnerOf(file), &m_host),
+                file.stageOneValue);
 }
 
 void ConversionDriver::objffmpeg_ReceiveOutputs(FileJob& file, const std::string& CommandOutputs) {
-    const auto display =
-        stageTwoProgress(CommandOutputs, spinnerOf(file), file.lngDuration, &m_host);
-    if (display) file.stageTwoValue = display->value;
-    if (m_batchJobs == 1) return show(display);
-    if (display) showProgress(file);
+    keepReading(file, stageTwoProgress(CommandOutputs, spinnerOf(file), file.lngDuration, &m_host),
+                file.stageTwoValue);
 }
 
 std::string ConversionDriver::runFailure(const FileJob& file, const DOSOutputs& runner,
@@ -563,7 +564,7 @@ void ConversionDriver::finishFile(FileJob& file, bool converted, const std::stri
                       converted ? std::string() : reason,
                       file.notices};
     m_results.push_back(result);
-    if (m_batchJobs > 1) showBatchProgress();
+    report();
     if (fileFinished) fileFinished(result);
 }
 

@@ -86,6 +86,9 @@ public:
     // The files of the last (or running) batch, in the order finished.
     const std::vector<FileResult>& results() const;
 
+    // How the batch stands: what the host's showStatus is handed.
+    BatchStatus status() const;
+
     const std::string& spinner() const { return strSpinner; }
     // The length stage two read of the first file being converted (0 when
     // none is, or it has not been read yet).
@@ -96,7 +99,8 @@ private:
     // name and its progress.
     struct FileJob {
         FileJob(BatchHost& host, int slot);
-        int slot;  // the number of its intermediate
+        int slot;        // the number of its intermediate
+        int number = 0;  // in the order the batch started its files, from 1
         int format = -1;
         std::string input;                 // its queue entry
         std::string output;                // its final file, once named
@@ -109,10 +113,13 @@ private:
         DOSOutputs objffmpeg;
         std::string strSpinner = "-";
         int32_t lngDuration = 0;
-        double stageOneValue = 0;  // the pb value of each stage, 0..100
+        double stageOneValue = 0;  // the percentage of each stage, 0..100
         double stageTwoValue = 0;
         bool over = false;   // no run of it is left: finished, or left queued
         bool queued = true;  // its entry is still in the queue
+        // The last reading of either stage, and the share of the file it gave.
+        std::optional<ProgressReading> reading;
+        double share = 0;
     };
 
     void objDOS_ReceiveOutputs(FileJob& file, const std::string& CommandOutputs);
@@ -160,10 +167,12 @@ private:
     bool canStartFile() const;
     int freeSlot() const;
     std::string& spinnerOf(FileJob& file);
-    void show(const std::optional<ProgressDisplay>& display);
-    // With several files at once: the file's row and the batch's display.
-    void showProgress(FileJob& file);
-    void showBatchProgress();
+    // Keeps a reading of the file's stage (none leaves all as it was).
+    void keepReading(FileJob& file, const std::optional<ProgressReading>& reading,
+                     double& stageValue);
+    FileStatus fileStatus(const FileJob& file) const;
+    // Hands the host the status; what the host throws ends the batch.
+    void report();
     // Takes the file off the queue and records how it ended; a partial file
     // keeps its output.
     void finishFile(FileJob& file, bool converted, const std::string& reason, bool partial = false);
@@ -186,6 +195,8 @@ private:
     bool m_stopRequested = false;
     bool m_stopped = false;
     int m_batchJobs = 1;            // jobs() as the batch started
+    int m_started = 0;              // files the batch has started
+    std::string m_current;          // the one started last
     bool m_temporaryReady = false;  // the batch may write the temporary folder
     std::string m_temporaryProblem;
     std::string m_batchFolder;  // the output folder, read once as the batch starts

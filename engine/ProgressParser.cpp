@@ -1,7 +1,5 @@
 #include "engine/ProgressParser.h"
 
-#include <cstdio>
-
 #include "base/NumberText.h"
 
 namespace tessaro {
@@ -9,7 +7,9 @@ namespace {
 
 constexpr unsigned kClockEvery = 64;  // scanned positions between clock reads
 
-ThrottledPump scanPump(MessagePump* pump) { return ThrottledPump(pump, kPumpInterval, kClockEvery); }
+ThrottledPump scanPump(MessagePump* pump) {
+    return ThrottledPump(pump, kPumpInterval, kClockEvery);
+}
 
 // The text after `at` up to the next blank or the end of the chunk.
 std::string_view textUpToBlank(std::string_view chunk, size_t at, ThrottledPump& scan) {
@@ -38,10 +38,29 @@ double secondsOf(std::string_view text) {
     return negative ? -total : total;
 }
 
-std::string wholeNumber(double p) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.0f", p);
-    return buffer;
+// The whole seconds after every "Duration: " of the chunk, the texts joined
+// and read as hours:minutes:seconds (the seconds arrive with their comma);
+// 0 when there is none or it is out of range.
+int32_t durationOf(std::string_view chunk, ThrottledPump& scan) {
+    constexpr std::string_view kDuration = "Duration: ";
+    std::string collected;
+    for (size_t i = 0; i + kDuration.size() < chunk.size(); ++i) {
+        if (chunk.compare(i, kDuration.size(), kDuration) == 0)
+            collected += textUpToBlank(chunk, i + kDuration.size(), scan);
+        scan.tick();
+    }
+    std::string_view pieces[3];
+    std::string_view rest = collected;
+    for (int n = 0; n < 3; ++n) {
+        const size_t colon = rest.find(':');
+        pieces[n] = rest.substr(0, colon);
+        if (n == 2) break;
+        if (colon == std::string_view::npos) return 0;
+        rest.remove_prefix(colon + 1);
+    }
+    const double whole = roundHalfEven(leadingNumber(pieces[0]) * 3600 +
+                                       leadingNumber(pieces[1]) * 60 + leadingNumber(pieces[2]));
+    return whole > 0 && whole < 2147483647.0 ? static_cast<int32_t>(whole) : 0;
 }
 
 }  // namespace
@@ -55,13 +74,7 @@ std::string advanceMark(const std::string& mark) {
 
 double leadingNumber(std::string_view text) { return numericPrefix(text).value_or(0); }
 
-std::string percentText(double ratio) {
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.15g", ratio * 100);
-    return std::string(buffer).substr(0, 4);
-}
-
-std::optional<ProgressDisplay> stageOneProgress(std::string_view chunk, std::string& strSpinner,
+std::optional<ProgressReading> stageOneProgress(std::string_view chunk, std::string& strSpinner,
                                                 MessagePump* pump) {
     strSpinner = advanceMark(strSpinner);
     ThrottledPump scan = scanPump(pump);
@@ -81,47 +94,18 @@ std::optional<ProgressDisplay> stageOneProgress(std::string_view chunk, std::str
         scan.tick();
     }
     if (!found) return std::nullopt;
-    if (text == "100%") return ProgressDisplay{kFullBarTwips, 100, "结束 100%"};
+    if (text == "100%") return ProgressReading{StageProgress::Converted, 1, 100, strSpinner};
     const double p = roundHalfEven(leadingNumber(text));
     // A parenthesised number that is no percentage cannot be shown on pb.
     if (p < 0 || p > 100) return std::nullopt;
-    return ProgressDisplay{p / 100 * kFullBarTwips, p, "转换中" + strSpinner + " " + wholeNumber(p) + "%"};
+    return ProgressReading{StageProgress::Converting, p / 100, p, strSpinner};
 }
 
-std::optional<ProgressDisplay> stageTwoProgress(std::string_view chunk, std::string& strSpinner,
+std::optional<ProgressReading> stageTwoProgress(std::string_view chunk, std::string& strSpinner,
                                                 int32_t& lngDuration, MessagePump* pump) {
     ThrottledPump scan = scanPump(pump);
-    constexpr std::string_view kDuration = "Duration: ";
     constexpr std::string_view kTime = "time=";
-    if (lngDuration == 0) {
-        std::string collected;
-        for (size_t i = 0; i + kDuration.size() < chunk.size(); ++i) {
-            if (chunk.compare(i, kDuration.size(), kDuration) == 0)
-                collected += textUpToBlank(chunk, i + kDuration.size(), scan);
-            scan.tick();
-        }
-        if (!collected.empty()) {
-            // Hours, minutes, seconds; the seconds arrive with their comma.
-            std::string_view pieces[3];
-            std::string_view rest = collected;
-            int n = 0;
-            for (; n < 3; ++n) {
-                const size_t colon = rest.find(':');
-                pieces[n] = rest.substr(0, colon);
-                if (colon == std::string_view::npos) {
-                    ++n;
-                    break;
-                }
-                rest.remove_prefix(colon + 1);
-            }
-            if (n == 3) {
-                const double seconds = leadingNumber(pieces[0]) * 3600 +
-                                       leadingNumber(pieces[1]) * 60 + leadingNumber(pieces[2]);
-                const double whole = roundHalfEven(seconds);
-                if (whole > 0 && whole < 2147483647.0) lngDuration = static_cast<int32_t>(whole);
-            }
-        }
-    }
+    if (lngDuration == 0) lngDuration = durationOf(chunk, scan);
     std::optional<std::string_view> timeText;
     for (size_t i = 0; i + kTime.size() < chunk.size(); ++i) {
         if (chunk.compare(i, kTime.size(), kTime) == 0) {
@@ -135,13 +119,11 @@ std::optional<ProgressDisplay> stageTwoProgress(std::string_view chunk, std::str
     if (!timeText || lngDuration == 0) return std::nullopt;
     const double t = roundHalfEven(secondsOf(*timeText));
     double r = t / lngDuration;
-    if (r >= 1) return ProgressDisplay{kFullBarTwips, 100, "完成 100%"};
+    if (r >= 1) return ProgressReading{StageProgress::Created, 1, 100, strSpinner};
     // Below zero, or no number at all: pieces of infinity that cancel out
     // ("1e999:-1e999") leave a NaN, which no bar width can take.
     if (!(r >= 0)) r = 0;
-    const std::string percent = percentText(r);
-    return ProgressDisplay{r * kFullBarTwips, leadingNumber(percent),
-                           "创建中" + strSpinner + " " + percent + "%"};
+    return ProgressReading{StageProgress::Creating, r, leadingNumber(percentText(r)), strSpinner};
 }
 
 }  // namespace tessaro

@@ -311,11 +311,17 @@ void frmMain::setProgressBarWidth(double twips) {
     imgPB->resize(int(twips / 15.0), imgPB->height());
 }
 
-void frmMain::setProgressValue(double value) { pb->setValue(int(value)); }
-
-void frmMain::setProgressCaption(const std::string& caption) {
-    lblPB->setText(qs(caption));
-    fitProgressCaption();
+void frmMain::showStatus(const BatchStatus& status) {
+    const ProgressLook look = m_progressView.show(status);
+    if (look.currentFile && !look.currentFile->empty()) showCurrentFile(*look.currentFile);
+    for (const auto& [row, text] : look.rows) showFileProgress(row, text);
+    if (look.barWidth) setProgressBarWidth(*look.barWidth);
+    if (look.value) pb->setValue(int(*look.value));
+    if (look.caption) {
+        lblPB->setText(qs(*look.caption));
+        fitProgressCaption();
+    }
+    if (look.currentFile && look.currentFile->empty()) showCurrentFile({});
 }
 
 void frmMain::showCurrentFile(const std::string& path) {

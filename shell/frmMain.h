@@ -17,6 +17,7 @@
 #include "settings/OptionsFile.h"
 #include "settings/SetupFile.h"
 #include "shell/DialogBackend.h"
+#include "shell/ProgressView.h"
 #include "widgets/Scaling.h"
 
 class QComboBox;
@@ -119,13 +120,17 @@ public:
     void setOutputFolderText(const std::string& text) override;
     void setControlsEnabled(bool enabled) override;
     void setTimer1Enabled(bool enabled) override;
-    void setProgressBarWidth(double twips) override;
-    void setProgressValue(double value) override;
-    void setProgressCaption(const std::string& caption) override;
-    void showCurrentFile(const std::string& path) override;
-    void showFileProgress(int index, const std::string& text) override;
+    void showStatus(const BatchStatus& status) override;
     void openFolder(const std::string& folder) override;
     void playSound(const std::string& wavFile) override;
+
+    // The file being converted, the last one started when several are, in
+    // the title; one at a time, its row (the head) is marked. Empty when the
+    // batch is over: no row stays marked.
+    virtual void showCurrentFile(const std::string& path);
+    // The mark of queue entry `index`: its own progress ("42%") beside its
+    // tag, bold with a play mark; "" takes it away.
+    void showFileProgress(int index, const std::string& text);
 
     // FolderScanHost
     bool chooseFolder(const std::string& title, std::string& folder) override;
@@ -192,6 +197,7 @@ private:
     void txtAction_Change();
     void syncListView();
     void fitProgressCaption();
+    void setProgressBarWidth(double twips);  // imgPB, 5415 twips full
     void Form_Unload();
     // Asks the running batch to stop, once; Command3 waits disabled for its end.
     void requestStop();
@@ -216,6 +222,7 @@ private:
     DialogBackend& m_dialogs;
     std::unique_ptr<CCommonDialogs> m_dialogsWrapper;
     std::unique_ptr<ConversionDriver> m_driver;
+    ProgressView m_progressView;
     std::unique_ptr<frmMenu> m_menu;
     InputList m_list;
     Options m_options;

@@ -39,11 +39,7 @@ public:
     void setOutputFolderText(const std::string& text) override { m_folder = text; }
     void setControlsEnabled(bool) override {}
     void setTimer1Enabled(bool enabled) override { m_timer1 = enabled; }
-    void setProgressBarWidth(double) override {}
-    void setProgressValue(double) override {}
-    void setProgressCaption(const std::string&) override {}
-    void showCurrentFile(const std::string&) override {}
-    void showFileProgress(int, const std::string&) override {}
+    void showStatus(const tessaro::BatchStatus&) override {}
     void openFolder(const std::string&) override {}
     void playSound(const std::string&) override {}
     void showMessage(const std::string& text, tessaro::MessageIcon icon,

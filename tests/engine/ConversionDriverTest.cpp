@@ -79,6 +79,8 @@ public:
     std::vector<std::string> messages;
     std::vector<std::string> captions;
     std::vector<std::string> fileProgress;  // "row text"
+    std::vector<BatchStatus> statuses;
+    std::vector<std::string> misplaced;  // files whose row held another entry
     std::function<void()> onPump;
 
     int queueCount() const override { return static_cast<int>(queue.size()); }
@@ -94,12 +96,18 @@ public:
     void setOutputFolderText(const std::string& text) override { folder = text; }
     void setControlsEnabled(bool on) override { events.push_back(on ? "enable" : "disable"); }
     void setTimer1Enabled(bool on) override { events.push_back(on ? "timer on" : "timer off"); }
-    void setProgressBarWidth(double) override {}
-    void setProgressValue(double) override {}
-    void setProgressCaption(const std::string& c) override { captions.push_back(c); }
-    void showCurrentFile(const std::string&) override {}
-    void showFileProgress(int i, const std::string& text) override {
-        fileProgress.push_back(std::to_string(i) + " " + text);
+    // The captions as the fronts build them, and with several files at once
+    // the rows read since the last status.
+    void showStatus(const BatchStatus& status) override {
+        statuses.push_back(status);
+        for (const FileStatus& f : status.files)
+            if (f.row < 0 || f.row >= queueCount() || queue[size_t(f.row)] != f.name)
+                misplaced.push_back(f.name);
+        if (const auto caption = statusCaption(status)) captions.push_back(*caption);
+        for (const FileStatus& f : status.files)
+            if (status.jobs > 1 && (f.reading || f.stopped))
+                fileProgress.push_back(std::to_string(f.row) + " " +
+                                       (f.stopped ? "" : std::to_string(int(100 * f.share)) + "%"));
     }
     void openFolder(const std::string& f) override { events.push_back("open " + f); }
     void playSound(const std::string& f) override { events.push_back("sound " + f); }
@@ -563,6 +571,46 @@ std::string firstLine(const std::string& path) {
 
 }  // namespace
 
+// The status the host is handed: the files numbered in the order started,
+// each at its own row, no more running than places, the batch counted whole.
+TEST_F(ConversionDriverTest, StatusTellsHowTheBatchStands) {
+    const struct {
+        const char* what;
+        int format;
+        int jobs;
+    } rows[] = {{"one at a time", kRmvb, 1}, {"several", kMpg, 2}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        host = TestHost{};
+        host.folder = (root / "out").string();
+        host.format = row.format;
+        host.queue = {input("a.flv"), input("convlate.flv"), input("a.flv")};
+        const std::deque<std::string> queued = host.queue;
+        driver.setJobs(row.jobs);
+        runBatch();
+        int mostRunning = 0, started = 0, readings = 0;
+        for (const BatchStatus& s : host.statuses) {
+            if (s.phase != BatchPhase::Running) continue;
+            mostRunning = std::max(mostRunning, s.running);
+            EXPECT_EQ(s.jobs, row.jobs);
+            EXPECT_EQ(s.total, 3);
+            EXPECT_GE(s.parts, s.done);
+            EXPECT_LE(s.parts, s.done + s.running);
+            EXPECT_GE(s.started, started);
+            started = s.started;
+            EXPECT_EQ(s.current, queued[size_t(s.started - 1)]);
+            for (const FileStatus& f : s.files) readings += f.reading ? 1 : 0;
+        }
+        EXPECT_EQ(mostRunning, row.jobs);
+        EXPECT_GT(readings, 0);
+        EXPECT_TRUE(host.misplaced.empty());
+        ASSERT_FALSE(host.statuses.empty());
+        EXPECT_EQ(host.statuses.back().phase, BatchPhase::Done);
+        EXPECT_EQ(host.statuses.back().done, 3);
+        EXPECT_TRUE(host.statuses.back().files.empty());
+    }
+}
+
 // Several files at once: files start in queue order, finish in their own,
 // and each writes its own output; a failure stays with its file.
 TEST_F(ConversionDriverTest, SeveralFilesAtOnce) {
@@ -691,6 +739,11 @@ TEST_F(ConversionDriverTest, StopEndsEveryFileAtOnce) {
               std::set<std::string>(queued.begin(), queued.begin() + 2));
     EXPECT_TRUE(driver.results().empty());
     EXPECT_EQ(host.captions.back(), "已停止。");
+    EXPECT_EQ(host.statuses.back().phase, BatchPhase::Stopped);
+    EXPECT_TRUE(host.misplaced.empty());
+    EXPECT_TRUE(std::any_of(host.statuses.begin(), host.statuses.end(), [](const BatchStatus& s) {
+        return s.files.size() == 2 && s.files[0].stopped != s.files[1].stopped;
+    }));  // one ended while the other still ran
     EXPECT_TRUE(fs::is_empty(root / "out/deep/er"));
     EXPECT_TRUE(fs::is_empty(root / "tmp"));
     std::ifstream pids(log + ".pids");

@@ -1,8 +1,8 @@
-#include "engine/ProgressParser.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
+
+#include "engine/ProgressParser.h"
 
 namespace tessaro {
 namespace {
@@ -18,8 +18,8 @@ TEST(ProgressParserTest, MarkRotates) {
 struct StageOneRow {
     const char* chunk;
     bool shown;
-    double width;
-    double value;
+    double fraction;
+    double percent;
     const char* caption;  // with the mark "\" (one step from "-")
 };
 
@@ -28,44 +28,44 @@ class StageOneTest : public testing::TestWithParam<StageOneRow> {};
 TEST_P(StageOneTest, ReadsTheParenthesisedPercentage) {
     const StageOneRow& row = GetParam();
     std::string mark = "-";
-    const auto display = stageOneProgress(row.chunk, mark);
+    const auto reading = stageOneProgress(row.chunk, mark);
     EXPECT_EQ(mark, "\\");  // advanced on every chunk
-    ASSERT_EQ(display.has_value(), row.shown);
-    if (!display) return;
-    EXPECT_NEAR(display->barWidth, row.width, 1e-9);
-    EXPECT_EQ(display->value, row.value);
-    EXPECT_EQ(display->caption, row.caption);
+    ASSERT_EQ(reading.has_value(), row.shown);
+    if (!reading) return;
+    EXPECT_NEAR(reading->fraction, row.fraction, 1e-12);
+    EXPECT_EQ(reading->percent, row.percent);
+    EXPECT_EQ(readingCaption(*reading), row.caption);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Chunks, StageOneTest,
-    testing::Values(StageOneRow{"Pos: 1.0s ( 7%) 3fps", true, 379.05, 7, "转换中\\ 7%"},
-                    StageOneRow{"(100%)", true, 5415, 100, "结束 100%"},
-                    StageOneRow{"( 42%) then ( 99%)", true, 0.42 * 5415, 42, "转换中\\ 42%"},
+    testing::Values(StageOneRow{"Pos: 1.0s ( 7%) 3fps", true, 0.07, 7, "转换中\\ 7%"},
+                    StageOneRow{"(100%)", true, 1, 100, "结束 100%"},
+                    StageOneRow{"( 42%) then ( 99%)", true, 0.42, 42, "转换中\\ 42%"},
                     StageOneRow{"x(abc)y", true, 0, 0, "转换中\\ 0%"},
-                    StageOneRow{"(12.5)", true, 12 / 100.0 * 5415, 12, "转换中\\ 12%"},
+                    StageOneRow{"(12.5)", true, 0.12, 12, "转换中\\ 12%"},
                     StageOneRow{"(999)", false, 0, 0, ""},  // no percentage to show
                     StageOneRow{"no progress here (default)", false, 0, 0, ""},
                     StageOneRow{"( 7%", false, 0, 0, ""}, StageOneRow{"", false, 0, 0, ""}));
 
 TEST(ProgressParserTest, StageOneMarkAdvancesAcrossChunks) {
     std::string mark = "-";
-    EXPECT_EQ(stageOneProgress("( 1%)", mark)->caption, "转换中\\ 1%");
+    EXPECT_EQ(readingCaption(*stageOneProgress("( 1%)", mark)), "转换中\\ 1%");
     EXPECT_FALSE(stageOneProgress("nothing", mark));
-    EXPECT_EQ(stageOneProgress("( 2%)", mark)->caption, "转换中/ 2%");
-    EXPECT_EQ(stageOneProgress("( 3%)", mark)->caption, "转换中- 3%");
+    EXPECT_EQ(readingCaption(*stageOneProgress("( 2%)", mark)), "转换中/ 2%");
+    EXPECT_EQ(readingCaption(*stageOneProgress("( 3%)", mark)), "转换中- 3%");
 }
 
 TEST(ProgressParserTest, StageTwoLengthAndPositionInOneChunk) {
     std::string mark = "/";
     int32_t duration = 0;
-    const auto d = stageTwoProgress("  Duration: 00:00:07.00, start: 0.0\nframe= 1 time=2.00 bitrate=",
-                                    mark, duration);
+    const auto d = stageTwoProgress(
+        "  Duration: 00:00:07.00, start: 0.0\nframe= 1 time=2.00 bitrate=", mark, duration);
     EXPECT_EQ(duration, 7);
     ASSERT_TRUE(d);
-    EXPECT_EQ(d->caption, "创建中- 28.5%");
-    EXPECT_EQ(d->value, 28.5);
-    EXPECT_NEAR(d->barWidth, 2.0 / 7 * 5415, 1e-9);
+    EXPECT_EQ(readingCaption(*d), "创建中- 28.5%");
+    EXPECT_EQ(d->percent, 28.5);
+    EXPECT_NEAR(d->fraction, 2.0 / 7, 1e-12);
 }
 
 TEST(ProgressParserTest, StageTwoReadsTheLengthOnce) {
@@ -76,7 +76,28 @@ TEST(ProgressParserTest, StageTwoReadsTheLengthOnce) {
     EXPECT_EQ(mark, "\\");
     EXPECT_FALSE(stageTwoProgress("  Duration: 00:02:00.00, start: 0", mark, duration));
     EXPECT_EQ(duration, 100);
-    EXPECT_EQ(stageTwoProgress("time=25.04 bitrate=", mark, duration)->caption, "创建中/ 25%");
+    EXPECT_EQ(readingCaption(*stageTwoProgress("time=25.04 bitrate=", mark, duration)),
+              "创建中/ 25%");
+}
+
+TEST(ProgressParserTest, StageTwoLengthForms) {
+    const struct {
+        const char* chunk;
+        int32_t length;  // 0: none read
+    } rows[] = {
+        {"Duration: 01:02:03.60, start", 3724},
+        {"Duration: 00:00:07.00:99, start", 7},   // a fourth piece is left out
+        {"Duration: 01:40.00, start", 0},         // minutes:seconds is no length
+        {"Duration: 00:00:00.40, start", 0},      // rounds to nothing
+        {"Duration: 999999:00:00.00, start", 0},  // past what the length can hold
+        {"Duration: N/A, start", 0},
+    };
+    for (const auto& row : rows) {
+        std::string mark = "-";
+        int32_t duration = 0;
+        stageTwoProgress(row.chunk, mark, duration);
+        EXPECT_EQ(duration, row.length) << row.chunk;
+    }
 }
 
 TEST(ProgressParserTest, StageTwoPositionForms) {
@@ -103,8 +124,8 @@ TEST(ProgressParserTest, StageTwoPositionForms) {
         ASSERT_EQ(d.has_value(), r.shown) << r.chunk;
         EXPECT_EQ(mark, "\\");
         if (!d) continue;
-        EXPECT_EQ(d->value, r.value) << r.chunk;
-        EXPECT_EQ(d->caption, r.caption) << r.chunk;
+        EXPECT_EQ(d->percent, r.value) << r.chunk;
+        EXPECT_EQ(readingCaption(*d), r.caption) << r.chunk;
     }
 }
 
@@ -154,8 +175,10 @@ TEST(ProgressParserTest, ScanPumpsAtMostEveryFewMilliseconds) {
         SCOPED_TRACE(stage);
         CountingPump counted;
         const auto start = std::chrono::steady_clock::now();
-        if (stage == 1) stageOneProgress(longChunk, mark, &counted);
-        else stageTwoProgress(longChunk, mark, duration, &counted);
+        if (stage == 1)
+            stageOneProgress(longChunk, mark, &counted);
+        else
+            stageTwoProgress(longChunk, mark, duration, &counted);
         const auto elapsed = std::chrono::steady_clock::now() - start;
         const auto intervals = static_cast<int>(elapsed / kPumpInterval);
         EXPECT_GE(intervals, 3) << "the scan is too quick to tell";

@@ -1,4 +1,4 @@
-// The progress parsers over any encoder output: chunks of the input (split at
+// The progress parsers and their captions over any encoder output: chunks of the input (split at
 // 0xFF bytes, which the encoders never print) go to both handlers in turn,
 // the length carried from chunk to chunk as a run carries it.
 #include <string>
@@ -9,14 +9,15 @@
 
 namespace {
 
-// Within the bar and the progress bar's range; the caption is the full one
-// or the running one with the current mark.
-void checkDisplay(const tessaro::ProgressDisplay& d, const std::string& full,
+// A share of the stage and a percentage within range, the full states at
+// 100 %; the caption is the full one or the running one with the current mark.
+void checkReading(const tessaro::ProgressReading& r, const std::string& full,
                   const std::string& running) {
-    FUZZ_CHECK(d.value >= 0 && d.value <= 100);
-    FUZZ_CHECK(d.barWidth >= 0 && d.barWidth <= tessaro::kFullBarTwips);
-    FUZZ_CHECK(d.value < 100 || d.barWidth == tessaro::kFullBarTwips);
-    FUZZ_CHECK(d.caption == full || (d.caption.rfind(running, 0) == 0 && d.caption.back() == '%'));
+    FUZZ_CHECK(r.percent >= 0 && r.percent <= 100);
+    FUZZ_CHECK(r.fraction >= 0 && r.fraction <= 1);
+    FUZZ_CHECK(r.percent < 100 || r.fraction == 1);
+    const std::string caption = tessaro::readingCaption(r);
+    FUZZ_CHECK(caption == full || (caption.rfind(running, 0) == 0 && caption.back() == '%'));
 }
 
 bool isMark(const std::string& mark) {
@@ -33,9 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t cut = rest.find('\xff');
         const std::string_view chunk = rest.substr(0, cut);
         if (const auto d = tessaro::stageOneProgress(chunk, stageOneMark))
-            checkDisplay(*d, "结束 100%", "转换中" + stageOneMark + " ");
+            checkReading(*d, "结束 100%", "转换中" + stageOneMark + " ");
         if (const auto d = tessaro::stageTwoProgress(chunk, stageTwoMark, lngDuration))
-            checkDisplay(*d, "完成 100%", "创建中" + stageTwoMark + " ");
+            checkReading(*d, "完成 100%", "创建中" + stageTwoMark + " ");
         FUZZ_CHECK(lngDuration >= 0);
         FUZZ_CHECK(isMark(stageOneMark) && isMark(stageTwoMark));
         if (cut == std::string_view::npos) break;
