@@ -1,6 +1,7 @@
 #include "cli/ConsoleHost.h"
 
 #include "engine/Commands.h"
+#include "present/StatusCaptions.h"
 
 namespace tessaro {
 

@@ -1,7 +1,6 @@
 #pragma once
 // The batch as the engine reports it: the files being converted, how far each
-// has come, and how far the batch has. The front ends draw it; the captions
-// both of them show are built here from the record alone.
+// has come, and how far the batch has. The front ends draw it.
 
 #include <optional>
 #include <string>
@@ -50,17 +49,5 @@ struct BatchStatus {
 // The percent text of a ratio: the first 4 characters of r * 100 written with
 // up to 15 significant digits (28.5714285714286 gives "28.5", 25 gives "25").
 std::string percentText(double ratio);
-
-// "转换中- 34%", "结束 100%", "创建中\ 28.5%" or "完成 100%".
-std::string readingCaption(const ProgressReading& reading);
-
-// The batch's percentage with several files at once, 0..100.
-double batchPercent(const BatchStatus& status);
-
-// The caption of the progress display: "Done." or "已停止。" once the batch
-// is over; one file at a time, the reading of the current file; several at
-// once, "转换中 3/4 个文件  34%". Nothing when the current file has not been
-// read yet (the display keeps what it shows).
-std::optional<std::string> statusCaption(const BatchStatus& status);
 
 }  // namespace tessaro

@@ -21,15 +21,16 @@ base             -
 report           -
 formats          -  base
 engine           -  base formats report
+present          -  base engine
 input            -  base
 settings         -  base formats
 encoders         -  base report
-cli              -  base formats engine
+cli              -  base formats engine present
 server           -  base
 widgets          qt base
 settings_dialog  qt base settings widgets
 feedback_dialog  qt base widgets
-shell            qt base formats engine input settings widgets settings_dialog feedback_dialog
+shell            qt base formats engine present input settings widgets settings_dialog feedback_dialog
 '
 
 check=0

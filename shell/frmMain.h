@@ -17,7 +17,7 @@
 #include "settings/OptionsFile.h"
 #include "settings/SetupFile.h"
 #include "shell/DialogBackend.h"
-#include "shell/ProgressView.h"
+#include "present/ProgressView.h"
 #include "widgets/Scaling.h"
 
 class QComboBox;

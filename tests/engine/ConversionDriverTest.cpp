@@ -20,6 +20,7 @@
 #include "engine/Commands.h"
 #include "engine/ConversionDriver.h"
 #include "engine/RunnerTestSupport.h"
+#include "present/StatusCaptions.h"
 
 namespace tessaro {
 namespace {

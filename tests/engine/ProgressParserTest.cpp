@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "engine/ProgressParser.h"
+#include "present/StatusCaptions.h"
 
 namespace tessaro {
 namespace {

@@ -6,6 +6,7 @@
 
 #include "FuzzSupport.h"
 #include "engine/ProgressParser.h"
+#include "present/StatusCaptions.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shell/ProgressView.h"
+#include "present/ProgressView.h"
 
 namespace tessaro {
 namespace {

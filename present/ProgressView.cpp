@@ -1,4 +1,6 @@
-#include "shell/ProgressView.h"
+#include "present/ProgressView.h"
+
+#include "present/StatusCaptions.h"
 
 namespace tessaro {
 namespace {
