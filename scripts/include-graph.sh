@@ -23,7 +23,7 @@ engine           -  base formats
 input            -  base
 settings         -  base formats
 encoders         -  base engine
-cli              -  base formats engine
+cli              -  base formats engine encoders
 server           -  base
 widgets          qt base
 settings_dialog  qt base settings widgets
