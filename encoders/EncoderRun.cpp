@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,7 +11,6 @@
 #include "base/AtomicFile.h"
 #include "base/FileHead.h"
 #include "base/Platform.h"
-#include "encoders/EncoderProgress.h"
 #include "encoders/FfmpegIdentity.h"
 #include "encoders/FfmpegProcess.h"
 #include "encoders/RunReaders.h"
