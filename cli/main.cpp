@@ -7,15 +7,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "base/CommandLineText.h"
 #include "base/ConsoleCodePage.h"
 #include "base/Platform.h"
 #include "cli/ConsoleHost.h"
 #include "cli/StopRequest.h"
+#include "encoders/EncoderOptions.h"
+#include "encoders/OptionValues.h"
 #include "engine/Commands.h"
 #include "engine/ConversionDriver.h"
 
@@ -62,6 +66,76 @@ std::string absolute(const std::string& path) {
     return ec ? path : platform::utf8Path(full.lexically_normal());
 }
 
+// An option that sets a parameter field, and the caption the encoders'
+// reasons name the field by.
+struct Override {
+    const char* name;
+    std::string ParameterTexts::*text;
+    Field field;
+    const char* caption;
+};
+
+constexpr Override kOverrides[] = {
+    {"--vb", &ParameterTexts::videoBitrate, Field::VideoBitrate, kVideoBitrateField},
+    {"--fps", &ParameterTexts::frameRate, Field::FrameRate, kFrameRateField},
+    {"--size", &ParameterTexts::videoSize, Field::VideoSize, kVideoSizeField},
+    {"--rate", &ParameterTexts::sampleRate, Field::SampleRate, kSampleRateField},
+    {"--abr", &ParameterTexts::audioBitrate, Field::AudioBitrate, kAudioBitrateField},
+};
+constexpr std::size_t kOverrideCount = std::size(kOverrides);
+
+// What the command line asks.
+struct Request {
+    int format = 0;
+    int jobs = platform::defaultJobs();
+    std::string folder;
+    std::vector<std::string> files;
+    std::optional<std::string> values[kOverrideCount];  // of kOverrides
+    std::optional<int> channels;                        // the channel list's position
+    ParameterTexts parameters;                          // the fields, options applied
+};
+
+bool takesValue(const std::string& option) {
+    for (const Override& o : kOverrides)
+        if (option == o.name) return true;
+    return option == "-f" || option == "-o" || option == "-j" || option == "--jobs" ||
+           option == "--channels";
+}
+
+// A whole number from min to max; none for any other text.
+std::optional<int> wholeNumber(const std::string& text, long min, long max) {
+    char* end = nullptr;
+    const long n = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || n < min || n > max) return std::nullopt;
+    return static_cast<int>(n);
+}
+
+// Takes the value of one option; "" or why it is refused.
+std::string takeValue(const std::string& option, const std::string& value, Request& r) {
+    if (option == "-f") {
+        const std::optional<int> n = wholeNumber(value, 0, kFormatCount - 1);
+        if (!n) return "-f takes a format index from 0 to 8, not '" + value + "'";
+        r.format = *n;
+    } else if (option == "-j" || option == "--jobs") {
+        const std::optional<int> n = wholeNumber(value, 1, platform::kMaxJobs);
+        if (!n)
+            return option + " takes a number of files from 1 to " +
+                   std::to_string(platform::kMaxJobs) + ", not '" + value + "'";
+        r.jobs = *n;
+    } else if (option == "-o") {
+        if (value.empty()) return "-o needs a folder";
+        r.folder = value;
+    } else if (option == "--channels") {
+        if (value != "mono" && value != "stereo")
+            return "--channels takes mono or stereo, not '" + value + "'";
+        r.channels = value == "mono" ? 0 : 1;
+    } else {
+        for (std::size_t i = 0; i < kOverrideCount; ++i)
+            if (option == kOverrides[i].name) r.values[i] = value;
+    }
+    return {};
+}
+
 // Warns when `option` sets a field that the commands of `format` do not read
 // with this size (RMVB and RM at the source size read none but the size).
 void warnIfUnread(int format, const std::string& size, const char* option, Field field) {
@@ -72,132 +146,125 @@ void warnIfUnread(int format, const std::string& size, const char* option, Field
                  int(use.kept.size()), use.kept.data());
 }
 
-}  // namespace
+// Why the encoders would refuse the fields of every file; "" when they take
+// them. The commands are the batch's own, for any file: their values are
+// read as the encoders read them.
+std::string refusedValue(const Request& r) {
+    const CommandPaths paths{"/app", "/in.flv", "/out", "/tmp/intermediate.mp4"};
+    for (const std::string& command : {stageOneCommand(r.format, paths, r.parameters),
+                                       stageTwoCommand(r.format, paths, r.parameters)}) {
+        const std::string why = refusedOptions(splitCommandLine(command));
+        if (why.empty()) continue;
+        // Named by the option that gave the field.
+        for (std::size_t i = 0; i < kOverrideCount; ++i)
+            if (r.values[i] && why.find(kOverrides[i].caption) != std::string::npos)
+                return std::string(kOverrides[i].name) + " '" + *r.values[i] + "': " + why;
+        return why;
+    }
+    return {};
+}
 
-int main(int argc, char** argv) {
-    platform::useUtf8Console();
-    platform::restoreDefaultChildHandling();
-    const std::vector<std::string> args = platform::commandArguments(argc, argv);
-    int format = 0;
-    int jobs = platform::defaultJobs();
-    std::string folder;
-    std::vector<std::string> files;
-    struct Override {
-        const char* name;
-        std::string ParameterTexts::*text;
-        Field field;
-        std::optional<std::string> value;
-    };
-    Override overrides[] = {
-        {"--vb", &ParameterTexts::videoBitrate, Field::VideoBitrate, {}},
-        {"--fps", &ParameterTexts::frameRate, Field::FrameRate, {}},
-        {"--size", &ParameterTexts::videoSize, Field::VideoSize, {}},
-        {"--rate", &ParameterTexts::sampleRate, Field::SampleRate, {}},
-        {"--abr", &ParameterTexts::audioBitrate, Field::AudioBitrate, {}},
-    };
-    const auto takesValue = [&overrides](const std::string& option) {
-        if (option == "-f" || option == "-o" || option == "-j" || option == "--jobs" ||
-            option == "--channels")
-            return true;
-        for (const Override& o : overrides)
-            if (option == o.name) return true;
-        return false;
-    };
-    std::optional<int> channels;
+// The fields of the chosen format with the options applied; warns of the
+// options the format does not read.
+ParameterTexts parametersOf(const Request& r) {
+    // The window starts on format 0 and then picks the chosen one.
+    ParameterTexts parameters = withFormatDefaults(r.format, withFormatDefaults(0, {}));
+    for (std::size_t i = 0; i < kOverrideCount; ++i)
+        if (r.values[i]) parameters.*(kOverrides[i].text) = *r.values[i];
+    if (r.channels) parameters.channelPosition = *r.channels;
+    for (std::size_t i = 0; i < kOverrideCount; ++i)
+        if (r.values[i])
+            warnIfUnread(r.format, parameters.videoSize, kOverrides[i].name, kOverrides[i].field);
+    if (r.channels) warnIfUnread(r.format, parameters.videoSize, "--channels", Field::Channels);
+    return parameters;
+}
+
+// Reads the command line into r; the exit status when the program ends here
+// (help, version, a usage error), none when the batch is to run.
+std::optional<int> parse(const std::vector<std::string>& args, Request& r) {
     bool optionsEnded = false;
-
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string arg = args[i];
         if (arg.empty()) return usageError("an empty file name");
         if (optionsEnded || arg[0] != '-') {
-            files.push_back(arg);
+            r.files.push_back(arg);
             continue;
         }
         if (arg == "-") return usageError("standard input (-) cannot be converted; name a file");
         if (arg == "--") {
             optionsEnded = true;
-            continue;
-        }
-        if (arg == "-h" || arg == "--help") {
+        } else if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
             return 0;
-        }
-        if (arg == "--version") {
+        } else if (arg == "--version") {
             std::printf("tessaro-cli %s\n", TESSARO_VERSION);
             return 0;
-        }
-        if (!takesValue(arg)) return usageError("unknown option " + arg);
-        if (i + 1 >= args.size()) return usageError(arg + " needs a value");
-        const std::string value = args[++i];
-        if (arg == "-f") {
-            char* end = nullptr;
-            const long n = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || n < 0 || n >= kFormatCount)
-                return usageError("-f takes a format index from 0 to 8, not '" + value + "'");
-            format = static_cast<int>(n);
-        } else if (arg == "-j" || arg == "--jobs") {
-            char* end = nullptr;
-            const long n = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || n < 1 || n > platform::kMaxJobs)
-                return usageError(arg + " takes a number of files from 1 to " +
-                                  std::to_string(platform::kMaxJobs) + ", not '" + value + "'");
-            jobs = static_cast<int>(n);
-        } else if (arg == "-o") {
-            if (value.empty()) return usageError("-o needs a folder");
-            folder = value;
-        } else if (arg == "--channels") {
-            if (value == "mono")
-                channels = 0;
-            else if (value == "stereo")
-                channels = 1;
-            else
-                return usageError("--channels takes mono or stereo, not '" + value + "'");
-        } else {
-            for (Override& o : overrides)
-                if (arg == o.name) o.value = value;
+        } else if (!takesValue(arg)) {
+            return usageError("unknown option " + arg);
+        } else if (i + 1 >= args.size()) {
+            return usageError(arg + " needs a value");
+        } else if (const std::string why = takeValue(arg, args[++i], r); !why.empty()) {
+            return usageError(why);
         }
     }
-    if (files.empty()) return usageError("no input file");
+    if (r.files.empty()) return usageError("no input file");
+    r.parameters = parametersOf(r);
+    if (const std::string why = refusedValue(r); !why.empty()) return usageError(why);
+    return std::nullopt;
+}
 
-    // The window starts on format 0 and then picks the chosen one.
-    ParameterTexts parameters = withFormatDefaults(format, withFormatDefaults(0, {}));
-    for (const Override& o : overrides)
-        if (o.value) parameters.*(o.text) = *o.value;
-    if (channels) parameters.channelPosition = *channels;
-    for (const Override& o : overrides)
-        if (o.value) warnIfUnread(format, parameters.videoSize, o.name, o.field);
-    if (channels) warnIfUnread(format, parameters.videoSize, "--channels", Field::Channels);
-
-    ConsoleHost host(stdout, ::isatty(STDOUT_FILENO) == 1);
-    host.setFormatIndex(format);
-    host.setParameters(parameters);
+// Queues the files and converts them; what is printed as they finish is the
+// host's.
+void run(const Request& r, ConsoleHost& host, ConversionDriver& driver) {
+    host.setFormatIndex(r.format);
+    host.setParameters(r.parameters);
     // Unlike the window's, a relative folder is in the current folder here.
     std::error_code ec;
     const std::string outputFolder =
-        resolveOutputFolder(folder.empty() ? "." : folder, platform::homeFolder(),
+        resolveOutputFolder(r.folder.empty() ? "." : r.folder, platform::homeFolder(),
                             platform::utf8Path(std::filesystem::current_path(ec)));
     host.setOutputFolderText(outputFolder);
     std::printf("Output folder: %s\n", outputFolder.c_str());
-    for (const std::string& file : files) host.enqueue(absolute(file));
+    for (const std::string& file : r.files) host.enqueue(absolute(file));
     // What ended processes left in the temporary folder and in this output folder.
     platform::removeLeftovers(host.outputFolderText());
 
     // No more at once than there are files: one file shows its own progress.
-    jobs = std::min(jobs, static_cast<int>(files.size()));
+    const int jobs = std::min(r.jobs, static_cast<int>(r.files.size()));
     host.setJobs(jobs);
-    ConversionDriver driver(host);
     driver.setSoundReminder(1);
     driver.setJobs(jobs);
     driver.setFailureMessageShown(false);
-    driver.fileFinished = [&host](const FileResult& r) { host.printResult(r); };
+    driver.fileFinished = [&host](const FileResult& result) { host.printResult(result); };
     watchStopRequests();
     host.onEvents = [&driver] {
         if (stopRequest() != 0) driver.Stop();
     };
     driver.Start();
     if (host.timer1Enabled() && stopRequest() == 0) driver.Timer1_Timer();
-
     host.endLine();
+}
+
+// Lists the files a stop left: those it stopped, and those not started.
+void printStopped(const ConsoleHost& host, const ConversionDriver& driver) {
+    // Every file being converted when the stop came was stopped; a path
+    // queued twice is stopped as often as it was running.
+    std::multiset<std::string> running(driver.stoppedFiles().begin(), driver.stoppedFiles().end());
+    std::string notStarted;
+    for (const std::string& path : host.remaining()) {
+        if (const auto it = running.find(path); it != running.end()) {
+            std::printf("Stopped: %s\n", path.c_str());
+            running.erase(it);
+        } else {
+            notStarted += "  " + path + "\n";
+        }
+    }
+    if (!notStarted.empty()) std::printf("Not started:\n%s", notStarted.c_str());
+    std::fflush(stdout);
+}
+
+// Prints the batch's summary; the exit status.
+int summary(const ConsoleHost& host, const ConversionDriver& driver) {
     int converted = 0;
     std::string noted, partial, failed;
     for (const FileResult& r : driver.results()) {
@@ -218,22 +285,22 @@ int main(int argc, char** argv) {
     if (!failed.empty()) std::printf("Failed:\n%s", failed.c_str());
     // A stop that came after the last file had been converted stopped nothing.
     if (const int stop = stopRequest(); stop != 0 && !host.remaining().empty()) {
-        // Every file being converted when the stop came was stopped; a path
-        // queued twice is stopped as often as it was running.
-        std::multiset<std::string> running(driver.stoppedFiles().begin(),
-                                           driver.stoppedFiles().end());
-        std::string notStarted;
-        for (const std::string& path : host.remaining()) {
-            if (const auto it = running.find(path); it != running.end()) {
-                std::printf("Stopped: %s\n", path.c_str());
-                running.erase(it);
-            } else {
-                notStarted += "  " + path + "\n";
-            }
-        }
-        if (!notStarted.empty()) std::printf("Not started:\n%s", notStarted.c_str());
-        std::fflush(stdout);
+        printStopped(host, driver);
         return stop;
     }
     return failed.empty() && partial.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    platform::useUtf8Console();
+    platform::restoreDefaultChildHandling();
+    Request request;
+    if (const std::optional<int> status = parse(platform::commandArguments(argc, argv), request))
+        return *status;
+    ConsoleHost host(stdout, ::isatty(STDOUT_FILENO) == 1);
+    ConversionDriver driver(host);
+    run(request, host, driver);
+    return summary(host, driver);
 }

@@ -1,20 +1,19 @@
 #include "encoders/EncoderRun.h"
 
 #include <algorithm>
-#include <cmath>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cerrno>
 #include <filesystem>
 #include <map>
 
 #include "base/AtomicFile.h"
 #include "base/FileHead.h"
 #include "base/Platform.h"
-#include "encoders/EncoderProgress.h"
 #include "encoders/FfmpegIdentity.h"
 #include "encoders/FfmpegProcess.h"
+#include "encoders/RunReaders.h"
 #include "report/EncoderReport.h"
 
 namespace tessaro {
@@ -162,79 +161,6 @@ bool demuxTrouble(const std::string& ffmpeg, const std::string& input) {
     return trouble;
 }
 
-// The length of the source as its picture and sound declare it, read from
-// the input block of ffmpeg's report. The container's total also counts
-// subtitles (a cue may run for minutes after the end); Matroska names each
-// stream's own length, which is used where there is one.
-class SourceLength {
-public:
-    // Fed the report's lines of the input, up to its "Output #" block.
-    void read(const std::string& line) {
-        if (m_clock.empty()) {
-            m_clock = durationClock(line);
-            if (!m_clock.empty()) m_total = clockSeconds(m_clock);
-        }
-        if (line.find("Stream #") != std::string::npos) {
-            const bool audio = line.find(": Audio: ") != std::string::npos;
-            const bool video = line.find(": Video: ") != std::string::npos &&
-                               line.find("(attached pic)") == std::string::npos;
-            m_inPictureOrSound = audio || video;
-            if (!m_inPictureOrSound) return;
-            // "..., 13 kb/s" of the stream; a stream without one leaves the rate unknown.
-            const auto kbs = line.rfind(" kb/s");
-            const auto from = kbs == std::string::npos ? kbs : line.find_last_of(" ,", kbs - 1);
-            const double kbits = from == std::string::npos ? 0 : std::atof(line.c_str() + from + 1);
-            if (kbits > 0 && m_kbits >= 0)
-                m_kbits += kbits;
-            else
-                m_kbits = -1;
-            return;
-        }
-        // "      DURATION        : 00:00:30.640000000"
-        const auto key = line.find(" DURATION ");
-        const auto colon = line.find(": ", key == std::string::npos ? 0 : key);
-        if (m_inPictureOrSound && key != std::string::npos && colon != std::string::npos) {
-            const double own = clockSeconds(line.substr(colon + 2));
-            if (own > 0) m_streams = std::max(m_streams, own);
-        }
-    }
-    bool known() const { return !m_clock.empty(); }
-    // Negative when the source declares none ("N/A").
-    double seconds() const { return m_streams > 0 ? m_streams : m_total; }
-    // "HH:MM:SS.xx" of seconds(), or ffmpeg's own text when there is none.
-    std::string clock() const {
-        if (seconds() < 0) return m_clock;
-        char text[32];
-        const long long cs = std::llround(seconds() * 100);
-        std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld.%02lld", cs / 360000, cs / 6000 % 60,
-                      cs / 100 % 60, cs % 100);
-        return text;
-    }
-    // A file of this size can hold the length at its streams' rates; true when
-    // the rates are unknown. A header that counts blocks as samples claims
-    // many times what the file holds.
-    bool heldBy(std::uintmax_t bytes) const {
-        if (!(m_kbits > 0)) return true;
-        return double(bytes) * 8 / 1000 >= 0.9 * seconds() * m_kbits;
-    }
-
-private:
-    std::string m_clock;  // of the "Duration:" line
-    double m_total = -1, m_streams = 0;
-    double m_kbits = 0;  // sum of the picture and sound rates; -1: some unknown
-    bool m_inPictureOrSound = false;
-};
-
-// "#0:1" of "  Stream #0:1(eng): Audio: ..." or of "Error while decoding
-// stream #0:1: ..."; "" when the line names no stream.
-std::string streamTag(const std::string& line, const char* after) {
-    const auto at = line.find(after);
-    if (at == std::string::npos) return {};
-    const auto from = at + std::strlen(after) - 1;
-    const auto end = line.find_first_not_of("0123456789:", from + 1);
-    return line.substr(from, end == std::string::npos ? std::string::npos : end - from);
-}
-
 }  // namespace
 
 bool showsReadTrouble(const std::string& line) {
@@ -298,189 +224,139 @@ bool ffmpegTakesStatsPeriod(const std::string& ffmpeg) {
     return versionTakesStatsPeriod(text.substr(from, text.find('\n') - from));
 }
 
-int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm form) {
-    platform::restoreDefaultChildHandling();
-    if (!asked.error.empty()) return fail(program, asked.error);
-    if (const std::string why = notARegularFile(asked.input); !why.empty()) return fail(program, why);
-    const std::string ffmpeg = findFfmpeg();
-    if (ffmpeg.empty()) return fail(program, ffmpegMissingReason());
+namespace {
 
-    // ffmpeg writes a partial file beside the output, which takes its name
-    // only once it is complete; a failed or stopped run removes it.
-    FfmpegJob job = asked;
+// The job ffmpeg runs for the one asked: written to a partial file beside
+// the output, which takes its name only once it is complete, in the
+// container named (ffmpeg cannot tell it by the partial name). "" or the
+// reason it cannot run.
+std::string preparedJob(const FfmpegJob& asked, FfmpegJob& job) {
+    job = asked;
     job.output = partialFilePath(asked.output, platform::processId());
-    if (!hasFormatOption(job.outputOptions)) {
-        const std::string muxer = muxerFor(asked.output);
-        if (muxer.empty()) return fail(program, "cannot tell the container format of " + asked.output);
-        job.outputOptions.insert(job.outputOptions.end(), {"-f", muxer});
-    }
-    watchStopSignals();
-    const auto failAndClean = [&](const std::string& reason) {
-        removeFile(job.output);
-        return fail(program, reason);
-    };
+    if (hasFormatOption(job.outputOptions)) return {};
+    const std::string muxer = muxerFor(asked.output);
+    if (muxer.empty()) return "cannot tell the container format of " + asked.output;
+    job.outputOptions.insert(job.outputOptions.end(), {"-f", muxer});
+    return {};
+}
 
-    double position = 0;
-    SourceLength length;
-    const std::string partialName = "file:" + job.output;
-    std::string outputError;
-    double duration = -1;
-    bool durationSeen = false, outputSeen = false;
-    std::string lastError;
-    int lastPercent = -1;
-    long frames = 0;
-    // ffmpeg met data it could not read or decode: the source may be cut short.
-    bool readTrouble = false;
-    // Not one picture could be decoded, and ffmpeg gave up on the picture.
-    bool pictureFailed = false;
-    // The source's sound streams ("#0:1"), and the last line of ffmpeg about
-    // a sound packet it could not decode.
-    std::vector<std::string> soundStreams;
-    std::string soundError;
-    // ffmpeg's closing count of the sound it wrote, "audio:0kB"; -1 before it.
-    long soundKbytes = -1;
-
-    // The length shown ("Duration: ...") once the input's report is read.
-    const auto showLength = [&]() {
-        if (durationSeen || !length.known()) return;
-        durationSeen = true;
-        duration = length.seconds();
-        if (form == ProgressForm::DurationTime) say(durationText(length.clock()));
-    };
-    auto onLog = [&](const std::string& line) {
-        // The input's report comes first; "Duration" lines after it are the
-        // output's. Stream mapping follows where no output report does.
-        if (line.find("Output #") != std::string::npos ||
-            line.find("Stream mapping") != std::string::npos)
-            outputSeen = true;
-        if (!outputSeen) {
-            length.read(line);
-            if (line.find(": Audio: ") != std::string::npos)
-                soundStreams.push_back(streamTag(line, "Stream #"));
-        } else {
-            showLength();
-        }
-        if (showsReadTrouble(line)) readTrouble = true;
-        const std::string undecoded = streamTag(line, "Error while decoding stream #");
-        const bool ofSound =
-            !undecoded.empty() &&
-            std::find(soundStreams.begin(), soundStreams.end(), undecoded) != soundStreams.end();
-        if (ofSound)
-            soundError = line.substr(line.find("Error while decoding"));
-        else if (!undecoded.empty() ||
-                 line.find("Error marking filters as finished") != std::string::npos)
-            pictureFailed = frames == 0;
-        if (const auto at = line.find(" audio:"); at != std::string::npos &&
-                                                  line.find("video:") != std::string::npos &&
-                                                  line.find("kB", at) != std::string::npos)
-            soundKbytes = std::atol(line.c_str() + at + 7);
-        if (line.rfind("[error]", 0) == 0 || line.rfind("[fatal]", 0) == 0 ||
-            line.rfind("[panic]", 0) == 0) {
-            auto text = line.substr(line.find(']') + 1);
-            const auto first = text.find_first_not_of(' ');
-            lastError = first == std::string::npos ? std::string() : text.substr(first);
-            // Shown under the name the user asked for.
-            for (auto at = lastError.find(partialName); at != std::string::npos;
-                 at = lastError.find(partialName, at + asked.output.size()))
-                lastError.replace(at, partialName.size(), asked.output);
-            const std::string sourceName = "file:" + asked.input;
-            if (lastError.rfind(sourceName, 0) == 0)
-                lastError.replace(0, sourceName.size(), asked.input);
-            // ffmpeg 5 exits 0 when writing the output fails at its end (a
-            // full disk while writing the trailer): such a line fails the run.
-            if (lastError.find(asked.output) != std::string::npos ||
-                lastError.rfind("av_interleaved_write_frame", 0) == 0)
-                outputError = lastError;
-        }
-    };
-    auto onProgress = [&](const std::string& line) {
-        const auto eq = line.find('=');
-        if (eq == std::string::npos) return;
-        const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        showLength();
-        if (key == "frame") {
-            frames = std::atol(value.c_str());
-        } else if (key == "out_time_us") {
-            if (value.empty() || value[0] < '0' || value[0] > '9') return;  // "N/A"
-            const double pos = std::atof(value.c_str()) / 1e6;
-            position = std::max(position, pos);
-            if (form == ProgressForm::DurationTime) {
-                say(timeText(pos));
-            } else if (duration > 0) {
-                // Every percent shows; 100 waits for the finished file.
-                // Clamped before the cast: a bogus tiny duration gives a huge ratio.
-                const int p = static_cast<int>(std::clamp(std::floor(pos / duration * 100), -1.0, 99.0));
-                while (lastPercent < p) say(convProgressText(++lastPercent, pos, frames));
-            }
-        }
-    };
-
-    const ChildStatus st =
-        runChild(ffmpeg, ffmpegArguments(job, ffmpegTakesStatsPeriod(ffmpeg)), onProgress, onLog);
-    if (!st.started) return failAndClean("cannot start ffmpeg: " + st.startError);
+// Why the way ffmpeg ended fails the run whatever it wrote; "" when it exited.
+std::string childTrouble(const ChildStatus& st) {
+    if (!st.started) return "cannot start ffmpeg: " + st.startError;
     if (const int sig = receivedStopSignal(); sig != 0)
-        return failAndClean("stopped by signal " + std::to_string(sig));
-    if (st.unknown) return failAndClean("the end of ffmpeg could not be told");
-    if (!st.exited)
-        return failAndClean("ffmpeg was stopped by signal " + std::to_string(st.signal));
-    // A part of the source that cannot be decoded is left out, the run
-    // redone without it and the notice says why: "-vn" the picture, "-an" the
-    // sound.
-    const auto leftOut = [&asked](const char* option) {
-        return std::find(asked.outputOptions.begin(), asked.outputOptions.end(), option) !=
-               asked.outputOptions.end();
-    };
-    const bool withoutPicture = leftOut("-vn"), withoutSound = leftOut("-an");
+        return "stopped by signal " + std::to_string(sig);
+    if (st.unknown) return "the end of ffmpeg could not be told";
+    if (!st.exited) return "ffmpeg was stopped by signal " + std::to_string(st.signal);
+    return {};
+}
+
+// The job already leaves a part of the source out: "-vn" the picture, "-an"
+// the sound.
+bool leavesOut(const FfmpegJob& job, const char* option) {
+    const auto& o = job.outputOptions;
+    return std::find(o.begin(), o.end(), option) != o.end();
+}
+
+// A part of the source that could not be decoded: the run is redone without
+// it, or fails when the sound was all there was to convert.
+enum class Undecodable { None, Picture, Sound, AllThereIs };
+
+Undecodable undecodablePart(const FfmpegJob& asked, int exitCode, const RunReaders& r) {
+    const bool withoutPicture = leavesOut(asked, "-vn"), withoutSound = leavesOut(asked, "-an");
     // ffmpeg either gives up or writes an empty picture stream (that RealMedia
     // declares an hour long).
-    const bool noPicture = asked.keepsPicture && frames == 0 && !withoutPicture &&
-                           (st.exitCode == 0 ? outputError.empty() : pictureFailed);
+    const bool noPicture = asked.keepsPicture && r.frames() == 0 && !withoutPicture &&
+                           (exitCode == 0 ? r.outputError().empty() : r.pictureFailed());
     // ffmpeg either gives up on the sound's decode errors or writes none of it.
-    const bool noSound = !soundError.empty() && !withoutSound &&
-                         (st.exitCode == 0 ? soundKbytes == 0 : lastError == soundError);
-    if (noSound && (!asked.keepsPicture || withoutPicture))
-        return failAndClean(std::string(kUndecodableSoundCause) + ": " + soundError);
-    if ((noPicture && !withoutSound) || noSound) {
-        removeFile(job.output);
-        FfmpegJob part = asked;
-        part.outputOptions.push_back(noSound ? "-an" : "-vn");
-        return runEncoder(program, part, form);
-    }
-    if (st.exitCode != 0)
-        return failAndClean(lastError.empty()
-                                ? "ffmpeg failed with exit status " + std::to_string(st.exitCode)
-                                : withCause(lastError, asked));
-    if (!outputError.empty()) return failAndClean(outputError);
+    const bool noSound = !r.soundError().empty() && !withoutSound &&
+                         (exitCode == 0 ? r.soundKbytes() == 0 : r.lastError() == r.soundError());
+    if (noSound)
+        return !asked.keepsPicture || withoutPicture ? Undecodable::AllThereIs : Undecodable::Sound;
+    return noPicture && !withoutSound ? Undecodable::Picture : Undecodable::None;
+}
+
+// Why the output of an ffmpeg that exited is no conversion; "" when it is one.
+std::string outputTrouble(const FfmpegJob& asked, const FfmpegJob& job, int exitCode,
+                          const RunReaders& r) {
+    if (exitCode != 0)
+        return r.lastError().empty() ? "ffmpeg failed with exit status " + std::to_string(exitCode)
+                                     : withCause(r.lastError(), asked);
+    if (!r.outputError().empty()) return r.outputError();
     if (regularFileSize(job.output) == 0)
-        return failAndClean(lastError.empty() ? "no output was written: " + asked.output : lastError);
+        return r.lastError().empty() ? "no output was written: " + asked.output : r.lastError();
+    return {};
+}
+
+// Gives the complete output its name; the name it took, "" when it has none.
+std::string namedOutput(const FfmpegJob& asked, const FfmpegJob& job) {
     // The intermediate is this process's own name: it is never renamed aside.
-    const std::string written = platform::isIntermediateFile(asked.output)
-                                    ? (renameNoReplace(job.output, asked.output) ? asked.output : "")
-                                    : commitPartialFile(job.output, asked.output);
-    if (written.empty())
-        return failAndClean("cannot name the output " + asked.output + ": " + std::strerror(errno));
-    if (written != asked.output) say(writtenAsLine(program, written));
-    if (form == ProgressForm::Percent) {
-        while (lastPercent < 99) say(convProgressText(++lastPercent, duration, frames));
-        say(convProgressText(100, duration > 0 ? duration : 0, frames) + "\n");
-    } else {
-        say("\n");
-    }
+    if (platform::isIntermediateFile(asked.output))
+        return renameNoReplace(job.output, asked.output) ? asked.output : "";
+    return commitPartialFile(job.output, asked.output);
+}
+
+// The end of a run whose output is named: the notices of a part left out,
+// and the status.
+int finishedRun(const std::string& program, const FfmpegJob& asked, const std::string& ffmpeg,
+                const RunReaders& r) {
     // The source's picture decoded to nothing: the output holds its sound.
-    if (asked.keepsPicture && withoutPicture) say(noticeLine(program, kPictureUndecodedNotice));
-    if (withoutSound) say(noticeLine(program, kSoundUndecodedNotice));
+    if (asked.keepsPicture && leavesOut(asked, "-vn"))
+        say(noticeLine(program, kPictureUndecodedNotice));
+    if (leavesOut(asked, "-an")) say(noticeLine(program, kSoundUndecodedNotice));
     // The output is all the source holds: it is kept, and the run still fails.
     // A source whose packets read to their end without trouble is whole,
     // whatever length its header declares; so is one whose decoders alone
     // met damage (a last packet cut short) when the file could never hold
     // the length declared.
-    if (durationSeen && isIncompleteOutput(position, duration) &&
-        ((readTrouble && length.heldBy(regularFileSize(asked.input))) ||
+    if (r.durationSeen() && isIncompleteOutput(r.position(), r.duration()) &&
+        ((r.readTrouble() && r.length().heldBy(regularFileSize(asked.input))) ||
          demuxTrouble(ffmpeg, asked.input))) {
-        say(errorLine(program, incompleteSourceReason(position, duration)));
+        say(errorLine(program, incompleteSourceReason(r.position(), r.duration())));
         return kExitIncompleteSource;
     }
     return 0;
+}
+
+}  // namespace
+
+int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm form) {
+    platform::restoreDefaultChildHandling();
+    if (!asked.error.empty()) return fail(program, asked.error);
+    if (const std::string why = notARegularFile(asked.input); !why.empty())
+        return fail(program, why);
+    const std::string ffmpeg = findFfmpeg();
+    if (ffmpeg.empty()) return fail(program, ffmpegMissingReason());
+    FfmpegJob job;
+    if (const std::string why = preparedJob(asked, job); !why.empty()) return fail(program, why);
+    watchStopSignals();
+    // A failed or stopped run removes the partial file.
+    const auto failAndClean = [&](const std::string& reason) {
+        removeFile(job.output);
+        return fail(program, reason);
+    };
+    RunReaders readers(asked, job.output, form, say);
+    const ChildStatus st = runChild(
+        ffmpeg, ffmpegArguments(job, ffmpegTakesStatsPeriod(ffmpeg)),
+        [&readers](const std::string& line) { readers.progressLine(line); },
+        [&readers](const std::string& line) { readers.logLine(line); });
+    if (const std::string why = childTrouble(st); !why.empty()) return failAndClean(why);
+    const Undecodable lost = undecodablePart(asked, st.exitCode, readers);
+    if (lost == Undecodable::AllThereIs)
+        return failAndClean(std::string(kUndecodableSoundCause) + ": " + readers.soundError());
+    if (lost != Undecodable::None) {
+        removeFile(job.output);
+        FfmpegJob part = asked;
+        part.outputOptions.push_back(lost == Undecodable::Sound ? "-an" : "-vn");
+        return runEncoder(program, part, form);
+    }
+    if (const std::string why = outputTrouble(asked, job, st.exitCode, readers); !why.empty())
+        return failAndClean(why);
+    const std::string written = namedOutput(asked, job);
+    if (written.empty())
+        return failAndClean("cannot name the output " + asked.output + ": " + std::strerror(errno));
+    if (written != asked.output) say(writtenAsLine(program, written));
+    readers.finishProgress();
+    return finishedRun(program, asked, ffmpeg, readers);
 }
 
 }  // namespace tessaro

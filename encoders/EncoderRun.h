@@ -5,13 +5,9 @@
 #include <string>
 
 #include "encoders/FfmpegJob.h"
+#include "encoders/RunReaders.h"
 
 namespace tessaro {
-
-enum class ProgressForm {
-    Percent,       // "( 7%)" ... "(100%)", as conv prints it
-    DurationTime,  // "Duration: ..., " once, then "time=12.34 "
-};
 
 // Runs the job and returns the process exit status: 0 only when ffmpeg
 // succeeded and the output file exists and is not empty; otherwise a one-line

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "encoders/EncoderOptions.h"
+
 namespace tessaro {
 
 struct SourceFacts;
@@ -37,7 +39,17 @@ struct FfmpegJob {
     bool keepsPicture = false;
 };
 
-// Translates MEncoder-style options (input path, -oac, -lameopts, -ovc,
+// Whether the installed ffmpeg has an encoder of that name.
+using HasEncoder = std::function<bool(const std::string&)>;
+
+// The ffmpeg job of conv's options (see convJob).
+FfmpegJob ffmpegJob(const ConvOptions& options, const SourceFacts* source = nullptr);
+
+// The ffmpeg job of coder's options (see coderJob).
+FfmpegJob ffmpegJob(const CoderOptions& options, const HasEncoder& hasEncoder,
+                    const SourceFacts* source = nullptr);
+
+// Reads (readConvOptions) and translates MEncoder-style options (input path, -oac, -lameopts, -ovc,
 // -lavcopts given once or more, -ofps, -of, -lavfopts, -o) into an ffmpeg job,
 // with the same handling of the panel's values as coderJob. With the source's
 // facts, cover pictures are left out and the picture the source shows is
@@ -48,8 +60,8 @@ FfmpegJob convJob(const std::vector<std::string>& args, const SourceFacts* sourc
 // cover pictures; none when the source has no cover (ffmpeg's own choice).
 std::vector<std::string> pictureAndSoundMaps(const SourceFacts& source);
 
-// Translates FFmpeg-style options of the old syntax (-i, -y, -s, -vcodec, -b,
-// -f, -acodec, -ar, -ab, -ac, -vn, output last) into current ffmpeg options.
+// Reads (readCoderOptions) and translates FFmpeg-style options of the old syntax (-i, -y, -s,
+// -vcodec, -b, -f, -acodec, -ar, -ab, -ac, -vn, output last) into current ffmpeg options.
 // hasEncoder tells whether the installed ffmpeg has an encoder of that name;
 // it is asked only when a codec needs a substitute (amr_nb). Values a codec
 // cannot take are replaced by the nearest it can, with a line in notes;
@@ -60,8 +72,7 @@ std::vector<std::string> pictureAndSoundMaps(const SourceFacts& source);
 // a frame size it can encode, and an MP3 takes the source's descriptive tags
 // only and its first cover picture. Every audio encode keeps the sound in
 // step (kSoundInStep).
-FfmpegJob coderJob(const std::vector<std::string>& args,
-                   const std::function<bool(const std::string&)>& hasEncoder,
+FfmpegJob coderJob(const std::vector<std::string>& args, const HasEncoder& hasEncoder,
                    const SourceFacts* source = nullptr);
 
 // The filter that shows a picture of any shape whole in a width x height

@@ -31,6 +31,13 @@ std::string asciiLower(std::string text) {
     return text;
 }
 
+std::string extensionOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return asciiLower(path.substr(dot));
+}
+
 std::string numberText(double value) {
     char buf[32];
     if (value == std::floor(value) && std::fabs(value) < 1e12)

@@ -41,6 +41,10 @@ std::string emptyField(const char* field);
 // The text with A to Z in lower case (option and tag names, extensions).
 std::string asciiLower(std::string text);
 
+// The extension of a path's file name, lower case with its dot (".mp4");
+// "" when it has none.
+std::string extensionOf(const std::string& path);
+
 // A number as the messages show it: 32, 12.2, 23.976.
 std::string numberText(double value);
 

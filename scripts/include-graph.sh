@@ -25,7 +25,7 @@ present          -  base engine
 input            -  base
 settings         -  base formats
 encoders         -  base report
-cli              -  base formats engine present
+cli              -  base formats engine present encoders
 server           -  base
 widgets          qt base
 settings_dialog  qt base settings widgets

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -87,6 +88,40 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
     const auto help = run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("--channels"), std::string::npos);
+}
+
+// A field value that every encoder run would refuse stops the batch before
+// it starts: a usage error on standard error, nothing converted or written.
+// Values the encoders take, and values the format does not read, convert.
+TEST_F(CliTest, ValuesNoEncoderTakesAreRefusedFirst) {
+    touch("a.flv");
+    const struct {
+        std::string arguments;
+        int status;
+        std::string text;
+    } rows[] = {
+        {"-f 2 --vb abc", 2, "tessaro-cli: --vb 'abc': 视频比特率“abc”不是数字\n"},
+        {"-f 2 --vb -5", 2, "--vb '-5': 视频比特率“-5”超出范围"},
+        {"-f 2 --fps 0", 2, "--fps '0': 帧率“0”超出范围，应在 1 到 120 之间"},
+        {"-f 0 --size 0x0", 2, "--size '0x0': 视频尺寸“0x0”超出范围"},
+        {"-f 5 --size abc", 2, "--size 'abc': 视频尺寸“abc”应写作 宽x高"},
+        {"-f 8 --rate 99999999999", 2, "--rate '99999999999': 声音频率“99999999999”超出范围"},
+        {"-f 8 --abr ''", 2, "--abr '': 声音比特率为空"},
+        {"-f 0 --size 原始大小 --vb 1200", 0, "Converted 1 of 1"},
+        {"-f 2 --vb 600 --fps 23.976", 0, "Converted 1 of 1"},
+        {"-f 8 --vb abc", 0, "warning: format 8 does not use --vb"},
+    };
+    for (const auto& row : rows) {
+        const auto r = run(row.arguments + " a.flv");
+        EXPECT_EQ(r.status, row.status) << row.arguments << "\n" << r.output;
+        EXPECT_NE(r.output.find(row.text), std::string::npos) << row.arguments << "\n" << r.output;
+        if (row.status != 2) continue;
+        // standard output alone
+        EXPECT_EQ(run(row.arguments + " a.flv 2>/dev/null | cat").output, "") << row.arguments;
+        EXPECT_EQ(log(), "") << row.arguments;
+        EXPECT_EQ(std::distance(fs::directory_iterator(root / "work"), fs::directory_iterator()), 1)
+            << row.arguments;
+    }
 }
 
 TEST_F(CliTest, ArgumentsAndOutputFolders) {
