@@ -27,7 +27,8 @@ std::string helper() {
 // The first n bytes the flood helper writes.
 std::string pattern(std::size_t n) {
     std::string bytes;
-    for (std::size_t i = 0; i < n; ++i) bytes.push_back(static_cast<char>(tessaro::testing::floodByte(i)));
+    for (std::size_t i = 0; i < n; ++i)
+        bytes.push_back(static_cast<char>(tessaro::testing::floodByte(i)));
     return bytes;
 }
 
@@ -66,7 +67,7 @@ TEST(ChildPump, RunIsOverWhenTheChildHasEndedAndItsPipesAreAtTheirEndOrQuiet) {
         int exitCode;
     };
     const std::vector<Row> rows = {
-        {"exits at once", {"exit", "3"}, 0, 1500, "", 3},
+        {"exits at once", {"exit", "3"}, 0, 3000, "", 3},
         {"closes its output, ends later", {"close", "400", "4"}, 400, 2000, "closing\n", 4},
 #ifdef _WIN32
         {"grandchild keeps the pipe, silent",
