@@ -17,9 +17,10 @@ class ChildPump {
 public:
     enum class Pipe { Output, Errors };
     using Clock = std::chrono::steady_clock;
-    // Once the child has ended, descendants that still hold a pipe are read
-    // for at most this long while they keep it quiet (a grandchild that
-    // inherited the write end must not keep the caller waiting).
+    // Once the child ended this long ago, the run is over as soon as its
+    // pipes are found empty, even while a descendant still holds one (a
+    // grandchild that inherited the write end must not keep the caller
+    // waiting).
     static constexpr std::chrono::milliseconds kQuietAfterExit{500};
 
     // The child must have been started; the pump reads it until it is over,
@@ -39,8 +40,6 @@ public:
     // Every pipe has reached its end (or failed).
     bool pipesAtEnd() const;
     bool failed() const { return m_failed; }
-    // The last read found every open pipe empty.
-    bool drained() const { return m_drained; }
 
     // The run is over: the child has ended and every pipe is at its end, or
     // the child ended at least `quiet` ago and the pipes were found empty.
@@ -48,7 +47,7 @@ public:
 
     // Blocks for at most timeoutMs, or until a pipe has bytes or a hang-up,
     // or the child ends (on Windows, where anonymous pipes cannot be waited
-    // for, a few milliseconds at most).
+    // for, the pipes are looked at every few milliseconds).
     void wait(int timeoutMs);
     // What the caller's own wait may wake on: the open pipes, and the child's
     // end handle until it has ended.
@@ -67,7 +66,7 @@ private:
     Pipe m_next = Pipe::Output;
     bool m_ended = false;
     bool m_failed = false;
-    bool m_drained = false;
+    bool m_drained = false;  // the last read found every open pipe empty
     Clock::time_point m_endedAt;
 };
 
