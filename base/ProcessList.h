@@ -18,4 +18,11 @@ bool isImageRunning(const std::string& imageName);
 // been given the id of a process that has gone). A zombie is not live.
 bool mayHaveWritten(long pid, double lastWrite);
 
+// True when `pid` is a live process of the current user that runs an image
+// of the same name as this process: its name as the system keeps it, compared
+// exactly here (/proc/PID/comm); the file name of its image, in any case, on
+// Windows. A zombie, or a process that has ended while a handle keeps it
+// listed, is not live.
+bool runsOwnImage(long pid);
+
 }  // namespace tessaro

@@ -109,6 +109,25 @@ bool mayHaveWritten(long pid, double lastWrite) {
     return owner;
 }
 
+bool runsOwnImage(long pid) {
+    if (pid <= 0) return false;
+    const std::string folder = "/proc/" + std::to_string(pid);
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return false;
+    struct stat st {};
+    bool same = ::fstat(dirFd, &st) == 0 && st.st_uid == ::getuid();
+    const char state = same ? processState(dirFd) : '?';
+    same = same && state != 'Z' && state != 'X' && state != '?';
+    if (same) {
+        const std::string name = commandName(dirFd);
+        const int selfFd = ::open("/proc/self", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        same = !name.empty() && selfFd >= 0 && name == commandName(selfFd);
+        if (selfFd >= 0) ::close(selfFd);
+    }
+    ::close(dirFd);
+    return same;
+}
+
 bool isImageRunning(const std::string& imageName) {
     std::string wanted = lowerCase(imageName);
     if (wanted.size() > kCommLength) wanted.resize(kCommLength);

@@ -27,11 +27,19 @@ std::string findFfmpeg();
 // Why findFfmpeg() found nothing, for the user.
 std::string ffmpegMissingReason();
 
+// Hands each line of a started child's two streams to the matching callback
+// (without its line end) until the run is over by ChildPump's rule (the
+// child has ended and its pipes are at their end, or have stayed quiet for a
+// moment after it), then reaps the child into status.
+void drainChild(ChildProcess& child, ChildStatus& status,
+                const std::function<void(const std::string&)>& onStdoutLine,
+                const std::function<void(const std::string&)>& onStderrLine);
+
 // Runs program with args (args[0] is not the program name: it is added) with
 // stdin from /dev/null; each line of the child's stdout and stderr goes to the
-// matching callback (without its line end). Returns once the child has ended
-// and both streams are drained. SIGINT, SIGTERM and SIGHUP received meanwhile
-// are passed on to the child; the child is killed when this process ends.
+// matching callback (without its line end). Returns once drainChild does.
+// SIGINT, SIGTERM and SIGHUP received meanwhile are passed on to the child;
+// the child is killed when this process ends.
 ChildStatus runChild(const std::string& program, const std::vector<std::string>& args,
                      const std::function<void(const std::string&)>& onStdoutLine,
                      const std::function<void(const std::string&)>& onStderrLine);

@@ -1,12 +1,9 @@
 #include "encoders/FfmpegProcess.h"
-#include "encoders/LineSplitter.h"
 
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -82,33 +79,7 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
     }
     ::sigprocmask(SIG_SETMASK, &before, nullptr);
     if (status.started) {
-        LineSplitter outLines(onStdoutLine), errLines(onStderrLine);
-        char buf[16384];
-        // Hands on what waits in one pipe; closes it at its end.
-        const auto drain = [&](bool errors) {
-            std::size_t n = 0;
-            const ChildProcess::ReadResult r =
-                errors ? child.readErrors(buf, sizeof buf, &n) : child.read(buf, sizeof buf, &n);
-            LineSplitter& lines = errors ? errLines : outLines;
-            if (r == ChildProcess::ReadResult::Data) {
-                lines.feed(buf, n);
-            } else if (r != ChildProcess::ReadResult::Empty) {
-                lines.flush();
-                errors ? child.closeErrors() : child.closeOutput();
-            }
-        };
-        while (child.outputFd() >= 0 || child.errorFd() >= 0) {
-            pollfd fds[2] = {{child.outputFd(), POLLIN, 0}, {child.errorFd(), POLLIN, 0}};
-            if (::poll(fds, 2, -1) < 0) {
-                if (errno == EINTR) continue;
-                break;
-            }
-            for (int i = 0; i < 2; ++i)
-                if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) drain(i == 1);
-        }
-        child.closeOutput();
-        child.closeErrors();
-        child.wait(status);
+        drainChild(child, status, onStdoutLine, onStderrLine);
         g_child = 0;
     }
     ::sigaction(SIGINT, &oldInt, nullptr);

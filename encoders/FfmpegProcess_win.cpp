@@ -1,5 +1,4 @@
 #include "encoders/FfmpegProcess.h"
-#include "encoders/LineSplitter.h"
 
 #include <windows.h>
 
@@ -75,53 +74,17 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
         break;
     }
     if (!status.started) return status;
-    g_child = child.exitFd();
+    // A handle of the handler's own: the child's is closed once it has ended.
+    HANDLE own = nullptr;
+    ::DuplicateHandle(::GetCurrentProcess(), child.exitFd(), ::GetCurrentProcess(), &own,
+                      PROCESS_TERMINATE, FALSE, 0);
+    g_child = own;
     // A stop that came just before the child started still ends it.
     if (g_stopSignal != 0) child.kill();
 
-    LineSplitter outLines(onStdoutLine), errLines(onStderrLine);
-    char buf[16384];
-    // Hands on what waits in one pipe; closes it at its end. True when
-    // something was read.
-    const auto drain = [&](bool errors) {
-        std::size_t n = 0;
-        const ChildProcess::ReadResult r =
-            errors ? child.readErrors(buf, sizeof buf, &n) : child.read(buf, sizeof buf, &n);
-        LineSplitter& lines = errors ? errLines : outLines;
-        if (r == ChildProcess::ReadResult::Data) {
-            lines.feed(buf, n);
-            return true;
-        }
-        if (r != ChildProcess::ReadResult::Empty) {
-            lines.flush();
-            errors ? child.closeErrors() : child.closeOutput();
-        }
-        return false;
-    };
-    // Once the child has ended, the pipes are read until they break or stay
-    // empty this long: a process that inherited a copy of the write end must
-    // not keep the encoder waiting.
-    constexpr ULONGLONG kQuietAfterExitMs = 500;
-    ULONGLONG quietSince = 0;
-    while (child.outputFd() != kNoHandle || child.errorFd() != kNoHandle) {
-        const bool any = drain(false) | drain(true);
-        if (any) {
-            quietSince = 0;
-            continue;
-        }
-        // Anonymous pipes cannot be waited for: wait for the child's end a
-        // little while, then look at the pipes again.
-        if (::WaitForSingleObject(child.exitFd(), 5) == WAIT_TIMEOUT) continue;
-        if (quietSince == 0) quietSince = ::GetTickCount64();
-        if (::GetTickCount64() - quietSince > kQuietAfterExitMs) break;
-        ::Sleep(1);
-    }
-    outLines.flush();
-    errLines.flush();
+    drainChild(child, status, onStdoutLine, onStderrLine);
     g_child = nullptr;
-    child.closeOutput();
-    child.closeErrors();
-    child.wait(status);
+    if (own) ::CloseHandle(own);
     return status;
 }
 

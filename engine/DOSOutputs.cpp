@@ -114,29 +114,20 @@ bool DOSOutputs::StartCommand(const std::string& CommandLine) {
     m_status.pid = child->pid();
     m_terminated = false;
     m_child = std::move(child);
+    m_reader = std::make_unique<ChildPump>(*m_child, m_status);
     m_buffer.resize(kReadBlock);
     m_begin = m_end = 0;
-    m_endOfFile = m_readFailed = m_childEnded = m_treeKilled = false;
+    m_treeKilled = false;
     return true;
 }
 
 bool DOSOutputs::readChunk() {
     if (m_begin == m_end) {
-        std::size_t count = 0;
-        switch (m_child->read(m_buffer.data(), m_buffer.size(), &count)) {
-            case ChildProcess::ReadResult::Data:
-                m_begin = 0;
-                m_end = count;
-                break;
-            case ChildProcess::ReadResult::Empty:
-                return false;
-            case ChildProcess::ReadResult::EndOfFile:
-                m_endOfFile = true;
-                return false;
-            case ChildProcess::ReadResult::Failed:
-                m_readFailed = true;
-                return false;
-        }
+        ChildPump::Pipe from = ChildPump::Pipe::Output;
+        const std::size_t count = m_reader->read(m_buffer.data(), m_buffer.size(), from);
+        if (count == 0) return false;
+        m_begin = 0;
+        m_end = count;
     }
     const std::size_t n = std::min(kChunkSize, m_end - m_begin);
     const std::string chunk(m_buffer.data() + m_begin, n);
@@ -154,14 +145,11 @@ void DOSOutputs::ServiceRun() {
         if (++chunks < kChunksPerPass) m_pump.processEvents();
     }
     if (!busy()) return;
-    if (m_readFailed) return endRun();
+    if (m_reader->failed()) return endRun();
     const bool drained = chunks < kChunksPerPass;  // the pipe was found empty
-    if (!m_childEnded && m_child->hasEnded(m_status)) {
-        m_childEnded = true;
-        m_endedAt = Clock::now();
-    }
+    const bool childEnded = m_reader->childEnded();
     // Over once the child has ended and nobody holds the pipe any more.
-    if (m_childEnded && m_endOfFile && m_begin == m_end) return endRun();
+    if (childEnded && m_reader->pipesAtEnd() && m_begin == m_end) return endRun();
 
     // Bounds: a stopped child that does not end, and descendants that keep
     // the pipe open after the child, are killed with its group; a process
@@ -169,35 +157,33 @@ void DOSOutputs::ServiceRun() {
     const auto now = Clock::now();
     bool killNow = false;
     if (m_terminated)
-        killNow =
-            m_childEnded || now - m_terminatedAt > std::chrono::milliseconds(kTerminateGraceMs);
-    else if (m_childEnded)
-        killNow = now - m_endedAt > std::chrono::milliseconds(kLingerMs);
+        killNow = childEnded || now - m_terminatedAt > std::chrono::milliseconds(kTerminateGraceMs);
+    else
+        killNow = m_reader->endedFor() > std::chrono::milliseconds(kLingerMs);
     if (killNow && !m_treeKilled) {
         m_child->kill();
         m_treeKilled = true;
         m_killedAt = now;
     }
-    if (m_treeKilled && m_childEnded && drained &&
+    if (m_treeKilled && childEnded && drained &&
         now - m_killedAt > std::chrono::milliseconds(kLingerMs))
         return endRun();
 }
 
 void DOSOutputs::addWaitHandles(std::vector<NativeHandle>& handles) const {
-    if (!busy()) return;
-    if (!m_endOfFile) handles.push_back(m_child->outputFd());
-    if (!m_childEnded) handles.push_back(m_child->exitFd());
+    if (busy()) m_reader->addWaitHandles(handles);
 }
 
 void DOSOutputs::endRun() {
     // What still waits when reading gave up on a pipe held open elsewhere.
-    if (!m_readFailed) {
+    if (!m_reader->failed()) {
         for (int i = 0; i < kMaxDrainChunks && busy() && readChunk(); ++i) m_pump.processEvents();
         if (!busy()) return;
     }
     if (!m_child->hasEnded(m_status)) m_child->kill();  // only after a failed read
     m_child->wait(m_status);
     m_child->closeOutput();
+    m_reader.reset();
     m_child.reset();
     m_begin = m_end = 0;
 
@@ -208,6 +194,7 @@ void DOSOutputs::endRun() {
 void DOSOutputs::AbandonRun() {
     if (!m_child) return;
     std::unique_ptr<ChildProcess> child = std::move(m_child);
+    m_reader.reset();
     m_begin = m_end = 0;
     if (!child->ended()) {
         child->kill();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/ChildProcess.h"
+#include "base/ChildPump.h"
 #include "base/MessageBoxes.h"
 #include "base/MessagePump.h"
 
@@ -104,6 +105,7 @@ private:
     mutable std::string m_outputs;
     RunStatus m_status;
     std::unique_ptr<ChildProcess> m_child;  // the child of the run in progress
+    std::unique_ptr<ChildPump> m_reader;    // reads it and notices its end
     bool m_terminated = false;
     Clock::time_point m_terminatedAt;
 
@@ -113,11 +115,7 @@ private:
     std::vector<char> m_buffer;
     std::size_t m_begin = 0;
     std::size_t m_end = 0;
-    bool m_endOfFile = false;
-    bool m_readFailed = false;
-    bool m_childEnded = false;
     bool m_treeKilled = false;
-    Clock::time_point m_endedAt;   // when the child was first seen ended
     Clock::time_point m_killedAt;  // when its tree was killed
 };
 

@@ -1,41 +1,14 @@
-#include "input/FileSearch.h"
-
 #include <windows.h>
 
-#include <cwchar>
-#include <utility>
-
 #include "base/WideText.h"
+#include "input/FolderListing.h"
 
-namespace tessaro {
+namespace tessaro::listing {
 
 namespace {
 
-// Name ends in ".flv" in any letter case.
-bool hasFlvExtension(const wchar_t* name)
-{
-    const std::size_t length = std::wcslen(name);
-    if (length < 4)
-        return false;
-    const wchar_t* tail = name + length - 4;
-    auto upper = [](wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
-    return upper(tail[0]) == L'.' && upper(tail[1]) == L'F' && upper(tail[2]) == L'L' && upper(tail[3]) == L'V';
-}
-
-bool isDotEntry(const wchar_t* name)
-{
+bool isDotEntry(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
-}
-
-std::wstring joined(const std::wstring& folder, const wchar_t* name)
-{
-    std::wstring path = folder;
-    // A folder given with its trailing separator ("C:\" or "D:\media\") gets no
-    // second one.
-    if (path.empty() || (path.back() != L'\\' && path.back() != L'/'))
-        path.push_back(L'\\');
-    path.append(name);
-    return path;
 }
 
 // The form of a folder that the W functions take at any length, past
@@ -52,64 +25,42 @@ std::wstring longPathForm(const std::wstring& folder) {
     return L"\\\\?\\" + full;
 }
 
-// A folder as the user gave it (and as the paths found in it are shown), and
-// the long form the search lists it by.
-struct Folder {
-    std::wstring shown, listed;
-};
-
 }  // namespace
 
-void SearchFolder(const std::string& folder, std::vector<std::string>& found, MessagePump& pump,
-                  std::chrono::nanoseconds pumpInterval)
-{
-    if (folder.empty())
-        return;
-    ThrottledPump pumper(&pump, pumpInterval);
-
-    // Folders still to search, the next one at the back; one listing open at a time.
-    const std::wstring given = wide::fromUtf8(folder);
-    std::vector<Folder> pending{{given, longPathForm(joined(given, L""))}};
-    std::vector<Folder> subfolders;
-
-    while (!pending.empty()) {
-        const Folder current = std::move(pending.back());
-        pending.pop_back();
-        subfolders.clear();
-
-        WIN32_FIND_DATAW entry;
-        const HANDLE listing =
-            ::FindFirstFileExW(joined(current.listed, L"*").c_str(), FindExInfoBasic, &entry,
-                               FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-        if (listing == INVALID_HANDLE_VALUE)
-            continue;  // no access or vanished: nothing from here, siblings go on
-        do {
-            const wchar_t* name = entry.cFileName;
-            if (isDotEntry(name))
-                continue;
-            const DWORD attributes = entry.dwFileAttributes;
-            if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-                // A junction or a linked folder is never entered: it may loop.
-                if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                    subfolders.push_back(
-                        {joined(current.shown, name), joined(current.listed, name)});
-            } else if (hasFlvExtension(name)) {
-                found.push_back(wide::toUtf8(joined(current.shown, name)));
-            }
-            pumper.tick();
-        } while (::FindNextFileW(listing, &entry));
-        ::FindClose(listing);
-
-        // Subfolders are searched in listing order: push them reversed.
-        for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
-            pending.push_back(std::move(*it));
-    }
+Folder rootFolder(const std::string& given) {
+    return {given, wide::toUtf8(longPathForm(wide::fromUtf8(joined(given, ""))))};
 }
 
-std::string TrimNameBuffer(const std::string& text)
-{
-    const auto last = text.find_last_not_of(std::string("\0 ", 2));
-    return last == std::string::npos ? std::string() : text.substr(0, last + 1);
+std::string joined(const std::string& folder, std::string_view name) {
+    std::string path = folder;
+    // A folder given with its trailing separator ("C:\" or "D:\media\") gets no
+    // second one.
+    if (path.empty() || (path.back() != '\\' && path.back() != '/')) path.push_back('\\');
+    path.append(name);
+    return path;
 }
 
-}  // namespace tessaro
+bool listFolder(const Folder& folder,
+                const std::function<void(std::string_view name, EntryKind kind)>& onEntry) {
+    WIN32_FIND_DATAW entry;
+    const HANDLE listing =
+        ::FindFirstFileExW(wide::fromUtf8(joined(folder.listed, "*")).c_str(), FindExInfoBasic,
+                           &entry, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (listing == INVALID_HANDLE_VALUE) return false;
+    do {
+        if (isDotEntry(entry.cFileName)) continue;
+        const DWORD attributes = entry.dwFileAttributes;
+        // A junction or a linked folder is never entered: it may loop.
+        const EntryKind kind = !(attributes & FILE_ATTRIBUTE_DIRECTORY)      ? EntryKind::File
+                               : (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryKind::Skip
+                                                                             : EntryKind::Folder;
+        onEntry(wide::toUtf8(entry.cFileName), kind);
+    } while (::FindNextFileW(listing, &entry));
+    ::FindClose(listing);
+    return true;
+}
+
+// Links to folders are listed as such (Skip) and never reach here.
+bool linksToFolder(const std::string&) { return false; }
+
+}  // namespace tessaro::listing

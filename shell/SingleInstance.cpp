@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include "base/Platform.h"
+#include "base/ProcessList.h"
 
 namespace tessaro {
 namespace {
@@ -25,8 +26,8 @@ bool SingleInstance::acquire() {
         if (m_lock->error() != QLockFile::LockFailedError) return true;
         qint64 pid = 0;
         QString host, application;
-        if (m_lock->getLockInfo(&pid, &host, &application) &&
-            host == QSysInfo::machineHostName() && isSameProgramRunning(pid))
+        if (m_lock->getLockInfo(&pid, &host, &application) && host == QSysInfo::machineHostName() &&
+            runsOwnImage(static_cast<long>(pid)))
             return false;
         // Empty, garbage, another machine's, or left by a process that is
         // gone: removed unless a live process still holds it locked.

@@ -2,7 +2,6 @@
 // One running window per user: a lock file in the temporary folder.
 
 #include <QLockFile>
-#include <QtGlobal>
 #include <memory>
 
 namespace tessaro {
@@ -18,9 +17,5 @@ public:
 private:
     std::unique_ptr<QLockFile> m_lock;
 };
-
-// True when `pid` is a live process of the current user running the same
-// program as this process.
-bool isSameProgramRunning(qint64 pid);
 
 }  // namespace tessaro

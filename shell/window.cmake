@@ -14,13 +14,13 @@ target_sources(tessaro_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/frmMainLayout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMenu.cpp
 )
-# The platform halves: the opener, the instance check, the native window.
+# The platform halves: the opener, the native window.
 if(WIN32)
   set(TESSARO_SHELL_PLATFORM win)
 else()
   set(TESSARO_SHELL_PLATFORM posix)
 endif()
-foreach(part DesktopSession SystemOpener SingleInstance TerminationWatch WavePlayer WindowLossWatch)
+foreach(part DesktopSession SystemOpener TerminationWatch WavePlayer WindowLossWatch)
   target_sources(tessaro_shell PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/${part}_${TESSARO_SHELL_PLATFORM}.cpp)
 endforeach()

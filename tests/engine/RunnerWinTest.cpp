@@ -187,6 +187,37 @@ TEST_F(RunnerWinTest, ImageNamesMatchInAnyCaseAndAnEndedProcessIsNotRunning) {
     EXPECT_FALSE(isImageRunning(m_name));
 }
 
+// The second-window check: a live process whose image has this program's
+// file name, in any case; not one of another name, nor one that has ended.
+TEST_F(RunnerWinTest, RunsOwnImageOnlyForALiveProcessOfThisProgramsName) {
+    wchar_t self[MAX_PATH];
+    const std::wstring own(self, ::GetModuleFileNameW(nullptr, self, MAX_PATH));
+    const std::string ownName = upper(platform::utf8Path(std::filesystem::path(own).filename()));
+    ChildProcess same, other, ended;
+    ASSERT_EQ(same.start({m_folder.copyHelper("same\\" + ownName), "linger", "20000"}),
+              ChildProcess::StartResult::Started);
+    ASSERT_EQ(other.start({m_exe, "linger", "20000"}), ChildProcess::StartResult::Started);
+    ASSERT_EQ(ended.start({m_folder.copyHelper("ended\\" + ownName), "exit", "0"}),
+              ChildProcess::StartResult::Started);
+    // Ended but not reaped: its handle is still open here.
+    waitUntil([&] { return ::WaitForSingleObject(ended.exitFd(), 0) == WAIT_OBJECT_0; });
+    struct Row {
+        const char* what;
+        long pid;
+        bool expected;
+    };
+    const Row rows[] = {
+        {"this process", static_cast<long>(::GetCurrentProcessId()), true},
+        {"another process of this name", static_cast<long>(same.pid()), true},
+        {"a process of another name", static_cast<long>(other.pid()), false},
+        {"an ended process of this name", static_cast<long>(ended.pid()), false},
+        {"no process", 0, false},
+    };
+    for (const Row& row : rows) EXPECT_EQ(runsOwnImage(row.pid), row.expected) << row.what;
+    same.kill();
+    other.kill();
+}
+
 TEST_F(RunnerWinTest, HostileArgumentsArriveAsOneArgumentAndRunNothing) {
     const std::string marker = m_folder.path("ran");
     const std::vector<std::string> names = {

@@ -12,6 +12,8 @@ namespace tessaro::testing {
 std::vector<std::string> childArguments(int argc, char** argv);
 // Writes all bytes to standard output; exits with 100 when it cannot.
 void writeAll(const char* data, std::size_t size);
+// Closes standard output and standard error.
+void closeOutputs();
 // The modes only this system has; 2 for an unknown mode.
 int platformMode(const std::vector<std::string>& args);
 

@@ -4,6 +4,8 @@
 //   exit CODE           exits with CODE, writing nothing
 //   tail MS N CODE      sleeps MS, writes N pattern bytes, exits with CODE at once
 //   linger MS           sleeps MS, exits 0 silently
+//   close MS CODE       writes "closing\n", closes its output and errors,
+//                       sleeps MS, exits with CODE
 // POSIX only (tst_child_posix.cpp):
 //   kill SIG            writes a line, then dies of signal SIG
 //   fork MS             writes "parent\n" and exits; a forked copy sleeps MS
@@ -63,6 +65,12 @@ int main(int argc, char** argv) {
     if (mode == "linger") {
         sleepMs(number(2));
         return 0;
+    }
+    if (mode == "close") {
+        writeAll("closing\n", 8);
+        closeOutputs();
+        sleepMs(number(2));
+        return static_cast<int>(number(3));
     }
     return platformMode(args);
 }

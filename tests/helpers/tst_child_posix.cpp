@@ -28,6 +28,11 @@ void writeAll(const char* data, std::size_t size) {
     }
 }
 
+void closeOutputs() {
+    ::close(1);
+    ::close(2);
+}
+
 int platformMode(const std::vector<std::string>& args) {
     const std::string& mode = args[1];
     auto number = [&](std::size_t i) { return i < args.size() ? std::strtoll(args[i].c_str(), nullptr, 10) : 0LL; };

@@ -39,6 +39,13 @@ void writeAll(const char* data, std::size_t size) {
     }
 }
 
+void closeOutputs() {
+    const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    ::CloseHandle(out);
+    if (err != out) ::CloseHandle(err);
+}
+
 // spawn ARGS...: starts a copy of itself with ARGS on the same standard
 // output, writes "parent\n" and exits without waiting for it.
 int platformMode(const std::vector<std::string>& args) {
