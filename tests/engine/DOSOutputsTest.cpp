@@ -20,26 +20,6 @@ using namespace tessaro;
 using namespace tessaro::testing;
 namespace fs = std::filesystem;
 
-namespace {
-
-// Splits the echo helper's NUL-terminated arguments.
-std::vector<std::string> echoed(const std::string& output) {
-    std::vector<std::string> args;
-    std::string current;
-    for (char c : output) {
-        if (c == '\0') {
-            args.push_back(current);
-            current.clear();
-        } else {
-            current.push_back(c);
-        }
-    }
-    EXPECT_TRUE(current.empty()) << "output not NUL-terminated";
-    return args;
-}
-
-}  // namespace
-
 class DOSOutputsTest : public ::testing::Test {
 protected:
     void SetUp() override {

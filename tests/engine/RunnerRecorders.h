@@ -1,6 +1,9 @@
 #pragma once
-// Pieces of the runner tests that hold on every system: case helpers, a
-// bounded wait, a recording message box and a counting pump.
+// Pieces of the runner tests that hold on every system: case helpers, the
+// echo helper's arguments, a bounded wait, a recording message box and a
+// counting pump.
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
@@ -22,6 +25,22 @@ inline std::string upper(std::string s) {
 inline std::string lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
+}
+
+// Splits the echo helper's NUL-terminated arguments.
+inline std::vector<std::string> echoed(const std::string& output) {
+    std::vector<std::string> args;
+    std::string current;
+    for (char c : output) {
+        if (c == '\0') {
+            args.push_back(current);
+            current.clear();
+        } else {
+            current.push_back(c);
+        }
+    }
+    EXPECT_TRUE(current.empty()) << "output not NUL-terminated";
+    return args;
 }
 
 inline void waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {

@@ -19,21 +19,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::vector<std::string> echoed(const std::string& output) {
-    std::vector<std::string> args;
-    std::string current;
-    for (char c : output) {
-        if (c == '\0') {
-            args.push_back(current);
-            current.clear();
-        } else {
-            current.push_back(c);
-        }
-    }
-    EXPECT_TRUE(current.empty()) << "output not NUL-terminated";
-    return args;
-}
-
 class RunnerWinTest : public ::testing::Test {
 protected:
     void SetUp() override {
