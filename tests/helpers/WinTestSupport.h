@@ -18,15 +18,20 @@ inline std::string helperPath() { return std::string(TESSARO_TEST_HELPERS_DIR) +
 class WinFolder {
 public:
     WinFolder() {
+        // Process ids come back: a folder that an earlier run could not
+        // remove is passed over, not reused.
         static std::atomic<int> counter{0};
-        m_path = std::filesystem::temp_directory_path() /
-                 ("tessaro-win-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++));
-        std::filesystem::remove_all(m_path);
+        do {
+            m_path = std::filesystem::temp_directory_path() /
+                     ("tessaro-win-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                      std::to_string(counter++));
+        } while (std::filesystem::exists(m_path));
         std::filesystem::create_directories(m_path);
     }
     ~WinFolder() {
+        // The long-path form: the tests make folders deeper than MAX_PATH.
         std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
+        std::filesystem::remove_all(std::filesystem::path(L"\\\\?\\" + m_path.wstring()), ec);
     }
     // The full UTF-8 path of a name (with '\' separators) in this folder.
     std::string path(const std::string& relative = {}) const {
