@@ -84,46 +84,45 @@ double startTime(int dirFd) {
                                                   : 0;
 }
 
-}  // namespace
-
-bool mayHaveWritten(long pid, double lastWrite) {
-    if (pid <= 0) return false;
+// The /proc folder of a live process of the current user (neither a zombie
+// nor dead, its state readable), opened; -1 when there is none.
+int openLiveProcess(long pid) {
+    if (pid <= 0) return -1;
     const std::string folder = "/proc/" + std::to_string(pid);
     const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0) return false;
+    if (dirFd < 0) return -1;
     struct stat st {};
     bool live = ::fstat(dirFd, &st) == 0 && st.st_uid == ::getuid();
     const char state = live ? processState(dirFd) : '?';
     live = live && state != 'Z' && state != 'X' && state != '?';
+    if (!live) ::close(dirFd);
+    return live ? dirFd : -1;
+}
+
+}  // namespace
+
+bool mayHaveWritten(long pid, double lastWrite) {
+    const int dirFd = openLiveProcess(pid);
+    if (dirFd < 0) return false;
+    const std::string name = lowerCase(commandName(dirFd));
     bool owner = false;
-    if (live) {
-        const std::string name = lowerCase(commandName(dirFd));
-        for (const char* own : {platform::kWindowExe, platform::kCliExe, platform::kConvExe,
-                                platform::kCoderExe, platform::kCoder2Exe})
-            owner = owner || name == own;
-        // Start times are known to within a second (btime).
-        const double started = startTime(dirFd);
-        owner = owner || started <= 0 || started <= lastWrite + 1.0;
-    }
+    for (const char* own : {platform::kWindowExe, platform::kCliExe, platform::kConvExe,
+                            platform::kCoderExe, platform::kCoder2Exe})
+        owner = owner || name == own;
+    // Start times are known to within a second (btime).
+    const double started = startTime(dirFd);
+    owner = owner || started <= 0 || started <= lastWrite + 1.0;
     ::close(dirFd);
     return owner;
 }
 
 bool runsOwnImage(long pid) {
-    if (pid <= 0) return false;
-    const std::string folder = "/proc/" + std::to_string(pid);
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirFd = openLiveProcess(pid);
     if (dirFd < 0) return false;
-    struct stat st {};
-    bool same = ::fstat(dirFd, &st) == 0 && st.st_uid == ::getuid();
-    const char state = same ? processState(dirFd) : '?';
-    same = same && state != 'Z' && state != 'X' && state != '?';
-    if (same) {
-        const std::string name = commandName(dirFd);
-        const int selfFd = ::open("/proc/self", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        same = !name.empty() && selfFd >= 0 && name == commandName(selfFd);
-        if (selfFd >= 0) ::close(selfFd);
-    }
+    const std::string name = commandName(dirFd);
+    const int selfFd = ::open("/proc/self", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool same = !name.empty() && selfFd >= 0 && name == commandName(selfFd);
+    if (selfFd >= 0) ::close(selfFd);
     ::close(dirFd);
     return same;
 }

@@ -14,6 +14,14 @@ std::wstring baseName(const std::wstring& path) {
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+// The file name of a process's image; "" when it cannot be asked.
+std::wstring imageFileName(HANDLE process) {
+    wchar_t path[MAX_PATH * 4];
+    DWORD size = MAX_PATH * 4;
+    if (!::QueryFullProcessImageNameW(process, 0, path, &size)) return {};
+    return baseName(std::wstring(path, size));
+}
+
 }  // namespace
 
 bool runsOwnImage(long pid) {
@@ -21,18 +29,15 @@ bool runsOwnImage(long pid) {
     const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
                                          static_cast<DWORD>(pid));
     if (!process) return false;  // gone, or another user's
-    wchar_t path[MAX_PATH * 4];
-    DWORD size = MAX_PATH * 4;
     // A process that has ended while a handle keeps it listed is not running.
-    const bool alive = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT &&
-                       ::QueryFullProcessImageNameW(process, 0, path, &size);
+    const std::wstring name =
+        ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT ? imageFileName(process) : std::wstring();
     ::CloseHandle(process);
-    if (!alive) return false;
+    if (name.empty()) return false;
     wchar_t own[MAX_PATH * 4];
     const DWORD n = ::GetModuleFileNameW(nullptr, own, MAX_PATH * 4);
-    return n > 0 &&
-           ::CompareStringOrdinal(baseName(std::wstring(path, size)).c_str(), -1,
-                                  baseName(std::wstring(own, n)).c_str(), -1, TRUE) == CSTR_EQUAL;
+    return n > 0 && ::CompareStringOrdinal(name.c_str(), -1, baseName(std::wstring(own, n)).c_str(),
+                                           -1, TRUE) == CSTR_EQUAL;
 }
 
 bool isImageRunning(const std::string& imageName) {
@@ -76,17 +81,12 @@ bool mayHaveWritten(long pid, double lastWrite) {
                              !::ProcessIdToSessionId(::GetCurrentProcessId(), &mySession) ||
                              session == mySession;
     if (sameSession && ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
-        wchar_t path[MAX_PATH * 2];
-        DWORD size = MAX_PATH * 2;
-        if (::QueryFullProcessImageNameW(process, 0, path, &size)) {
-            const std::wstring full(path, size);
-            const std::wstring name = full.substr(full.find_last_of(L"\\/") + 1);
-            for (const char* own : {platform::kWindowExe, platform::kCliExe, platform::kConvExe,
-                                    platform::kCoderExe, platform::kCoder2Exe})
-                owner =
-                    owner || ::CompareStringOrdinal(name.c_str(), -1, wide::fromUtf8(own).c_str(),
-                                                    -1, TRUE) == CSTR_EQUAL;
-        }
+        const std::wstring name = imageFileName(process);
+        for (const char* own : {platform::kWindowExe, platform::kCliExe, platform::kConvExe,
+                                platform::kCoderExe, platform::kCoder2Exe})
+            owner = owner || (!name.empty() && ::CompareStringOrdinal(name.c_str(), -1,
+                                                                      wide::fromUtf8(own).c_str(),
+                                                                      -1, TRUE) == CSTR_EQUAL);
         FILETIME created{}, exited{}, kernel{}, user{};
         if (!owner && ::GetProcessTimes(process, &created, &exited, &kernel, &user)) {
             ULARGE_INTEGER t;
