@@ -26,6 +26,12 @@ int jobsOf(const std::vector<std::string>& fields) {
     return jobs && *jobs >= 1 && *jobs <= platform::kMaxJobs ? *jobs : platform::defaultJobs();
 }
 
+// A whole number from 0 to most on line `index`; none for anything else.
+std::optional<int> choiceOf(const std::vector<std::string>& fields, std::size_t index, int most) {
+    const std::optional<int> n = index < fields.size() ? wholeNumber(fields[index]) : std::nullopt;
+    return n && *n >= 0 && *n <= most ? n : std::nullopt;
+}
+
 int64_t floorDiv(int64_t a, int64_t b) {
     int64_t q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
@@ -41,14 +47,18 @@ void readOptionsFile(const std::string& path, Options& options) {
         options.intSoundReminder = 0;
         options.intMusicCutter = 0;
         options.jobs = platform::defaultJobs();
+        options.keepFailedFiles = true;
+        options.afterBatch = Options::AfterBatch::Nothing;
         return;
     }
-    const std::vector<std::string> fields = splitFields(settingsTextFromFile(bytes), 5);
+    const std::vector<std::string> fields = splitFields(settingsTextFromFile(bytes), 7);
     store(fields, 0, options.intSoundReminder);
     store(fields, 1, options.intMusicCutter);
     store(fields, 2, options.lngCutFrom);
     store(fields, 3, options.lngCutTo);
     options.jobs = jobsOf(fields);
+    options.keepFailedFiles = choiceOf(fields, 5, 1).value_or(1) == 1;
+    options.afterBatch = static_cast<Options::AfterBatch>(choiceOf(fields, 6, 3).value_or(0));
 }
 
 std::string optionsFileText(const Options& options) {
@@ -59,7 +69,13 @@ std::string optionsFileText(const Options& options) {
         text += std::to_string(value);
         text += "\r\n";
     }
-    if (options.jobs != platform::defaultJobs()) text += std::to_string(options.jobs) + "\r\n";
+    const Options defaults;
+    const int later[] = {options.jobs, options.keepFailedFiles ? 1 : 0,
+                         static_cast<int>(options.afterBatch)};
+    const int laterDefaults[] = {defaults.jobs, 1, 0};
+    std::size_t count = std::size(later);
+    while (count > 0 && later[count - 1] == laterDefaults[count - 1]) --count;
+    for (std::size_t i = 0; i < count; ++i) text += std::to_string(later[i]) + "\r\n";
     return text;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// options.ini: bare decimal numbers, one a line, CR LF (the four options and
-// a fifth line for the files converted at once); and the rules of the options
-// dialog's confirm, as functions the dialog calls.
+// options.ini: bare decimal numbers, one a line, CR LF (the four options, then
+// the files converted at once, whether failed files stay in the list and what
+// follows a batch); and the rules of the options dialog's confirm, as
+// functions the dialog calls.
 
 #include <cstdint>
 #include <optional>
@@ -18,6 +19,11 @@ struct Options {
     int32_t lngCutTo = 0;          // seconds
     // Files converted at once, 1..platform::kMaxJobs.
     int jobs = platform::defaultJobs();
+    // A file that fails stays in the list, marked, for the next Start.
+    bool keepFailedFiles = true;
+    // What follows a batch in which at least one file converted.
+    enum class AfterBatch { Nothing = 0, Quit = 1, Sleep = 2, ShutDown = 3 };
+    AfterBatch afterBatch = AfterBatch::Nothing;
 };
 
 // Reads the file into `options` by the reader rules: fields end at a comma or
@@ -25,8 +31,9 @@ struct Options {
 // with halves to even, out-of-range values not stored. A missing file sets
 // sound on and cutter off and leaves the times. `jobs` is always set: the
 // fifth line when it is a whole number from 1 to platform::kMaxJobs, else
-// (no such line, no file, anything else) platform::defaultJobs(). Never
-// throws, never hangs.
+// (no such line, no file, anything else) platform::defaultJobs(). The sixth
+// line, 0 or 1, is keepFailedFiles, and the seventh, 0 to 3, afterBatch; any
+// other value, or none, gives their defaults. Never throws, never hangs.
 void readOptionsFile(const std::string& path, Options& options);
 
 // Writes the lines of optionsFileText() atomically (temporary file + rename). False when the
@@ -65,8 +72,9 @@ Options confirmedOptions(int soundPosition, bool cutterChecked, const CutterFiel
 bool allCutterFieldsZero(const CutterFields& fields);
 
 // The lines of options.ini as written: "N\r\n" each, the four options, then
-// `jobs` when it is not this machine's default (a missing fifth line reads
-// as the default, and a reader of four lines never sees it).
+// the later lines (jobs, keepFailedFiles, afterBatch) up to the last that
+// differs from its default (a missing line reads as the default, and a
+// reader of four lines never sees them).
 std::string optionsFileText(const Options& options);
 
 // The fields shown back when the dialog opens with the cutter on: hours are

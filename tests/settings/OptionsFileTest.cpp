@@ -115,6 +115,37 @@ TEST(OptionsFileWriteTest, FifthLineAfterTheFourUnlessTheDefault) {
     }
 }
 
+// The sixth and seventh lines: kept failed files (0 or 1) and the action
+// after a batch (0 to 3), written only up to the last that is not the
+// default, so that the jobs line stands before them even at its default.
+TEST(OptionsFileWriteTest, LaterLinesReadBackAndDefaultWhenDamaged) {
+    using After = Options::AfterBatch;
+    const int d = platform::defaultJobs();
+    const std::string jobs = std::to_string(d) + "\r\n";
+    Options options;
+    options.keepFailedFiles = false;
+    EXPECT_EQ(optionsFileText(options), "0\r\n0\r\n0\r\n0\r\n" + jobs + "0\r\n");
+    options.keepFailedFiles = true;
+    options.afterBatch = After::ShutDown;
+    EXPECT_EQ(optionsFileText(options), "0\r\n0\r\n0\r\n0\r\n" + jobs + "1\r\n3\r\n");
+
+    const struct {
+        const char* tail;  // after the four options and the jobs
+        bool keep;
+        After after;
+    } rows[] = {
+        {"", true, After::Nothing},         {"0", false, After::Nothing},
+        {"1\r\n2", true, After::Sleep},     {"0\r\n1", false, After::Quit},
+        {"2\r\n4", true, After::Nothing},   {"x\r\n-1", true, After::Nothing},
+        {"1\r\n3.5", true, After::Nothing},
+    };
+    for (const auto& row : rows) {
+        const Options back = readFrom("0\r\n0\r\n0\r\n0\r\n" + jobs + row.tail);
+        EXPECT_EQ(back.keepFailedFiles, row.keep) << row.tail;
+        EXPECT_EQ(back.afterBatch, row.after) << row.tail;
+    }
+}
+
 TEST(OptionsFileWriteTest, FailedWriteReportsFalse) {
     test::TempFolder folder;
     EXPECT_FALSE(writeOptionsFile(folder.path(), {}));
