@@ -116,6 +116,61 @@ std::string uniqueOutputPath(const std::string& designedPath, std::string_view e
     }
 }
 
+namespace {
+
+// The encoders of a later format, as coder names them.
+struct CurrentCodecs {
+    const char* video;  // nullptr: sound only
+    const char* container;
+    const char* audio;
+};
+
+CurrentCodecs currentCodecs(int formatIndex) {
+    switch (formatIndex) {
+        case kMp4H264:
+            return {"libx264", "mp4", "aac"};
+        case kMp4H265:
+            return {"libx265", "mp4", "aac"};
+        case kWebmVp9:
+            return {"libvpx-vp9", "webm", "libopus"};
+        case kM4a:
+            return {nullptr, "ipod", "aac"};
+        case kFlac:
+            return {nullptr, "flac", "flac"};
+        case kOpus:
+            return {nullptr, "opus", "libopus"};
+        default:
+            return {nullptr, "wav", "pcm_s16le"};
+    }
+}
+
+// One coder run into the final file. A field at its "keep the source's" or
+// automatic text gives no option, and so does a field the format does not
+// use; every other text reaches coder as it stands.
+std::string currentFormatCommand(int formatIndex, const CommandPaths& paths,
+                                 const ParameterTexts& p) {
+    const CurrentCodecs codecs = currentCodecs(formatIndex);
+    const auto reads = [&](Field field) { return fieldUse(formatIndex, p.videoSize, field).read; };
+    std::string options;
+    if (codecs.video) {
+        if (p.videoSize != kSourceSize) options += " -s " + p.videoSize;
+        options += std::string(" -vcodec ") + codecs.video;
+        if (p.videoBitrate != kAutomaticBitrate) options += " -b " + p.videoBitrate + "k";
+        if (p.frameRate != kSourceFrameRate) options += " -r " + p.frameRate;
+    } else {
+        options += " -vn";
+    }
+    options += std::string(" -f ") + codecs.container + " -acodec " + codecs.audio;
+    if (reads(Field::SampleRate) && p.sampleRate != kSourceSampleRate)
+        options += " -ar " + p.sampleRate;
+    if (reads(Field::AudioBitrate)) options += " -ab " + p.audioBitrate + "k";
+    if (p.channelPosition == 0 || p.channelPosition == 1) options += " -ac " + channelCount(p);
+    return encoderPath(paths.applicationFolder, Encoder::Coder) + " -i " + quotePath(paths.input) +
+           " -y" + options + " " + quotePath(paths.output);
+}
+
+}  // namespace
+
 std::string stageOneCommand(int formatIndex, const CommandPaths& paths, const ParameterTexts& p) {
     const std::string conv = encoderPath(paths.applicationFolder, Encoder::Conv) + " ";
     const std::string in = quotePath(paths.input);
@@ -145,7 +200,8 @@ std::string stageOneCommand(int formatIndex, const CommandPaths& paths, const Pa
                    " -y -vn -ar " + p.sampleRate + " -ab " + p.audioBitrate + "k -ac " +
                    channelCount(p) + " " + out;
         default:
-            return {};
+            return isCurrentFormat(formatIndex) ? currentFormatCommand(formatIndex, paths, p)
+                                                : std::string();
     }
 }
 

@@ -321,7 +321,7 @@ void ConversionDriver::startFile() {
     CommandPaths paths{platform::applicationFolder(), file.input, {}, file.intermediate};
     if (!isTwoStage(file.format)) paths.output = file.output = nameOutput(file, folder, *format);
     const std::string command = stageOneCommand(file.format, paths, m_host.parameters());
-    DOSOutputs& runner = file.format == kMp3 ? file.objffmpeg : file.objDOS;
+    DOSOutputs& runner = format->stageOne == Encoder::Coder ? file.objffmpeg : file.objDOS;
     startRun(file, runner, encoderImageName(format->stageOne), command,
              isTwoStage(file.format) ? file.intermediate : file.output);
     settle(file);
@@ -462,7 +462,8 @@ std::string ConversionDriver::runFailure(const FileJob& file, const DOSOutputs& 
         return std::string(imageName) + " 被信号 " + std::to_string(status.signal) + " 终止";
     else if (status.exitCode != 0 && status.exitCode != kExitIncompleteSource)
         return failureReason({imageName, status.exitCode, runner.Outputs(), file.input,
-                              finalOutput ? file.output : std::string(), file.format == kMp3,
+                              finalOutput ? file.output : std::string(),
+                              outputFormat(file.format)->soundOnly,
                               folderGone});
     const auto size = fileSize(path);
     if (size < 0 && folderGone) return outputFolderGoneReason(missingReason);

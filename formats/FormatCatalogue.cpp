@@ -6,15 +6,22 @@ namespace tessaro {
 namespace {
 
 constexpr std::array<OutputFormat, kFormatCount> kFormats = {{
-    {"RMVB(RealPlayerRMVB)", ".rmvb", Encoder::Conv, Encoder::Coder},
-    {"RM(RealPlayerRM)", ".rm", Encoder::Conv, Encoder::Coder},
-    {"MPG(MPEG2)", ".mpg", Encoder::Conv, Encoder::None},
-    {"AVI(Windows Media Player格式)", ".avi", Encoder::Conv, Encoder::None},
-    {"MP4(高清MPEG4格式)", ".mp4", Encoder::Conv, Encoder::None},
-    {"MOV(QuickTime格式)", ".mov", Encoder::Conv, Encoder::Coder},
-    {"MP4(手机MP4格式)", ".mp4", Encoder::Conv, Encoder::Coder2},
-    {"3GP(手机3GP格式)", ".3gp", Encoder::Conv, Encoder::Coder2},
-    {"MP3(纯音频格式)", ".mp3", Encoder::Coder, Encoder::None},
+    {"RMVB(RealPlayerRMVB)", ".rmvb", Encoder::Conv, Encoder::Coder, false},
+    {"RM(RealPlayerRM)", ".rm", Encoder::Conv, Encoder::Coder, false},
+    {"MPG(MPEG2)", ".mpg", Encoder::Conv, Encoder::None, false},
+    {"AVI(Windows Media Player格式)", ".avi", Encoder::Conv, Encoder::None, false},
+    {"MP4(高清MPEG4格式)", ".mp4", Encoder::Conv, Encoder::None, false},
+    {"MOV(QuickTime格式)", ".mov", Encoder::Conv, Encoder::Coder, false},
+    {"MP4(手机MP4格式)", ".mp4", Encoder::Conv, Encoder::Coder2, false},
+    {"3GP(手机3GP格式)", ".3gp", Encoder::Conv, Encoder::Coder2, false},
+    {"MP3(纯音频格式)", ".mp3", Encoder::Coder, Encoder::None, true},
+    {"MP4(H.264+AAC 手机电视通用格式)", ".mp4", Encoder::Coder, Encoder::None, false},
+    {"MP4(H.265+AAC 高压缩格式)", ".mp4", Encoder::Coder, Encoder::None, false},
+    {"WebM(VP9+Opus 网页格式)", ".webm", Encoder::Coder, Encoder::None, false},
+    {"M4A(AAC 纯音频格式)", ".m4a", Encoder::Coder, Encoder::None, true},
+    {"FLAC(无损纯音频格式)", ".flac", Encoder::Coder, Encoder::None, true},
+    {"Opus(纯音频格式)", ".opus", Encoder::Coder, Encoder::None, true},
+    {"WAV(无压缩纯音频格式)", ".wav", Encoder::Coder, Encoder::None, true},
 }};
 
 constexpr std::array<FormatDefaults, kFormatCount> kDefaults = {{
@@ -27,6 +34,13 @@ constexpr std::array<FormatDefaults, kFormatCount> kDefaults = {{
     {"128", "29", "320x240", "8000", "12.2", 0},
     {"128", "29", "320x240", "8000", "12.2", 0},
     {nullptr, nullptr, nullptr, "48000", "320", 1},
+    {"自动", "原始帧率", "原始大小", "原始频率", "160", kSourceChannels},
+    {"自动", "原始帧率", "原始大小", "原始频率", "160", kSourceChannels},
+    {"自动", "原始帧率", "原始大小", "48000", "128", kSourceChannels},
+    {nullptr, nullptr, nullptr, "原始频率", "256", kSourceChannels},
+    {nullptr, nullptr, nullptr, "原始频率", nullptr, kSourceChannels},
+    {nullptr, nullptr, nullptr, "48000", "160", kSourceChannels},
+    {nullptr, nullptr, nullptr, "原始频率", nullptr, kSourceChannels},
 }};
 
 // What the output has for a field its commands do not read.
@@ -36,6 +50,9 @@ constexpr std::string_view kKeepsSampleRate = "源文件的声音频率";
 constexpr std::string_view kKeepsChannels = "源文件的声道";
 constexpr std::string_view kEncoderDefault = "编码器默认的视频比特率";
 constexpr std::string_view kNoVideo = "纯音频，没有视频";
+constexpr std::string_view kOpusRate = "48000 Hz（Opus 的频率）";
+constexpr std::string_view kLossless = "无损压缩，比特率随声音而定";
+constexpr std::string_view kPcm = "16 位 PCM，比特率由声音频率和声道决定";
 constexpr std::string_view kRead;  // the field reaches a command
 
 // Per format, in the order of Field: what stage one and stage two splice
@@ -52,6 +69,13 @@ constexpr std::array<FieldRow, kFormatCount> kFieldUse = {{
     {kEncoderDefault, kKeepsFrameRate, kRead, "8000 Hz", "12.2 kbit/s", "单声道"},  // MP4 phone
     {kEncoderDefault, kKeepsFrameRate, kRead, "8000 Hz", "12.2 kbit/s", "单声道"},  // 3GP
     {kNoVideo, kNoVideo, kNoVideo, kRead, kRead, kRead},                            // MP3
+    {kRead, kRead, kRead, kRead, kRead, kRead},                                     // H.264
+    {kRead, kRead, kRead, kRead, kRead, kRead},                                     // H.265
+    {kRead, kRead, kRead, kOpusRate, kRead, kRead},                                 // VP9
+    {kNoVideo, kNoVideo, kNoVideo, kRead, kRead, kRead},                            // M4A
+    {kNoVideo, kNoVideo, kNoVideo, kRead, kLossless, kRead},                        // FLAC
+    {kNoVideo, kNoVideo, kNoVideo, kOpusRate, kRead, kRead},                        // Opus
+    {kNoVideo, kNoVideo, kNoVideo, kRead, kPcm, kRead},                             // WAV
 }};
 // RMVB and RM at the source size: the fixed template of stage two.
 constexpr FieldRow kRealAtSourceSize = {"1200 kbit/s",    kKeepsFrameRate, kRead,
@@ -95,6 +119,8 @@ const std::vector<std::string>& formatList() {
     return list;
 }
 
+bool isCurrentFormat(int index) { return index >= kFirstCurrentFormat && index < kFormatCount; }
+
 const std::vector<std::string>& videoBitrateList() {
     static const std::vector<std::string> list = {"40",  "80",  "120",  "128", "256",
                                                   "384", "512", "600",  "640", "768",
@@ -132,15 +158,80 @@ const std::vector<std::string>& channelList() {
     return list;
 }
 
+namespace {
+
+// The later formats' lists: the source's value (or the encoder's choice by
+// quality) first, then the usual steps of today's players.
+const std::vector<std::string> kCurrentVideoBitrates = {"自动", "500",  "1000", "1500", "2000",
+                                                        "2500", "3000", "4000", "5000", "8000"};
+const std::vector<std::string> kCurrentFrameRates = {"原始帧率", "15", "24", "25",
+                                                     "30",       "50", "60"};
+const std::vector<std::string> kCurrentSizes = {"原始大小", "1920x1080", "1280x720", "854x480",
+                                                "640x360"};
+const std::vector<std::string> kCurrentSampleRates = {"原始频率", "48000", "44100", "32000",
+                                                      "22050",    "16000", "8000"};
+const std::vector<std::string> kAacBitrates = {"64", "96", "128", "160", "192", "256", "320"};
+const std::vector<std::string> kOpusBitrates = {"32", "48", "64", "96", "128", "160", "192", "256"};
+const std::vector<std::string> kCurrentChannels = {"单声道", "双声道", "原始声道"};
+
+const std::vector<std::string>* currentList(int index, Field field) {
+    const bool opus = index == kWebmVp9 || index == kOpus;
+    switch (field) {
+        case Field::VideoBitrate:
+            return outputFormat(index)->soundOnly ? nullptr : &kCurrentVideoBitrates;
+        case Field::FrameRate:
+            return outputFormat(index)->soundOnly ? nullptr : &kCurrentFrameRates;
+        case Field::VideoSize:
+            return outputFormat(index)->soundOnly ? nullptr : &kCurrentSizes;
+        case Field::SampleRate:
+            return &kCurrentSampleRates;
+        case Field::AudioBitrate:
+            if (index == kFlac || index == kWav) return nullptr;
+            return opus ? &kOpusBitrates : &kAacBitrates;
+        case Field::Channels:
+            return &kCurrentChannels;
+    }
+    return nullptr;
+}
+
+const std::vector<std::string>* originalList(int index, Field field) {
+    const bool video =
+        field == Field::VideoBitrate || field == Field::FrameRate || field == Field::VideoSize;
+    if (video && index == kMp3) return nullptr;
+    switch (field) {
+        case Field::VideoBitrate:
+            return &videoBitrateList();
+        case Field::FrameRate:
+            return &frameRateList();
+        case Field::VideoSize:
+            return &videoSizeList();
+        case Field::SampleRate:
+            return &sampleRateList();
+        case Field::AudioBitrate:
+            return &audioBitrateList();
+        case Field::Channels:
+            return &channelList();
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+const std::vector<std::string>* choiceList(int formatIndex, Field field) {
+    if (!outputFormat(formatIndex)) return nullptr;
+    return isCurrentFormat(formatIndex) ? currentList(formatIndex, field)
+                                        : originalList(formatIndex, field);
+}
+
 ParameterTexts withFormatDefaults(int index, ParameterTexts current) {
     const FormatDefaults* d = formatDefaults(index);
     if (!d) return current;
     if (d->videoBitrate) current.videoBitrate = d->videoBitrate;
     if (d->frameRate) current.frameRate = d->frameRate;
     if (d->videoSize) current.videoSize = d->videoSize;
-    current.sampleRate = d->sampleRate;
-    current.audioBitrate = d->audioBitrate;
-    current.channelPosition = d->channelPosition;
+    if (d->sampleRate) current.sampleRate = d->sampleRate;
+    if (d->audioBitrate) current.audioBitrate = d->audioBitrate;
+    if (d->channelPosition >= 0) current.channelPosition = d->channelPosition;
     return current;
 }
 
