@@ -29,23 +29,27 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: tessaro-cli [-f INDEX] [-o FOLDER] [-j N] [--vb TEXT] [--fps TEXT]\n"
-    "                   [--size TEXT] [--rate TEXT] [--abr TEXT] [--channels mono|stereo]\n"
-    "                   FILE...\n"
+    "                   [--size TEXT] [--rate TEXT] [--abr TEXT]\n"
+    "                   [--channels mono|stereo|source] FILE...\n"
     "\n"
     "Converts each FILE into the output format INDEX (default 0):\n"
     "  0 RMVB  1 RM  2 MPG  3 AVI  4 MP4 HD  5 MOV  6 MP4 phone  7 3GP  8 MP3\n"
+    "  9 MP4 (H.264 + AAC)  10 MP4 (H.265 + AAC)  11 WebM (VP9 + Opus)\n"
+    "  12 M4A (AAC)  13 FLAC  14 Opus  15 WAV\n"
     "\n"
-    "  -f INDEX           output format, 0 to 8\n"
+    "  -f INDEX           output format, 0 to 15\n"
     "  -o FOLDER          output folder (default: the current folder; a leading ~ is\n"
     "                     the home folder)\n"
     "  -j, --jobs N       files converted at once, 1 to 16 (default: the number of\n"
     "                     processors, at most 4; 1 converts one after another)\n"
-    "  --vb TEXT          video bitrate, kbit/s\n"
-    "  --fps TEXT         frame rate\n"
+    "  --vb TEXT          video bitrate, kbit/s (formats 9 to 11: 自动, the default,\n"
+    "                     chooses by quality)\n"
+    "  --fps TEXT         frame rate (formats 9 to 11: 原始帧率 keeps the source's)\n"
     "  --size TEXT        video size, such as 320x240, or 原始大小 for the source size\n"
-    "  --rate TEXT        audio sample rate, Hz\n"
+    "  --rate TEXT        audio sample rate, Hz (formats 9 to 15: 原始频率 keeps the\n"
+    "                     source's)\n"
     "  --abr TEXT         audio bitrate, kbit/s\n"
-    "  --channels WHICH   mono or stereo\n"
+    "  --channels WHICH   mono or stereo; source keeps the source's (formats 9 to 15)\n"
     "  -h, --help         show this text\n"
     "  --version          show the version\n"
     "\n"
@@ -114,7 +118,9 @@ std::optional<int> wholeNumber(const std::string& text, long min, long max) {
 std::string takeValue(const std::string& option, const std::string& value, Request& r) {
     if (option == "-f") {
         const std::optional<int> n = wholeNumber(value, 0, kFormatCount - 1);
-        if (!n) return "-f takes a format index from 0 to 8, not '" + value + "'";
+        if (!n)
+            return "-f takes a format index from 0 to " + std::to_string(kFormatCount - 1) +
+                   ", not '" + value + "'";
         r.format = *n;
     } else if (option == "-j" || option == "--jobs") {
         const std::optional<int> n = wholeNumber(value, 1, platform::kMaxJobs);
@@ -126,9 +132,9 @@ std::string takeValue(const std::string& option, const std::string& value, Reque
         if (value.empty()) return "-o needs a folder";
         r.folder = value;
     } else if (option == "--channels") {
-        if (value != "mono" && value != "stereo")
-            return "--channels takes mono or stereo, not '" + value + "'";
-        r.channels = value == "mono" ? 0 : 1;
+        if (value != "mono" && value != "stereo" && value != "source")
+            return "--channels takes mono, stereo or source, not '" + value + "'";
+        r.channels = value == "mono" ? 0 : value == "stereo" ? 1 : kSourceChannels;
     } else {
         for (std::size_t i = 0; i < kOverrideCount; ++i)
             if (option == kOverrides[i].name) r.values[i] = value;
@@ -208,6 +214,10 @@ std::optional<int> parse(const std::vector<std::string>& args, Request& r) {
         }
     }
     if (r.files.empty()) return usageError("no input file");
+    if (r.channels == kSourceChannels && !isCurrentFormat(r.format))
+        return usageError("--channels source applies to formats " +
+                          std::to_string(kFirstCurrentFormat) + " to " +
+                          std::to_string(kFormatCount - 1));
     r.parameters = parametersOf(r);
     if (const std::string why = refusedValue(r); !why.empty()) return usageError(why);
     return std::nullopt;

@@ -92,7 +92,8 @@ void useAmrNbTrack(FfmpegJob& job, AmrNbTrack track, const std::string& amrPath)
 
 int runCoderJob(const std::string& program, FfmpegJob job) {
     const std::string ffmpeg = findFfmpeg();
-    if (!job.ownAmrNb || !job.error.empty() || ffmpeg.empty() || !platform::prepareTemporaryFolder())
+    if (!job.ownAmrNb || !job.error.empty() || ffmpeg.empty() ||
+        !platform::prepareTemporaryFolder())
         return runEncoder(program, job, ProgressForm::DurationTime);
     const std::string stem = "amrnb-" + std::to_string(platform::processId());
     const std::string pcm = platform::temporaryFile((stem + ".pcm").c_str());

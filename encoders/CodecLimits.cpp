@@ -32,7 +32,11 @@ const AudioCodecLimits kCodecs[] = {
     {"ac3", {32000, 44100, 48000}, 6, ac3Bitrates},
     {"aac",
      {7350, 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000, 64000, 88200, 96000},
-     8, nullptr},
+     8,
+     nullptr},
+    {"libopus", {8000, 12000, 16000, 24000, 48000}, 8, nullptr},
+    {"flac", {}, 8, nullptr},
+    {"pcm_s16le", {}, 8, nullptr},
     {"amr_nb", {8000}, 1, amrNbBitrates},
     {"libopencore_amrnb", {8000}, 1, amrNbBitrates},
 };
@@ -50,7 +54,7 @@ std::string defaultAudioEncoder(const std::string& container, const std::string&
     if (f == "rm" || f == "rmvb") return "ac3";
     if (f == "mp3" || f == "avi") return "libmp3lame";
     if (f == "mpeg" || f == "mpg" || f == "vob") return "mp2";
-    if (f == "mov" || f == "mp4" || f == "m4a") return "aac";
+    if (f == "mov" || f == "mp4" || f == "m4a" || f == "ipod") return "aac";
     if (f == "3gp" || f == "3g2") return "amr_nb";
     return {};
 }
@@ -86,10 +90,18 @@ std::string nearestMpeg1FrameRate(double fps, double* chosen) {
     static const struct {
         const char* text;
         double value;
-    } kRates[] = {{"5", 5},   {"10", 10}, {"12", 12}, {"15", 15},
-                  {"24000/1001", 24000.0 / 1001}, {"24", 24}, {"25", 25},
-                  {"30000/1001", 30000.0 / 1001}, {"30", 30}, {"50", 50},
-                  {"60000/1001", 60000.0 / 1001}, {"60", 60}};
+    } kRates[] = {{"5", 5},
+                  {"10", 10},
+                  {"12", 12},
+                  {"15", 15},
+                  {"24000/1001", 24000.0 / 1001},
+                  {"24", 24},
+                  {"25", 25},
+                  {"30000/1001", 30000.0 / 1001},
+                  {"30", 30},
+                  {"50", 50},
+                  {"60000/1001", 60000.0 / 1001},
+                  {"60", 60}};
     auto best = std::begin(kRates);
     for (auto it = std::begin(kRates); it != std::end(kRates); ++it)
         if (std::fabs(it->value - fps) < std::fabs(best->value - fps)) best = it;

@@ -170,6 +170,7 @@ struct CoderValued {
     {"-s", {}},
     {"-vcodec", CoderOption::VideoCodec},
     {"-b", CoderOption::VideoBitrate},
+    {"-r", CoderOption::FrameRate},
     {"-f", CoderOption::Format},
     {"-acodec", CoderOption::AudioCodec},
     {"-ar", CoderOption::SampleRate},
@@ -191,6 +192,7 @@ bool isCoderOption(const std::string& arg) {
 const char* optionField(const std::string& option) {
     if (option == "-s") return kVideoSizeField;
     if (option == "-b") return kVideoBitrateField;
+    if (option == "-r") return kFrameRateField;
     if (option == "-ar") return kSampleRateField;
     if (option == "-ab") return kAudioBitrateField;
     if (option == "-ac") return kChannelField;
@@ -247,6 +249,8 @@ std::string readCoderValues(std::map<std::string, std::string>& given, CoderOpti
     const std::string errors[] = {
         read(c.videoBitrate, "-b",
              [](const std::string& t) { return readBitrate(kVideoBitrateField, t, 4, 100000); }),
+        read(c.frameRate, "-r",
+             [](const std::string& t) { return readNumber(kFrameRateField, t, 1, 240); }),
         read(c.sampleRate, "-ar",
              [](const std::string& t) { return readNumber(kSampleRateField, t, 1000, 192000); }),
         read(c.audioBitrate, "-ab",

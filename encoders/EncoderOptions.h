@@ -51,19 +51,21 @@ enum class CoderOption {
     AudioCodec,
     SampleRate,
     AudioBitrate,
-    Channels
+    Channels,
+    FrameRate
 };
 
-// What coder and coder2 are asked (-i, -s, -vcodec, -b, -f, -acodec, -ar, -ab,
-// -ac, -vn; -y is always meant; the output last).
+// What coder and coder2 are asked (-i, -s, -vcodec, -b, -r, -f, -acodec, -ar,
+// -ab, -ac, -vn; -y is always meant; the output last).
 struct CoderOptions {
     std::string input, output;
     bool noVideo = false;
     std::string videoCodec;                   // "": the container's
     std::optional<TypedNumber> videoBitrate;  // kbit/s; the text as given ("600k")
     std::optional<TypedSize> size;
-    std::string container;   // -f; "": by the output's name
-    std::string audioCodec;  // "": the container's
+    std::optional<TypedNumber> frameRate;  // frames per second
+    std::string container;                 // -f; "": by the output's name
+    std::string audioCodec;                // "": the container's
     std::optional<TypedNumber> sampleRate, audioBitrate, channels;
     std::vector<CoderOption> order;
     std::string error;

@@ -39,9 +39,9 @@ std::string muxerFor(const std::string& path) {
     for (char& c : ext)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     static const char* const kMuxers[][2] = {
-        {"rmvb", "rm"}, {"rm", "rm"},     {"mpg", "mpeg"}, {"mpeg", "mpeg"}, {"avi", "avi"},
-        {"mp4", "mp4"}, {"m4a", "mp4"},   {"mov", "mov"},  {"3gp", "3gp"},   {"mp3", "mp3"},
-        {"flv", "flv"}, {"mkv", "matroska"}, {"webm", "webm"}, {"wav", "wav"}, {"ogg", "ogg"},
+        {"rmvb", "rm"}, {"rm", "rm"},        {"mpg", "mpeg"},  {"mpeg", "mpeg"}, {"avi", "avi"},
+        {"mp4", "mp4"}, {"m4a", "mp4"},      {"mov", "mov"},   {"3gp", "3gp"},   {"mp3", "mp3"},
+        {"flv", "flv"}, {"mkv", "matroska"}, {"webm", "webm"}, {"wav", "wav"},   {"ogg", "ogg"},
     };
     for (const auto& m : kMuxers)
         if (ext == m[0]) return m[1];
@@ -154,7 +154,8 @@ bool demuxTrouble(const std::string& ffmpeg, const std::string& input) {
                      const auto from = input + 10;
                      demuxer = "[" + line.substr(from, line.find(", from ", from) - from) + " @ ";
                  }
-                 const bool tagged = line.rfind("[", 0) == 0 && line.find(" @ ") != std::string::npos;
+                 const bool tagged =
+                     line.rfind("[", 0) == 0 && line.find(" @ ") != std::string::npos;
                  if (tagged && (demuxer.empty() || line.rfind(demuxer, 0) != 0)) return;
                  trouble = trouble || showsReadTrouble(line);
              });
@@ -170,10 +171,19 @@ bool showsReadTrouble(const std::string& line) {
     // Any error counts; a warning only when it names damaged or missing data.
     if (tagged("[error]")) return true;
     if (!tagged("[warning]")) return false;
-    static const char* const kSigns[] = {
-        "corrupt input packet", "Packet corrupt", "partial file", "ended prematurely",
-        "filesize and duration do not match", "Error while decoding", "Invalid data found",
-        "Packet mismatch", "Read error", "truncat", "Truncat", "concealing", "damaged"};
+    static const char* const kSigns[] = {"corrupt input packet",
+                                         "Packet corrupt",
+                                         "partial file",
+                                         "ended prematurely",
+                                         "filesize and duration do not match",
+                                         "Error while decoding",
+                                         "Invalid data found",
+                                         "Packet mismatch",
+                                         "Read error",
+                                         "truncat",
+                                         "Truncat",
+                                         "concealing",
+                                         "damaged"};
     for (const char* sign : kSigns)
         if (line.find(sign) != std::string::npos) return true;
     return false;

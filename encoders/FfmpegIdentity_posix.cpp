@@ -1,5 +1,3 @@
-#include "encoders/FfmpegIdentity.h"
-
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -7,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+
+#include "encoders/FfmpegIdentity.h"
 
 namespace tessaro {
 namespace {
@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 std::string fileStamp(const std::string& path, bool withInode) {
     struct stat sb {};
     if (::stat(path.c_str(), &sb) != 0) return {};
-    std::string stamp = path + "\t" + std::to_string(sb.st_size) + "\t" + std::to_string(sb.st_mtime);
+    std::string stamp =
+        path + "\t" + std::to_string(sb.st_size) + "\t" + std::to_string(sb.st_mtime);
     if (withInode) stamp += "\t" + std::to_string(sb.st_ino);
     return stamp;
 }

@@ -1,8 +1,7 @@
-#include "encoders/FfmpegIdentity.h"
-
 #include <filesystem>
 
 #include "base/Platform.h"
+#include "encoders/FfmpegIdentity.h"
 
 namespace tessaro {
 
@@ -15,7 +14,8 @@ std::string ffmpegIdentity(const std::string& ffmpeg) {
     const auto size = fs::file_size(file, sizeError);
     const auto time = fs::last_write_time(file, timeError);
     if (sizeError || timeError) return {};
-    return ffmpeg + "\t" + std::to_string(size) + "\t" + std::to_string(time.time_since_epoch().count());
+    return ffmpeg + "\t" + std::to_string(size) + "\t" +
+           std::to_string(time.time_since_epoch().count());
 }
 
 }  // namespace tessaro

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "encoders/CodecLimits.h"
+#include "encoders/CurrentCodecs.h"
 #include "encoders/OptionValues.h"
 #include "encoders/SourceProbe.h"
 
@@ -75,8 +77,8 @@ void fitAudio(const std::string& encoder, AudioChoice& a, std::vector<std::strin
     const int rate = a.rate > 0 ? a.rate : codec->sampleRates.back();
     const double kbits = nearestValue(codec->bitrates(rate), a.kbits);
     if (kbits != a.kbits)
-        notes.push_back(adjustedNote(kAudioBitrateField, numberText(a.kbits), numberText(kbits),
-                                     encoder));
+        notes.push_back(
+            adjustedNote(kAudioBitrateField, numberText(a.kbits), numberText(kbits), encoder));
     a.kbits = kbits;
     if (a.rate > 0 || !codec->refusesOtherBitrates) return;
     const std::vector<int> rates = ratesTaking(*codec, kbits);
@@ -237,6 +239,9 @@ void addCoderOption(CoderOption key, const CoderOptions& c, const CoderAudio& a,
         case CoderOption::Format:
             o.insert(o.end(), {"-f", c.container});
             return;
+        case CoderOption::FrameRate:
+            o.insert(o.end(), {"-r", c.frameRate->text});
+            return;
         case CoderOption::AudioCodec:
             if (!job.ownAmrNb) o.insert(o.end(), {"-c:a", a.encoder});
             return;
@@ -259,15 +264,16 @@ void addCoderOption(CoderOption key, const CoderOptions& c, const CoderAudio& a,
     }
 }
 
-// An MP3 keeps what describes the recording, not the source container's
-// housekeeping (brands, creation time, handler names), and the first cover
-// as its picture frame: JPEG and PNG as they are, any other picture as PNG.
-void addMp3Source(const SourceFacts& source, FfmpegJob& job) {
+// A sound file keeps what describes the recording, not the source
+// container's housekeeping (brands, creation time, handler names), and,
+// where its container has room for one (MP3, FLAC), the first cover as its
+// picture: JPEG and PNG as they are, any other picture as PNG.
+void addSoundSource(const SourceFacts& source, bool keepsCover, FfmpegJob& job) {
     auto& o = job.outputOptions;
     o.insert(o.end(), {"-map_metadata", "-1"});
     for (const auto& [key, value] : descriptiveTags(source))
         o.insert(o.end(), {"-metadata", key + "=" + value});
-    if (source.firstCover < 0) return;
+    if (source.firstCover < 0 || !keepsCover) return;
     o.erase(std::find(o.begin(), o.end(), "-vn"));
     const bool kept = source.coverCodec == "mjpeg" || source.coverCodec == "png";
     o.insert(o.begin(), {"-map", "0:a:0", "-map", "0:v:" + std::to_string(source.firstCover)});
@@ -291,6 +297,7 @@ std::string coderFrame(const CoderOptions& c, const SourceFacts* source,
                 adjustedNote(kVideoSizeField, c.size->text, sizeText(frame), codecName));
         return fitInFrame(frame.first, frame.second);
     }
+    if (isCurrentVideoCodec(c.videoCodec)) return currentSourceFrame(c.videoCodec);
     if (!rv10 || !source || source->displayWidth <= 0) return roundedSourceSize(step);
     // RealMedia keeps no pixel aspect: the picture as shown, in the nearest
     // multiples of 16, and no larger than RealVideo encodes.
@@ -315,6 +322,10 @@ void addCoderPicture(const CoderOptions& c, const SourceFacts* source, FfmpegJob
         job.keepsPicture = source->mainVideo >= 0;
     }
     o.insert(o.end(), {"-vf", coderFrame(c, source, job.notes)});
+    if (isCurrentVideoCodec(c.videoCodec) && probed && !c.frameRate) {
+        if (const double rate = currentFrameRate(c.videoCodec, source->framesPerSecond); rate > 0)
+            o.insert(o.end(), {"-r", numberText(rate)});
+    }
     if (c.videoCodec != "rv10" || !probed) return;
     // RealMedia stores a whole number of frames a second and times in
     // milliseconds: at 29.97 or 59.94 a reader's frame times collide. The
@@ -322,6 +333,20 @@ void addCoderPicture(const CoderOptions& c, const SourceFacts* source, FfmpegJob
     const double fps = source->framesPerSecond;
     const long rate = fps > 0 ? std::clamp(std::lround(fps), 1L, 60L) : 25L;
     o.insert(o.end(), {"-r", std::to_string(rate)});
+}
+
+// The settings of the codecs and containers of today's players, when named.
+void addCurrentCodecs(const CoderOptions& c, const CoderAudio& a, FfmpegJob& job) {
+    auto& o = job.outputOptions;
+    if (isCurrentVideoCodec(c.videoCodec) && !c.noVideo) {
+        const auto video = currentVideoOptions(c.videoCodec, c.videoBitrate.has_value(),
+                                               int(std::thread::hardware_concurrency()));
+        o.insert(o.end(), video.begin(), video.end());
+    }
+    // Opus runs at 48000 Hz whatever the source's rate.
+    if (a.encoder == "libopus" && !c.sampleRate) o.insert(o.end(), {"-ar", "48000"});
+    const auto container = currentContainerOptions(c.container, c.noVideo ? "" : c.videoCodec);
+    o.insert(o.end(), container.begin(), container.end());
 }
 
 FfmpegJob jobOf(const std::string& input, const std::string& output, const std::string& error) {
@@ -371,6 +396,7 @@ FfmpegJob ffmpegJob(const CoderOptions& c, const HasEncoder& hasEncoder,
                  {"-map", "0:V:" + std::to_string(picture) + "?", "-map", "1:a:0", "-c:a", "copy"});
     }
     for (const CoderOption key : c.order) addCoderOption(key, c, audio, source, job);
+    addCurrentCodecs(c, audio, job);
     if (!job.ownAmrNb)
         o.insert(o.end(), {"-af", audio.values.rateFilter.empty()
                                       ? std::string(kSoundInStep)
@@ -383,7 +409,7 @@ FfmpegJob ffmpegJob(const CoderOptions& c, const HasEncoder& hasEncoder,
     if (!c.noVideo)
         addCoderPicture(c, source, job);
     else if (source && source->probed)
-        addMp3Source(*source, job);
+        addSoundSource(*source, containerKeepsCover(c.container, extensionOf(c.output)), job);
     return job;
 }
 
@@ -421,8 +447,8 @@ std::pair<int, int> realVideoFrame(int width, int height) {
 }
 
 std::vector<std::string> ffmpegArguments(const FfmpegJob& job, bool statsPeriod) {
-    std::vector<std::string> a = {"-hide_banner", "-nostdin", "-nostats", "-loglevel",
-                                  "level+info", "-progress", "pipe:1"};
+    std::vector<std::string> a = {"-hide_banner", "-nostdin",  "-nostats", "-loglevel",
+                                  "level+info",   "-progress", "pipe:1"};
     // Without -stats_period (before 4.4) the progress comes at ffmpeg's
     // default rate, every half second.
     if (statsPeriod) a.insert(a.end(), {"-stats_period", "0.1"});

@@ -1,5 +1,3 @@
-#include "encoders/FfmpegProcess.h"
-
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +6,7 @@
 #include <cstring>
 
 #include "base/ChildProcess.h"
+#include "encoders/FfmpegProcess.h"
 
 namespace tessaro {
 namespace {
@@ -20,7 +19,8 @@ void forwardSignal(int sig) {
     if (g_child > 0) ::kill(static_cast<pid_t>(g_child), sig);
 }
 
-void installForwarding(struct sigaction* oldInt, struct sigaction* oldTerm, struct sigaction* oldHup) {
+void installForwarding(struct sigaction* oldInt, struct sigaction* oldTerm,
+                       struct sigaction* oldHup) {
     struct sigaction sa {};
     sa.sa_handler = forwardSignal;
     sigemptyset(&sa.sa_mask);
@@ -43,7 +43,9 @@ int receivedStopSignal() { return g_stopSignal; }
 
 std::string findFfmpeg() { return findOnPath("ffmpeg"); }
 
-std::string ffmpegMissingReason() { return "ffmpeg was not found on PATH (install the ffmpeg package)"; }
+std::string ffmpegMissingReason() {
+    return "ffmpeg was not found on PATH (install the ffmpeg package)";
+}
 
 ChildStatus runChild(const std::string& program, const std::vector<std::string>& args,
                      const std::function<void(const std::string&)>& onStdoutLine,
@@ -52,7 +54,8 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
 
-    struct sigaction oldInt {}, oldTerm {}, oldHup {};
+    struct sigaction oldInt {
+    }, oldTerm{}, oldHup{};
     installForwarding(&oldInt, &oldTerm, &oldHup);
 
     // A stop that arrives while the child starts waits until its pid is known,
@@ -65,17 +68,17 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
     ChildProcess child;
     // ffmpeg never outlives the encoder, however the encoder ends.
     switch (child.start(argv, ChildProcess::Streams::Separate, ChildProcess::OwnerEnd::Kill)) {
-    case ChildProcess::StartResult::Started:
-        status.started = true;
-        g_child = child.pid();
-        if (g_stopSignal != 0) ::kill(child.pid(), g_stopSignal);
-        break;
-    case ChildProcess::StartResult::PipeFailed:
-        status.startError = std::strerror(child.errorNumber());
-        break;
-    case ChildProcess::StartResult::SpawnFailed:
-        status.startError = program + ": " + std::strerror(child.errorNumber());
-        break;
+        case ChildProcess::StartResult::Started:
+            status.started = true;
+            g_child = child.pid();
+            if (g_stopSignal != 0) ::kill(child.pid(), g_stopSignal);
+            break;
+        case ChildProcess::StartResult::PipeFailed:
+            status.startError = std::strerror(child.errorNumber());
+            break;
+        case ChildProcess::StartResult::SpawnFailed:
+            status.startError = program + ": " + std::strerror(child.errorNumber());
+            break;
     }
     ::sigprocmask(SIG_SETMASK, &before, nullptr);
     if (status.started) {

@@ -1,5 +1,3 @@
-#include "encoders/FfmpegProcess.h"
-
 #include <windows.h>
 
 #include <atomic>
@@ -9,6 +7,7 @@
 #include "base/ChildProcess.h"
 #include "base/Platform.h"
 #include "base/WideText.h"
+#include "encoders/FfmpegProcess.h"
 
 namespace tessaro {
 namespace {
@@ -63,15 +62,16 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
     // encoder never leaves its ffmpeg behind.
     ChildProcess child;
     switch (child.start(argv, ChildProcess::Streams::Separate, ChildProcess::OwnerEnd::Kill)) {
-    case ChildProcess::StartResult::Started:
-        status.started = true;
-        break;
-    case ChildProcess::StartResult::PipeFailed:
-        status.startError = wide::errorText(static_cast<unsigned long>(child.errorNumber()));
-        break;
-    case ChildProcess::StartResult::SpawnFailed:
-        status.startError = program + ": " + wide::errorText(static_cast<unsigned long>(child.errorNumber()));
-        break;
+        case ChildProcess::StartResult::Started:
+            status.started = true;
+            break;
+        case ChildProcess::StartResult::PipeFailed:
+            status.startError = wide::errorText(static_cast<unsigned long>(child.errorNumber()));
+            break;
+        case ChildProcess::StartResult::SpawnFailed:
+            status.startError =
+                program + ": " + wide::errorText(static_cast<unsigned long>(child.errorNumber()));
+            break;
     }
     if (!status.started) return status;
     // A handle of the handler's own: the child's is closed once it has ended.

@@ -48,7 +48,8 @@ void removeFile(const std::string& path) {
 // Copies source to target through the partial name beside it, so that the
 // target exists only once complete; prints every percent of the bytes copied.
 // A stop signal ends the copy and removes the partial file.
-int copyWithProgress(const std::string& program, const std::string& source, const std::string& target) {
+int copyWithProgress(const std::string& program, const std::string& source,
+                     const std::string& target) {
     platform::restoreDefaultChildHandling();
     watchStopSignals();
     const int in = platform::openFile(source, O_RDONLY);
@@ -75,18 +76,24 @@ int copyWithProgress(const std::string& program, const std::string& source, cons
         }
         const auto n = ::read(in, buffer.data(), static_cast<unsigned>(buffer.size()));
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) { error = source + ": " + std::strerror(errno); break; }
+        if (n < 0) {
+            error = source + ": " + std::strerror(errno);
+            break;
+        }
         if (n == 0) break;
         for (long long done = 0; done < n && error.empty();) {
             const auto w = ::write(out, buffer.data() + done, static_cast<unsigned>(n - done));
             if (w < 0 && errno == EINTR) continue;
-            if (w < 0) error = part + ": " + std::strerror(errno);
-            else done += w;
+            if (w < 0)
+                error = part + ": " + std::strerror(errno);
+            else
+                done += w;
         }
         if (!error.empty()) break;
         copied += n;
         // Every percent shows; 100 waits for the finished file.
-        const int p = total > 0 ? static_cast<int>(std::min<long long>(99, copied * 100 / total)) : 0;
+        const int p =
+            total > 0 ? static_cast<int>(std::min<long long>(99, copied * 100 / total)) : 0;
         while (percent < p) say(convProgressText(++percent, 0, 0));
     }
     ::close(in);
@@ -108,7 +115,8 @@ int copyWithProgress(const std::string& program, const std::string& source, cons
 std::string selfIdentifyingContainer(const std::string& h) {
     if (startsWith(h, 0, "FLV", 3) && h.size() >= 9 && byteAt(h, 3) < 5) {
         // The header's own length: 9 bytes or more, as every FLV has.
-        const unsigned long size = byteAt(h, 5) << 24 | byteAt(h, 6) << 16 | byteAt(h, 7) << 8 | byteAt(h, 8);
+        const unsigned long size =
+            byteAt(h, 5) << 24 | byteAt(h, 6) << 16 | byteAt(h, 7) << 8 | byteAt(h, 8);
         if (size > 8 && byteAt(h, 5) == 0) return "flv";
     }
     for (const char* atom : {"ftyp", "moov", "mdat", "wide", "free"})

@@ -14,8 +14,10 @@ public:
     explicit LineSplitter(const std::function<void(const std::string&)>& sink) : m_sink(sink) {}
     void feed(const char* data, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) {
-            if (data[i] == '\n' || data[i] == '\r') flush();
-            else m_line.push_back(data[i]);
+            if (data[i] == '\n' || data[i] == '\r')
+                flush();
+            else
+                m_line.push_back(data[i]);
         }
     }
     void flush() {

@@ -12,9 +12,12 @@ bool isDecimal(const std::string& s) {
     size_t i = s.size() > 1 && s[0] == '-' ? 1 : 0;
     bool digit = false, dot = false;
     for (; i < s.size(); ++i) {
-        if (s[i] >= '0' && s[i] <= '9') digit = true;
-        else if (s[i] == '.' && !dot) dot = true;
-        else return false;
+        if (s[i] >= '0' && s[i] <= '9')
+            digit = true;
+        else if (s[i] == '.' && !dot)
+            dot = true;
+        else
+            return false;
     }
     return digit && s.size() <= 15;
 }
@@ -83,7 +86,8 @@ SizeValue readSize(const std::string& text) {
     else if (v.width < 0 || v.height < 0)
         v.error = std::string(kVideoSizeField) + quoted(text) + "应写作 宽x高，如 320x240";
     else if (v.width < 16 || v.height < 16 || v.width > 4096 || v.height > 4096)
-        v.error = std::string(kVideoSizeField) + quoted(text) + "超出范围，宽和高应在 16 到 4096 之间";
+        v.error =
+            std::string(kVideoSizeField) + quoted(text) + "超出范围，宽和高应在 16 到 4096 之间";
     return v;
 }
 

@@ -78,9 +78,9 @@ protected:
 
 TEST_F(CliTest, UsageErrorsExitWithTwo) {
     for (const char* args :
-         {"", "-f 9 a.flv", "-f x a.flv", "--channels both a.flv", "--bogus 1 a.flv", "a.flv -o",
-          "--fmt", "-", "-o '' a.flv", "-j 0 a.flv", "-j 17 a.flv", "-j 2x a.flv",
-          "--jobs '' a.flv", "--jobs=2 a.flv"}) {
+         {"", "-f 16 a.flv", "-f x a.flv", "--channels both a.flv", "--channels source a.flv",
+          "--bogus 1 a.flv", "a.flv -o", "--fmt", "-", "-o '' a.flv", "-j 0 a.flv", "-j 17 a.flv",
+          "-j 2x a.flv", "--jobs '' a.flv", "--jobs=2 a.flv"}) {
         const auto r = run(args);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_NE(r.output.find("Usage: tessaro-cli"), std::string::npos) << args;

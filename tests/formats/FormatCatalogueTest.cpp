@@ -1,18 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/Commands.h"
 #include "formats/FormatCatalogue.h"
 
 using namespace tessaro;
 
 TEST(FormatCatalogueTest, ListsAndExtensions) {
-    ASSERT_EQ(formatList().size(), 9u);
+    ASSERT_EQ(formatList().size(), 16u);
     EXPECT_EQ(formatList()[0], "RMVB(RealPlayerRMVB)");
     EXPECT_EQ(formatList()[8], "MP3(纯音频格式)");
+    EXPECT_EQ(outputFormat(kWebmVp9)->extension, ".webm");
     EXPECT_EQ(outputFormat(kMp4Hd)->extension, ".mp4");
     EXPECT_EQ(outputFormat(kMp4Phone)->extension, ".mp4");
     EXPECT_EQ(outputFormat(k3gp)->extension, ".3gp");
-    EXPECT_EQ(outputFormat(9), nullptr);
+    EXPECT_EQ(outputFormat(16), nullptr);
     EXPECT_EQ(outputFormat(-1), nullptr);
     EXPECT_EQ(sampleRateList()[6], "12050");
     EXPECT_EQ(audioBitrateList()[7], "96");
@@ -21,7 +24,7 @@ TEST(FormatCatalogueTest, ListsAndExtensions) {
 
 TEST(FormatCatalogueTest, WhichFormatsRunTwoStages) {
     for (int i : {0, 1, 5, 6, 7}) EXPECT_TRUE(isTwoStage(i)) << i;
-    for (int i : {2, 3, 4, 8, -1, 9}) EXPECT_FALSE(isTwoStage(i)) << i;
+    for (int i : {2, 3, 4, 8, -1, 9, 15, 16}) EXPECT_FALSE(isTwoStage(i)) << i;
     EXPECT_EQ(outputFormat(kMp3)->stageOne, Encoder::Coder);
     EXPECT_EQ(outputFormat(k3gp)->stageTwo, Encoder::Coder2);
 }
@@ -58,7 +61,7 @@ TEST(FormatCatalogueTest, FieldUseMatchesWhatTheCommandsSplice) {
         {Field::VideoSize, [](ParameterTexts& p) { p.videoSize = "176x144"; }},
         {Field::SampleRate, [](ParameterTexts& p) { p.sampleRate = "9995"; }},
         {Field::AudioBitrate, [](ParameterTexts& p) { p.audioBitrate = "9996"; }},
-        {Field::Channels, [](ParameterTexts& p) { p.channelPosition = 1 - p.channelPosition; }},
+        {Field::Channels, [](ParameterTexts& p) { p.channelPosition = p.channelPosition ? 0 : 1; }},
     };
     for (int format = 0; format < kFormatCount; ++format) {
         for (const char* size : {"原始大小", "352x288"}) {
@@ -77,4 +80,36 @@ TEST(FormatCatalogueTest, FieldUseMatchesWhatTheCommandsSplice) {
             }
         }
     }
+}
+
+// Each field of a later format offers a list that holds the default the
+// format writes (so a picked default reads back as picked), or is left alone
+// together with its text; a field the format leaves is one it does not read.
+TEST(FormatCatalogueTest, CurrentFormatsOfferTheirDefaultsAndLeaveWhatTheyDoNotRead) {
+    const ParameterTexts before{"b", "f", "s", "r", "a", 1};
+    for (int format = kFirstCurrentFormat; format < kFormatCount; ++format) {
+        const ParameterTexts p = withFormatDefaults(format, before);
+        const std::string texts[] = {p.videoBitrate, p.frameRate,    p.videoSize,
+                                     p.sampleRate,   p.audioBitrate, {}};
+        const std::string old[] = {"b", "f", "s", "r", "a", {}};
+        for (int f = 0; f < kFieldCount; ++f) {
+            const Field field = Field(f);
+            SCOPED_TRACE(testing::Message() << format << " field " << f);
+            const std::vector<std::string>* list = choiceList(format, field);
+            if (!list) {
+                EXPECT_FALSE(fieldUse(format, p.videoSize, field).read);
+                if (field != Field::Channels) EXPECT_EQ(texts[f], old[f]);
+                continue;
+            }
+            if (field == Field::Channels) {
+                EXPECT_EQ((*list)[size_t(p.channelPosition)], "原始声道");
+                continue;
+            }
+            EXPECT_NE(std::find(list->begin(), list->end(), texts[f]), list->end()) << texts[f];
+        }
+    }
+    for (int format = 0; format < kFirstCurrentFormat; ++format)
+        EXPECT_EQ(choiceList(format, Field::SampleRate), &sampleRateList());
+    EXPECT_EQ(choiceList(kMp3, Field::VideoSize), nullptr);
+    EXPECT_EQ(choiceList(kFormatCount, Field::VideoSize), nullptr);
 }
