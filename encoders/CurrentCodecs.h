@@ -14,9 +14,10 @@ namespace tessaro {
 bool isCurrentVideoCodec(const std::string& codec);
 
 // The encoder's options beyond codec, bitrate and frame rate: preset,
-// profile, pixel format and, without a bitrate, the quality it aims at.
-// threads: the processors the encoder may use.
-std::vector<std::string> currentVideoOptions(const std::string& codec, bool bitrateGiven,
+// profile, pixel format and, without a bitrate (""), the quality it aims at;
+// with one (ffmpeg's text, "800k"), what holds VP9 to it. threads: the
+// processors the encoder may use.
+std::vector<std::string> currentVideoOptions(const std::string& codec, const std::string& bitrate,
                                              int threads);
 
 // The filter that keeps the source's picture as it is shown in square pixels

@@ -339,8 +339,9 @@ void addCoderPicture(const CoderOptions& c, const SourceFacts* source, FfmpegJob
 void addCurrentCodecs(const CoderOptions& c, const CoderAudio& a, FfmpegJob& job) {
     auto& o = job.outputOptions;
     if (isCurrentVideoCodec(c.videoCodec) && !c.noVideo) {
-        const auto video = currentVideoOptions(c.videoCodec, c.videoBitrate.has_value(),
-                                               int(std::thread::hardware_concurrency()));
+        const auto video =
+            currentVideoOptions(c.videoCodec, c.videoBitrate ? c.videoBitrate->text : "",
+                                int(std::thread::hardware_concurrency()));
         o.insert(o.end(), video.begin(), video.end());
     }
     // Opus runs at 48000 Hz whatever the source's rate.

@@ -41,8 +41,8 @@ clip="$clip_dir/片段 一.flv"
 ffmpeg -nostdin -v error -y -f lavfi -i testsrc=duration=2:size=320x240:rate=25 \
   -f lavfi -i sine=frequency=440:duration=2:sample_rate=44100 \
   -c:v flv -b:v 400k -c:a libmp3lame -b:a 64k -ar 44100 -shortest "$clip"
-extensions=(rmvb rm mpg avi mp4 mov mp4 3gp mp3)
-for format in 0 1 2 3 4 5 6 7 8; do
+extensions=(rmvb rm mpg avi mp4 mov mp4 3gp mp3 mp4 mp4 webm m4a flac opus wav)
+for format in $(seq 0 15); do
   out="$work/出力 $format"
   ok=1
   if ! wine "$build/app/tessaro-cli.exe" -f "$format" -o "Z:$out" "Z:$clip" >"$work/cli.log" 2>&1; then
@@ -52,7 +52,12 @@ for format in 0 1 2 3 4 5 6 7 8; do
   if [ $ok -eq 1 ] && [ ${#files[@]} -eq 1 ] && [ "${files[0]##*.}" = "${extensions[$format]}" ]; then
     streams=$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "${files[0]}" || true)
     grep -q audio <<<"$streams" || ok=0
-    [ "$format" -eq 8 ] || grep -q video <<<"$streams" || ok=0
+    # Formats 8 and 12 to 15 hold the sound alone.
+    if [ "$format" -eq 8 ] || [ "$format" -ge 12 ]; then
+      ! grep -q video <<<"$streams" || ok=0
+    else
+      grep -q video <<<"$streams" || ok=0
+    fi
   else
     ok=0
   fi
