@@ -30,6 +30,11 @@ void ComboValue::setText(const std::string& text) {
     m_position = it == m_list.end() ? -1 : static_cast<int>(it - m_list.begin());
 }
 
+void ComboValue::setList(std::vector<std::string> list) {
+    m_list = std::move(list);
+    setText(m_text);
+}
+
 void ComboValue::typeText(const std::string& text) {
     m_text = text;
     m_position = -1;

@@ -27,6 +27,10 @@ public:
     // The user typing into the edit part: the text shows, the position becomes
     // -1 even when the text happens to spell an entry.
     void typeText(const std::string& text);
+    // The program giving the combo another list (the fields take the lists of
+    // the chosen format). The text stays as it shows and takes the position it
+    // has in the new list, as setText() gives it; -1 when it is no entry.
+    void setList(std::vector<std::string> list);
 
 private:
     std::vector<std::string> m_list;

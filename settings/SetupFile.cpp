@@ -1,5 +1,8 @@
 #include "settings/SetupFile.h"
 
+#include <utility>
+#include <vector>
+
 #include "base/AtomicFile.h"
 #include "base/FileHead.h"
 #include "base/NumberText.h"
@@ -57,16 +60,26 @@ SetupValues setupValues(const SettingsPanel& panel) {
 }
 
 void applyFormatDefaults(SettingsPanel& panel) {
-    const FormatDefaults* defaults = formatDefaults(panel.cmbOF->position());
+    const int format = panel.cmbOF->position();
+    const FormatDefaults* defaults = formatDefaults(format);
     if (!defaults) return;  // no selection
-    // The catalogue leaves the video texts of MP3 empty: those fields keep
-    // what they hold.
+    // Each field first takes the list of the format, then its default. A
+    // format without a list for a field (the video fields of the sound-only
+    // formats, the bitrate of the lossless ones) leaves list and text alone;
+    // its default is null there too.
+    const std::pair<ComboValue*, Field> fields[] = {
+        {panel.cmbVB, Field::VideoBitrate}, {panel.cmbF, Field::FrameRate},
+        {panel.cmbS, Field::VideoSize},     {panel.cmbR, Field::SampleRate},
+        {panel.cmbBR, Field::AudioBitrate}, {panel.cmbChannel, Field::Channels}};
+    for (const auto& [combo, field] : fields)
+        if (const std::vector<std::string>* list = choiceList(format, field))
+            if (*list != combo->list()) combo->setList(*list);
     if (defaults->videoBitrate) panel.cmbVB->setText(defaults->videoBitrate);
     if (defaults->frameRate) panel.cmbF->setText(defaults->frameRate);
     if (defaults->videoSize) panel.cmbS->setText(defaults->videoSize);
-    panel.cmbR->setText(defaults->sampleRate);
-    panel.cmbBR->setText(defaults->audioBitrate);
-    panel.cmbChannel->setPosition(defaults->channelPosition);
+    if (defaults->sampleRate) panel.cmbR->setText(defaults->sampleRate);
+    if (defaults->audioBitrate) panel.cmbBR->setText(defaults->audioBitrate);
+    if (defaults->channelPosition >= 0) panel.cmbChannel->setPosition(defaults->channelPosition);
 }
 
 void restoreSetup(const SetupFields& fields, SettingsPanel& panel,
@@ -77,8 +90,11 @@ void restoreSetup(const SetupFields& fields, SettingsPanel& panel,
     if (fields.channelPosition) panel.cmbChannel->setPosition(*fields.channelPosition);
     if (fields.outputFolder) *panel.txtPath = *fields.outputFolder;
     // Setting the format always runs the format defaults, even when the
-    // position does not change; a refused position runs nothing.
-    if (fields.formatIndex && panel.cmbOF->setPosition(*fields.formatIndex))
+    // position does not change. An index outside the catalogue (-1 too) is
+    // taken as a damaged line: the format stays, at start-up the first one
+    // with the audio fields of lines 1 to 3.
+    if (fields.formatIndex && outputFormat(*fields.formatIndex) &&
+        panel.cmbOF->setPosition(*fields.formatIndex))
         applyFormatDefaults(panel);
     if (panel.txtPath->empty()) *panel.txtPath = defaultOutputFolder;
 }

@@ -62,15 +62,20 @@ struct SettingsPanel {
 SetupValues setupValues(const SettingsPanel& panel);
 
 // Applying the format defaults to the panel for the list position of cmbOF
-// (index 8 leaves the three video fields; no selection does nothing). The
-// texts are written as a combo's text property is, so a default that spells a
-// list entry selects it and one that does not ("1200") leaves position -1.
+// (no selection does nothing). Each field first takes the format's list
+// (choiceList), then its default; where the format has neither (the video
+// fields of the sound-only formats, the bitrate of FLAC and WAV) the field
+// keeps its list and text. The texts are written as a combo's text property
+// is, so a default that spells a list entry selects it and one that does not
+// ("1200") leaves position -1.
 void applyFormatDefaults(SettingsPanel& panel);
 
 // Restores the fields in file order onto the panel: positions outside a list
 // (other than -1) or fields that did not convert leave the control as it was;
 // the format position is applied last and always runs the format defaults;
-// an empty folder falls back to `defaultOutputFolder`.
+// a format index outside the catalogue (-1 included) leaves cmbOF as it was,
+// as a line that did not convert does; an empty folder falls back to
+// `defaultOutputFolder`.
 void restoreSetup(const SetupFields& fields, SettingsPanel& panel,
                   const std::string& defaultOutputFolder);
 

@@ -60,8 +60,24 @@ void readCombo(const QComboBox* box, ComboValue& value) {
         value.setText(box->currentText().toStdString());
 }
 
+// True when the box lists exactly these entries.
+bool listsEntries(const QComboBox* box, const std::vector<std::string>& list) {
+    if (box->count() != int(list.size())) return false;
+    for (int i = 0; i < box->count(); ++i)
+        if (box->itemText(i) != qs(list[size_t(i)])) return false;
+    return true;
+}
+
+// Shows a panel value in its box: the value's list (a format brings its own),
+// then its entry or its text.
 void showCombo(QComboBox* box, const ComboValue& value) {
     const QSignalBlocker blocker(box);
+    if (!listsEntries(box, value.list())) {
+        QStringList entries;
+        for (const std::string& entry : value.list()) entries << qs(entry);
+        box->clear();
+        box->addItems(entries);
+    }
     box->setCurrentIndex(value.position());
     if (value.position() < 0 && box->isEditable()) box->setEditText(qs(value.text()));
 }

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "helpers/TempFolder.h"
+#include <array>
+#include <vector>
+
 #include "TestPanel.h"
+#include "helpers/TempFolder.h"
 #include "settings/SetupFile.h"
 
 using namespace tessaro;
@@ -66,6 +69,85 @@ TEST(FormatDefaultsTest, Mp3AfterPhoneMp4KeepsTheVideoFields) {
     EXPECT_EQ(p.cmbR.text(), "48000");
     EXPECT_EQ(p.cmbBR.text(), "320");
     EXPECT_EQ(p.cmbChannel.position(), 1);
+}
+
+ParameterTexts panelTexts(const TestPanel& p) {
+    return {p.cmbVB.text(), p.cmbF.text(),  p.cmbS.text(),
+            p.cmbR.text(),  p.cmbBR.text(), p.cmbChannel.position()};
+}
+
+std::array<const ComboValue*, kFieldCount> fieldsOf(const TestPanel& p) {
+    return {&p.cmbVB, &p.cmbF, &p.cmbS, &p.cmbR, &p.cmbBR, &p.cmbChannel};
+}
+
+// Whatever format came before, choosing one gives the panel the parameters
+// the command line derives for it, and each field the format's list (or the
+// one it had, where the format leaves the field).
+TEST(FormatDefaultsTest, EveryFormatAfterEveryOtherMatchesTheCatalogue) {
+    for (int from = 0; from < kFormatCount; ++from) {
+        for (int to = 0; to < kFormatCount; ++to) {
+            SCOPED_TRACE(testing::Message() << from << " -> " << to);
+            TestPanel p;
+            p.selectStartupDefaults();
+            for (ComboValue* typed : {&p.cmbVB, &p.cmbF, &p.cmbS, &p.cmbBR}) typed->typeText("7");
+            p.cmbOF.setPosition(from);
+            applyFormatDefaults(p.panel);
+            const ParameterTexts before = panelTexts(p);
+            std::array<std::vector<std::string>, kFieldCount> listsBefore;
+            for (int f = 0; f < kFieldCount; ++f)
+                listsBefore[size_t(f)] = fieldsOf(p)[size_t(f)]->list();
+
+            p.cmbOF.setPosition(to);
+            applyFormatDefaults(p.panel);
+            const ParameterTexts want = withFormatDefaults(to, before);
+            const ParameterTexts got = panelTexts(p);
+            EXPECT_EQ(got.videoBitrate, want.videoBitrate);
+            EXPECT_EQ(got.frameRate, want.frameRate);
+            EXPECT_EQ(got.videoSize, want.videoSize);
+            EXPECT_EQ(got.sampleRate, want.sampleRate);
+            EXPECT_EQ(got.audioBitrate, want.audioBitrate);
+            EXPECT_EQ(got.channelPosition, want.channelPosition);
+            for (int f = 0; f < kFieldCount; ++f) {
+                const ComboValue& field = *fieldsOf(p)[size_t(f)];
+                const std::vector<std::string>* own = choiceList(to, Field(f));
+                EXPECT_EQ(field.list(), own ? *own : listsBefore[size_t(f)]) << "field " << f;
+                // The later formats write entries of their own lists only.
+                if (own && isCurrentFormat(to)) {
+                    EXPECT_GE(field.position(), 0) << "field " << f << " " << field.text();
+                }
+            }
+        }
+    }
+}
+
+TEST(FormatDefaultsTest, LosslessFormatsLeaveTheBitrateAsItStands) {
+    const std::vector<std::string>& aac = *choiceList(kM4a, Field::AudioBitrate);
+    const std::vector<std::string>& opus = *choiceList(kOpus, Field::AudioBitrate);
+    const struct {
+        int format;
+        const char* typed;  // typed into cmbBR before choosing the format
+        const char* text;
+        const std::vector<std::string>* list;
+    } steps[] = {
+        {kM4a, nullptr, "256", &aac},
+        {kFlac, nullptr, "256", &aac},
+        {kWav, "999", "999", &aac},
+        {kFlac, nullptr, "999", &aac},
+        {kOpus, nullptr, "160", &opus},
+        {kWav, nullptr, "160", &opus},
+        {kMp3, nullptr, "320", &audioBitrateList()},
+    };
+    TestPanel p;
+    p.selectStartupDefaults();
+    for (const auto& step : steps) {
+        SCOPED_TRACE(testing::Message() << step.format << " " << (step.typed ? step.typed : ""));
+        if (step.typed) p.cmbBR.typeText(step.typed);
+        p.cmbOF.setPosition(step.format);
+        applyFormatDefaults(p.panel);
+        EXPECT_EQ(p.cmbBR.text(), step.text);
+        EXPECT_EQ(p.cmbBR.list(), *step.list);
+        EXPECT_EQ(p.cmbChannel.list().size(), step.format == kMp3 ? 2u : 3u);
+    }
 }
 
 TEST(FormatDefaultsTest, NoSelectionDoesNothing) {
@@ -171,11 +253,21 @@ INSTANTIATE_TEST_SUITE_P(
                    "320", "44100", 1, kRmvb, "1200", "/out"},
         RestoreRow{"FifthLineNotANumber", "\"3\"\r\n\"2\"\r\n\"0\"\r\n\"/out\"\r\n\"mp3\"\r\n",
                    "48", "32000", 0, kRmvb, "1200", "/out"},
-        RestoreRow{"FifthLineOutsideTheList", "\"3\"\r\n\"2\"\r\n\"0\"\r\n\"/out\"\r\n\"9\"\r\n",
+        // An index outside the catalogue is a damaged line: the first format
+        // stays, with the audio fields of lines 1 to 3.
+        RestoreRow{"FifthLineOutsideTheList", "\"3\"\r\n\"2\"\r\n\"0\"\r\n\"/out\"\r\n\"16\"\r\n",
                    "48", "32000", 0, kRmvb, "1200", "/out"},
-        // -1 selects no format, so no defaults run; the text stays.
+        RestoreRow{"FifthLineFarOutside", "\"3\"\r\n\"2\"\r\n\"0\"\r\n\"/out\"\r\n\"99999\"\r\n",
+                   "48", "32000", 0, kRmvb, "1200", "/out"},
+        // -1 would leave the window without a format: the first one stays.
         RestoreRow{"FifthLineMinusOne", "\"3\"\r\n\"2\"\r\n\"0\"\r\n\"/out\"\r\n\"-1\"\r\n", "48",
-                   "32000", 0, -1, "1200", "/out"},
+                   "32000", 0, kRmvb, "1200", "/out"},
+        // A later format brings its lists: its defaults are entries of them.
+        RestoreRow{"FifthLineH264", "\"3\"\r\n\"2\"\r\n\"0\"\r\n\"/out\"\r\n\"9\"\r\n", "160",
+                   "原始频率", kSourceChannels, kMp4H264, "自动", "/out"},
+        // FLAC has no bitrate: line 1 stays, as do the RMVB video fields.
+        RestoreRow{"FifthLineFlac", "\"3\"\r\n\"2\"\r\n\"0\"\r\n\"/out\"\r\n\"13\"\r\n", "48",
+                   "原始频率", kSourceChannels, kFlac, "1200", "/out"},
         // Lines that are no number or outside their list leave the field.
         RestoreRow{"BadPositions", "\"99\"\r\n\"x\"\r\n\"2\"\r\n\"/out\"\r\n\"\"\r\n", "320",
                    "44100", 1, kRmvb, "1200", "/out"},
@@ -209,8 +301,8 @@ TEST(RestoreSetupTest, GarbageNeverCrashesAndLeavesASaneWindow) {
         ASSERT_LE(fields->outputFolder.value_or("").size(), 64u * 1024);
         restoreSetup(*fields, p.panel, test::kDefaultFolder);
         EXPECT_FALSE(p.txtPath.empty());
-        EXPECT_GE(p.cmbOF.position(), -1);
-        EXPECT_LE(p.cmbOF.position(), 8);
+        EXPECT_GE(p.cmbOF.position(), 0);
+        EXPECT_LT(p.cmbOF.position(), kFormatCount);
     }
 }
 

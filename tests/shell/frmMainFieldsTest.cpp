@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -15,12 +16,17 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
+#include <array>
+#include <vector>
 
 #include "FakeDialogs.h"
 #include "base/Platform.h"
 #include "engine/ConversionDriver.h"
+#include "formats/FormatCatalogue.h"
 #include "shell/ListMessageBox.h"
 #include "shell/frmMain.h"
 
@@ -112,6 +118,153 @@ TEST_F(frmMainFieldsTest, OnlyTheFieldsTheFormatReadsStayEnabled) {
         runFailingBatch(*w, 1, [&] { duringBatch = enabledFields(*w); });
         EXPECT_EQ(duringBatch, "");
         EXPECT_EQ(enabledFields(*w), row.enabled);
+    }
+}
+
+// ---- The sixteen formats ----
+
+void choose(frmMain& w, int format) {
+    w.cmbOF->setCurrentIndex(format);
+    emit w.cmbOF->activated(format);
+}
+
+std::vector<std::string> entries(const QComboBox* box) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < box->count(); ++i) texts.push_back(box->itemText(i).toStdString());
+    return texts;
+}
+
+std::array<QComboBox*, kFieldCount> fieldBoxes(const frmMain& w) {
+    return {w.cmbVB, w.cmbF, w.cmbS, w.cmbR, w.cmbBR, w.cmbChannel};
+}
+
+TEST_F(frmMainFieldsTest, TheDropDownListsSixteenFormatsAndShowsThemWhole) {
+    auto w = load(dialogs);
+    ASSERT_EQ(w->cmbOF->count(), 16);
+    EXPECT_FALSE(w->cmbOF->isEditable());
+    QSet<QString> distinct;
+    int longest = 0;
+    for (int i = 0; i < w->cmbOF->count(); ++i) {
+        distinct << w->cmbOF->itemText(i);
+        longest = std::max(
+            longest, w->cmbOF->view()->fontMetrics().horizontalAdvance(w->cmbOF->itemText(i)));
+    }
+    EXPECT_EQ(distinct.size(), 16);
+    // The closed field keeps its place; the open list is as wide as it needs.
+    EXPECT_EQ(w->cmbOF->geometry(), QRect(490, 90, 189, 22));
+    ASSERT_GT(longest, w->cmbOF->width() - 24) << "the longest entry would fit the field anyway";
+    w->cmbOF->showPopup();
+    EXPECT_GE(w->cmbOF->view()->viewport()->width(), longest + 8);
+    w->cmbOF->hidePopup();
+}
+
+// Each format chosen after the one before it, forwards and back: the window
+// shows the parameters the commands derive, each field the format's list (or
+// the list it had, where the format leaves the field), and the fields the
+// commands do not read disabled, with the reason.
+TEST_F(frmMainFieldsTest, ChoosingEachFormatSetsTheFieldsTheirListsAndTheirState) {
+    auto w = load(dialogs);
+    std::vector<int> order;
+    for (int i = 0; i < kFormatCount; ++i) order.push_back(i);
+    for (int i = kFormatCount - 1; i >= 0; --i) order.push_back(i);
+    for (int format : {kMp4H264, kMp3, kFlac, kRmvb, kWebmVp9, kWav, kMp4Phone, kOpus})
+        order.push_back(format);
+    for (int format : order) {
+        SCOPED_TRACE(testing::Message() << "format " << format);
+        const ParameterTexts before = w->parameters();
+        std::array<std::vector<std::string>, kFieldCount> listsBefore;
+        for (int f = 0; f < kFieldCount; ++f)
+            listsBefore[size_t(f)] = entries(fieldBoxes(*w)[size_t(f)]);
+        choose(*w, format);
+
+        const ParameterTexts want = withFormatDefaults(format, before);
+        const ParameterTexts got = w->parameters();
+        EXPECT_EQ(got.videoBitrate, want.videoBitrate);
+        EXPECT_EQ(got.frameRate, want.frameRate);
+        EXPECT_EQ(got.videoSize, want.videoSize);
+        EXPECT_EQ(got.sampleRate, want.sampleRate);
+        EXPECT_EQ(got.audioBitrate, want.audioBitrate);
+        EXPECT_EQ(got.channelPosition, want.channelPosition);
+        enabledFields(*w);  // a disabled field tells why
+        for (int f = 0; f < kFieldCount; ++f) {
+            QComboBox* box = fieldBoxes(*w)[size_t(f)];
+            SCOPED_TRACE(box->objectName().toStdString());
+            const std::vector<std::string>* own = choiceList(format, Field(f));
+            EXPECT_EQ(entries(box), own ? *own : listsBefore[size_t(f)]);
+            EXPECT_EQ(box->isEnabled(), fieldUse(format, got.videoSize, Field(f)).read);
+            if (!box->isEnabled()) continue;
+            // What an enabled field shows is an entry of its list; the
+            // original formats also write a few texts that are none.
+            const bool entry = box->findText(box->currentText()) >= 0;
+            EXPECT_TRUE(entry || (!isCurrentFormat(format) &&
+                                  QStringList{"1200", "24", "28000"}.contains(box->currentText())))
+                << box->currentText().toStdString();
+        }
+    }
+}
+
+TEST_F(frmMainFieldsTest, H264ThenMp3ThenMpgGivesTheOriginalFieldsBack) {
+    auto w = load(dialogs);
+    const auto texts = [&] {
+        QStringList shown;
+        for (QComboBox* box : fieldBoxes(*w)) shown << box->currentText();
+        return shown.join('|').toStdString();
+    };
+    choose(*w, kMp4H264);
+    EXPECT_EQ(texts(), "自动|原始帧率|原始大小|原始频率|160|原始声道");
+    EXPECT_EQ(w->cmbChannel->currentIndex(), kSourceChannels);
+    w->cmbVB->setEditText("3500");  // typed, no entry
+    choose(*w, kMp3);               // the video fields stay as they are, lists included
+    EXPECT_EQ(texts(), "3500|原始帧率|原始大小|48000|320|双声道");
+    EXPECT_EQ(entries(w->cmbVB), *choiceList(kMp4H264, Field::VideoBitrate));
+    EXPECT_EQ(entries(w->cmbChannel), channelList());
+    EXPECT_EQ(w->cmbChannel->currentIndex(), 1);
+    choose(*w, kMpg);
+    EXPECT_EQ(texts(), "600|24|原始大小|28000|64|双声道");
+    EXPECT_EQ(entries(w->cmbVB), videoBitrateList());
+    EXPECT_EQ(entries(w->cmbF), frameRateList());
+    EXPECT_EQ(entries(w->cmbS), videoSizeList());
+    EXPECT_EQ(entries(w->cmbR), sampleRateList());
+    EXPECT_EQ(entries(w->cmbBR), audioBitrateList());
+    EXPECT_EQ(w->cmbVB->currentIndex(), 7);  // "600" is an entry, "24" and "28000" are not
+    EXPECT_EQ(w->cmbF->findText(w->cmbF->currentText()), -1);
+}
+
+// The format chosen before the exit is the one the next start shows, with
+// its lists; an index outside the catalogue gives the first format.
+TEST_F(frmMainFieldsTest, TheFormatSurvivesARestart) {
+    for (int format = kFirstCurrentFormat; format < kFormatCount; ++format) {
+        SCOPED_TRACE(testing::Message() << "format " << format);
+        std::vector<std::string> saved;
+        {
+            auto w = load(dialogs);
+            choose(*w, format);
+            for (QComboBox* box : fieldBoxes(*w)) saved.push_back(box->currentText().toStdString());
+            w->CmdToolsBar[5]->click();  // exit: writes setup.ini
+        }
+        auto w = load(dialogs);
+        EXPECT_EQ(w->cmbOF->currentIndex(), format);
+        // The fields the format reads come back as they were, in its lists.
+        // (Those it leaves are not all stored: the video fields never are.)
+        for (int f = 0; f < kFieldCount; ++f) {
+            QComboBox* box = fieldBoxes(*w)[size_t(f)];
+            if (!fieldUse(format, w->cmbS->currentText().toStdString(), Field(f)).read) continue;
+            EXPECT_EQ(box->currentText().toStdString(), saved[size_t(f)]) << f;
+            EXPECT_EQ(entries(box), *choiceList(format, Field(f))) << f;
+        }
+    }
+    for (const char* index : {"16", "-1", "99999", "1e9", "H.264", ""}) {
+        SCOPED_TRACE(index);
+        QFile setup(m_app.path() + "/setup.ini");
+        ASSERT_TRUE(setup.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        setup.write(QByteArray("\"7\"\r\n\"1\"\r\n\"1\"\r\n\"/o\"\r\n\"") + index + "\"\r\n");
+        setup.close();
+        auto w = load(dialogs);
+        EXPECT_EQ(w->cmbOF->currentIndex(), kRmvb);
+        EXPECT_EQ(w->cmbVB->currentText(), "1200");
+        EXPECT_EQ(entries(w->cmbVB), videoBitrateList());
+        EXPECT_EQ(entries(w->cmbChannel), channelList());
+        EXPECT_EQ(enabledFields(*w), "cmbS");
     }
 }
 

@@ -279,8 +279,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "output"},
         RestoreRow{"BadFormatKeepsAudio", "\"2\"\r\n\"3\"\r\n\"0\"\r\n\"/a,b\"\r\n\"x\"\r\n", 0,
                    "24000", "32", 0, "/a,b"},
-        RestoreRow{"FormatOutOfRange", "\"99\"\r\n\"0\"\r\n\"1\"\r\n\"/o\"\r\n\"9\"\r\n", 0, "48000",
-                   "320", 1, "/o"}),
+        RestoreRow{"FormatOutOfRange", "\"99\"\r\n\"0\"\r\n\"1\"\r\n\"/o\"\r\n\"16\"\r\n", 0,
+                   "48000", "320", 1, "/o"},
+        RestoreRow{"FormatMinusOne", "\"2\"\r\n\"0\"\r\n\"0\"\r\n\"/o\"\r\n\"-1\"\r\n", 0, "48000",
+                   "32", 0, "/o"},
+        RestoreRow{"FormatFarOut", "\"2\"\r\n\"0\"\r\n\"0\"\r\n\"/o\"\r\n\"99999\"\r\n", 0,
+                   "48000", "32", 0, "/o"},
+        RestoreRow{"LaterFormat", "\"2\"\r\n\"0\"\r\n\"0\"\r\n\"/o\"\r\n\"12\"\r\n", 12,
+                   "原始频率", "256", 2, "/o"}),
     [](const ::testing::TestParamInfo<RestoreRow>& info) { return std::string(info.param.name); });
 
 TEST_F(frmMainTest, ExitWritesSetupIniAndASystemCloseDoesNot) {
