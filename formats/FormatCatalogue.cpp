@@ -15,7 +15,7 @@ constexpr std::array<OutputFormat, kFormatCount> kFormats = {{
     {"MP4(手机MP4格式)", ".mp4", Encoder::Conv, Encoder::Coder2, false},
     {"3GP(手机3GP格式)", ".3gp", Encoder::Conv, Encoder::Coder2, false},
     {"MP3(纯音频格式)", ".mp3", Encoder::Coder, Encoder::None, true},
-    {"MP4(H.264+AAC 手机电视通用格式)", ".mp4", Encoder::Coder, Encoder::None, false},
+    {"MP4(H.264+AAC 通用格式)", ".mp4", Encoder::Coder, Encoder::None, false},
     {"MP4(H.265+AAC 高压缩格式)", ".mp4", Encoder::Coder, Encoder::None, false},
     {"WebM(VP9+Opus 网页格式)", ".webm", Encoder::Coder, Encoder::None, false},
     {"M4A(AAC 纯音频格式)", ".m4a", Encoder::Coder, Encoder::None, true},

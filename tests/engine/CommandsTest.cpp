@@ -155,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "/app/data/coder -i \"/in/a b.flv\" -y -vn -ar R -ab BRk -ac 0 "
                    "\"/out/a-957.x\"",
                    ""},
-        CommandRow{9, "原始大小", 1, "", ""}, CommandRow{-1, "原始大小", 1, "", ""}));
+        CommandRow{16, "原始大小", 1, "", ""}, CommandRow{-1, "原始大小", 1, "", ""}));
 
 TEST(CommandsTest, ApplicationFolderWithBlanksIsQuoted) {
     const CommandPaths paths{"/my app", "/in/a.flv", "/out/a.mp3", "/tmp/t x/tmp.mp4"};
