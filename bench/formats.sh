@@ -38,23 +38,29 @@ CLI=$BUILD/app/tessaro-cli
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
-# The clip, nearly lossless so that the PSNR measures the format alone.
+# The clip, nearly lossless so that the PSNR measures the format alone: a
+# camera panning over a detailed picture (the whole Mandelbrot set, twice the
+# frame's size) with a test card moving over it and a little sensor noise.
 ffmpeg -nostdin -v error -y \
-  -f lavfi -i "mandelbrot=size=1280x720:rate=30:maxiter=256:start_scale=2:end_scale=0.0002" \
+  -f lavfi -i "mandelbrot=size=2560x1440:rate=1:maxiter=256:start_scale=2.2" -frames:v 1 \
+  "$WORK/still.png"
+ffmpeg -nostdin -v error -y -loop 1 -framerate 30 -i "$WORK/still.png" \
   -f lavfi -i "testsrc2=size=320x180:rate=30" \
-  -f lavfi -i "aevalsrc=0.2*sin(2*PI*220*t)+0.15*sin(2*PI*277*t)+0.1*sin(2*PI*330*t*(1+0.01*sin(t)))|0.2*sin(2*PI*330*t)+0.1*sin(2*PI*415*t):s=48000" \
+  -f lavfi -i "aevalsrc=0.2*sin(2*PI*220*t)+0.15*sin(2*PI*277*t)|0.2*sin(2*PI*330*t)+0.1*sin(2*PI*415*t):s=48000" \
   -f lavfi -i "anoisesrc=color=pink:amplitude=0.05:sample_rate=48000" \
-  -filter_complex "[0:v][1:v]overlay=x='(W-w)*(0.5+0.5*sin(t/3))':y='(H-h)*(0.5+0.5*cos(t/5))',format=yuv420p[v];[2:a][3:a]amerge=inputs=2,pan=stereo|c0=c0+c2|c1=c1+c2[a]" \
+  -filter_complex "[0:v]crop=1280:720:x='(iw-1280)*(0.5+0.5*sin(t/4))':y='(ih-720)*(0.5+0.5*sin(t/6))'[bg];[bg][1:v]overlay=x='(W-w)*(0.5+0.5*sin(t/3))':y='(H-h)*(0.5+0.5*cos(t/5))',noise=alls=1:allf=t,format=yuv420p[v];[2:a][3:a]amerge=inputs=2,pan=stereo|c0=c0+c2|c1=c1+c2[a]" \
   -map '[v]' -map '[a]' -t "$SECONDS_LONG" -c:v libx264 -preset veryfast -crf 4 -c:a flac \
   "$WORK/detail.mkv"
 
-# PSNR of a file's picture against the source's; "-" without a picture.
+# PSNR of a file's picture against the source's, frame by frame (Matroska's
+# millisecond times would pair some frames with their neighbours); "-"
+# without a picture.
 psnr() {
   if [[ -z $(ffprobe -v error -select_streams v -show_entries stream=index -of csv=p=0 "$1") ]]; then
     echo -; return
   fi
   ffmpeg -nostdin -i "$1" -i "$WORK/detail.mkv" -lavfi \
-    "[0:v][1:v]scale2ref=flags=bicubic[a][b];[a][b]psnr" -f null - 2>&1 |
+    "[0:v]setpts=N/30/TB[o];[1:v]setpts=N/30/TB[s];[o][s]scale2ref=flags=bicubic[a][b];[a][b]psnr" -f null - 2>&1 |
     sed -n 's/.*PSNR.* average:\([0-9.inf]*\).*/\1/p' | tail -1
 }
 

@@ -27,22 +27,33 @@ using test::shellWord;
 
 const std::string kApp = TESSARO_APP_DIR;
 
-enum Field { kVB, kF, kS, kR, kBR, kCH };
+enum PanelField { kVB, kF, kS, kR, kBR, kCH };
 const char* const kFieldNames[] = {"VB", "F", "S", "R", "BR", "CH"};
 
-// The entries of a field as the panel gives them to the command builders.
-std::vector<ParameterTexts> entries(Field field, ParameterTexts p) {
+// The entries of a field as the panel gives them to the command builders
+// while format f is chosen.
+std::vector<ParameterTexts> entries(int f, PanelField field, ParameterTexts p) {
     std::vector<ParameterTexts> out;
-    const std::vector<std::string>* list = nullptr;
+    const std::vector<std::string>* list = choiceList(f, static_cast<Field>(field));
     std::string ParameterTexts::*member = nullptr;
     switch (field) {
-        case kVB: list = &videoBitrateList(); member = &ParameterTexts::videoBitrate; break;
-        case kF: list = &frameRateList(); member = &ParameterTexts::frameRate; break;
-        case kS: list = &videoSizeList(); member = &ParameterTexts::videoSize; break;
-        case kR: list = &sampleRateList(); member = &ParameterTexts::sampleRate; break;
-        case kBR: list = &audioBitrateList(); member = &ParameterTexts::audioBitrate; break;
+        case kVB:
+            member = &ParameterTexts::videoBitrate;
+            break;
+        case kF:
+            member = &ParameterTexts::frameRate;
+            break;
+        case kS:
+            member = &ParameterTexts::videoSize;
+            break;
+        case kR:
+            member = &ParameterTexts::sampleRate;
+            break;
+        case kBR:
+            member = &ParameterTexts::audioBitrate;
+            break;
         case kCH:
-            for (int position = 0; position < int(channelList().size()); ++position) {
+            for (int position = 0; position < int(list->size()); ++position) {
                 p.channelPosition = position;
                 out.push_back(p);
             }
@@ -81,9 +92,11 @@ double durationOf(const std::string& file) {
 }
 
 std::string audioStream(const std::string& file) {
-    return runShell("ffprobe -v error -select_streams a:0 -show_entries "
-                    "stream=codec_name,sample_rate,channels -of csv=p=0 " +
-                    shellWord("file:" + file)).output;
+    return runShell(
+               "ffprobe -v error -select_streams a:0 -show_entries "
+               "stream=codec_name,sample_rate,channels -of csv=p=0 " +
+               shellWord("file:" + file))
+        .output;
 }
 
 // The lines in which an encoder says it took another value.
@@ -105,14 +118,15 @@ public:
         const std::string s = std::to_string(seconds);
         const auto r = runShell("ffmpeg -nostdin -v error -y -f lavfi -i " + shellWord(video) +
                                 " -f lavfi -i sine=frequency=440:sample_rate=44100:duration=" + s +
-                                " -ac 2 -t " + s + " -c:v flv -b:v 2000k -c:a libmp3lame -b:a 64k " +
-                                shellWord(clip));
+                                " -ac 2 -t " + s +
+                                " -c:v flv -b:v 2000k -c:a libmp3lame -b:a 64k " + shellWord(clip));
         EXPECT_EQ(r.status, 0) << r.output;
         return clip;
     }
     static fs::path folder() {
         static const fs::path dir = [] {
-            fs::path d = fs::temp_directory_path() / ("tessaro-matrix-" + std::to_string(::getpid()));
+            fs::path d =
+                fs::temp_directory_path() / ("tessaro-matrix-" + std::to_string(::getpid()));
             fs::create_directories(d);
             return d;
         }();
@@ -159,7 +173,8 @@ void convertAll(int f, const std::string& source, const std::vector<ParameterTex
     int adjusted = 0;
     for (size_t i = 0; i < sets.size(); ++i) {
         const ParameterTexts& p = sets[i];
-        const std::string out = (Clips::folder() / (label + "-" + std::to_string(i) + ext)).string();
+        const std::string out =
+            (Clips::folder() / (label + "-" + std::to_string(i) + ext)).string();
         std::string command;
         if (isTwoStage(f)) {
             fs::copy_file(pristine, intermediate, fs::copy_options::overwrite_existing);
@@ -170,8 +185,8 @@ void convertAll(int f, const std::string& source, const std::vector<ParameterTex
         SCOPED_TRACE(command);
         const Run r = runCommand(command);
         EXPECT_EQ(r.exitCode, 0) << r.output;
-        const auto decode = runShell("ffmpeg -nostdin -v error -i " + shellWord("file:" + out) +
-                                     " -f null - 2>&1");
+        const auto decode =
+            runShell("ffmpeg -nostdin -v error -i " + shellWord("file:" + out) + " -f null - 2>&1");
         EXPECT_EQ(decode.status, 0);
         EXPECT_EQ(decode.output, "") << "decoding to the end";
         EXPECT_NEAR(durationOf(out), length, 0.5);
@@ -180,7 +195,8 @@ void convertAll(int f, const std::string& source, const std::vector<ParameterTex
         }
         const auto notes = adjustments(r.output);
         adjusted += !notes.empty();
-        for (const std::string& note : notes) std::cout << "[matrix] " << label << ": " << note << "\n";
+        for (const std::string& note : notes)
+            std::cout << "[matrix] " << label << ": " << note << "\n";
     }
     std::cout << "[matrix] " << label << ": " << sets.size() << " entries, " << adjusted
               << " adjusted\n";
@@ -188,7 +204,7 @@ void convertAll(int f, const std::string& source, const std::vector<ParameterTex
 
 struct MatrixCase {
     int format;
-    Field field;
+    PanelField field;
 };
 
 void PrintTo(const MatrixCase& c, std::ostream* os) {
@@ -210,9 +226,8 @@ TEST_P(MatrixTest, EveryEntryConverts) {
     ParameterTexts p = withFormatDefaults(f, {"128", "29", "320x240", "48000", "320", 1});
     // RMVB and RM read the panel only in the chosen-size template.
     if ((f == kRmvb || f == kRm) && field != kS) p.videoSize = "320x240";
-    const std::string clip =
-        Clips::make("clip.flv", "testsrc=size=320x240:rate=25:duration=2", 2);
-    convertAll(f, clip, entries(field, p),
+    const std::string clip = Clips::make("clip.flv", "testsrc=size=320x240:rate=25:duration=2", 2);
+    convertAll(f, clip, entries(f, field, p),
                "Format" + std::to_string(f) + "_" + kFieldNames[field]);
 }
 
@@ -225,7 +240,16 @@ INSTANTIATE_TEST_SUITE_P(
                     MatrixCase{kMpg, kBR}, MatrixCase{kAvi, kVB}, MatrixCase{kAvi, kF},
                     MatrixCase{kAvi, kBR}, MatrixCase{kMp4Hd, kVB}, MatrixCase{kMp4Hd, kBR},
                     MatrixCase{kMov, kS}, MatrixCase{kMp4Phone, kS}, MatrixCase{k3gp, kS},
-                    MatrixCase{kMp3, kR}, MatrixCase{kMp3, kBR}, MatrixCase{kMp3, kCH}),
+                    MatrixCase{kMp3, kR}, MatrixCase{kMp3, kBR}, MatrixCase{kMp3, kCH},
+                    MatrixCase{kMp4H264, kVB}, MatrixCase{kMp4H264, kF}, MatrixCase{kMp4H264, kS},
+                    MatrixCase{kMp4H264, kR}, MatrixCase{kMp4H264, kBR}, MatrixCase{kMp4H264, kCH},
+                    MatrixCase{kMp4H265, kVB}, MatrixCase{kMp4H265, kF}, MatrixCase{kMp4H265, kS},
+                    MatrixCase{kMp4H265, kR}, MatrixCase{kMp4H265, kBR}, MatrixCase{kMp4H265, kCH},
+                    MatrixCase{kWebmVp9, kVB}, MatrixCase{kWebmVp9, kF}, MatrixCase{kWebmVp9, kS},
+                    MatrixCase{kWebmVp9, kBR}, MatrixCase{kWebmVp9, kCH}, MatrixCase{kM4a, kR},
+                    MatrixCase{kM4a, kBR}, MatrixCase{kM4a, kCH}, MatrixCase{kFlac, kR},
+                    MatrixCase{kFlac, kCH}, MatrixCase{kOpus, kBR}, MatrixCase{kOpus, kCH},
+                    MatrixCase{kWav, kR}, MatrixCase{kWav, kCH}),
     [](const auto& info) {
         return "Format" + std::to_string(info.param.format) + "_" + kFieldNames[info.param.field];
     });
@@ -250,7 +274,9 @@ TEST_P(NoisySourceTest, ConvertsAtTheDesignedBitrates) {
 
 INSTANTIATE_TEST_SUITE_P(RealMedia, NoisySourceTest,
                          testing::Values(MatrixCase{kRmvb, kVB}, MatrixCase{kRm, kVB}),
-                         [](const auto& info) { return "Format" + std::to_string(info.param.format); });
+                         [](const auto& info) {
+                             return "Format" + std::to_string(info.param.format);
+                         });
 
 }  // namespace
 }  // namespace tessaro
