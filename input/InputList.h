@@ -17,8 +17,8 @@ struct InputRow {
     InputRow(std::string path, std::string tag, bool failed = false, std::string reason = {})
         : path(std::move(path)), tag(std::move(tag)), failed(failed), reason(std::move(reason)) {}
 
-    std::string path;  // row text: the full path as received
-    std::string tag;   // "格式" column: last three characters, upper-cased
+    std::string path;     // row text: the full path as received
+    std::string tag;      // "格式" column: last three characters, upper-cased
     bool failed = false;  // a batch failed it: shown, but not queued
     std::string reason;   // why it failed
 };
