@@ -103,6 +103,9 @@ public:
     std::function<void(const QUrl&)> openUrl;              // openWithSystem
     std::function<void(const std::string& wav)> playWave;  // returns at once, beep when missing
     std::function<void()> endProcess;                      // ends at once, no waiting
+    // Whether Form_Load restores the kept queue and later changes are saved
+    // (off for a window that shows made-up files, such as a preview).
+    bool keepQueue = true;
 
     // BatchHost. During a batch a message box holds nothing up: the running
     // files go on while it is open, and the same message is not shown again

@@ -21,7 +21,7 @@ QString qs(const std::string& text) { return QString::fromStdString(text); }
 }  // namespace
 
 void frmMain::restoreQueue() {
-    if (m_queueKept) return;
+    if (m_queueKept || !keepQueue) return;
     const QueueFileLoad kept =
         loadQueueFile(platform::settingsFile(kQueueFile), std::time(nullptr));
     if (!kept.note.empty()) std::fprintf(stderr, "tessaro: %s\n", kept.note.c_str());
