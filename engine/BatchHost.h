@@ -19,6 +19,13 @@ public:
     virtual int queueCount() const = 0;
     virtual std::string queueEntry(int index) const = 0;  // "" out of range
     virtual void removeQueueEntry(int index) = 0;         // nothing out of range
+    // A file that failed leaves the queue through here, with the reason it
+    // failed. A host that keeps failed files in view (to try them again on
+    // the next Start) overrides it; for the batch the entry is gone either way.
+    virtual void failQueueEntry(int index, const std::string& reason) {
+        (void)reason;
+        removeQueueEntry(index);
+    }
 
     // The fields, read as they stand at the moment of the call.
     virtual int formatIndex() const = 0;  // list position of cmbOF

@@ -547,16 +547,16 @@ void ConversionDriver::finishFile(FileJob& file, bool converted, const std::stri
     file.over = true;
     file.queued = false;
     // The file's own entry; another one only when entries were removed
-    // behind the batch's back.
-    if (row >= 0) {
-        m_host.removeQueueEntry(row);
-    } else {
-        for (int i = 0; i < m_host.queueCount(); ++i)
-            if (m_host.queueEntry(i) == file.input) {
-                m_host.removeQueueEntry(i);
-                break;
-            }
-    }
+    // behind the batch's back. A failed file leaves it as failed, so that a
+    // host may keep it for the next Start; a partial one has its output.
+    const bool failed = !converted && !partial;
+    int entry = row;
+    for (int i = 0; entry < 0 && i < m_host.queueCount(); ++i)
+        if (m_host.queueEntry(i) == file.input) entry = i;
+    if (entry >= 0 && failed)
+        m_host.failQueueEntry(entry, reason);
+    else if (entry >= 0)
+        m_host.removeQueueEntry(entry);
     file.lngDuration = 0;
     FileResult result{file.input,
                       file.output,

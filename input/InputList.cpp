@@ -52,9 +52,22 @@ void InputList::append(const std::string& path, Source source)
     updateHint();
 }
 
+void InputList::appendRow(const InputRow& row)
+{
+    m_paths.push_back(row.path);
+    m_rows.push_back(row);
+    m_failed += row.failed ? 1 : 0;
+    if (changed)
+        changed();
+    if (row.failed && rowChanged)
+        rowChanged(rowCount() - 1);
+    updateHint();
+}
+
 void InputList::removeSelected(int row)
 {
-    if (row >= 1 && row <= count()) {
+    if (row >= 1 && row <= rowCount()) {
+        m_failed -= m_rows[size_t(row - 1)].failed ? 1 : 0;
         m_rows.erase(m_rows.begin() + (row - 1));
         m_paths.erase(m_paths.begin() + (row - 1));
         if (changed)
@@ -69,6 +82,7 @@ void InputList::removeAll()
     const bool hadEntries = !m_paths.empty();
     m_rows.clear();
     m_paths.clear();
+    m_failed = 0;
     if (hadEntries && changed)
         changed();
     setHintVisible(true);
@@ -76,22 +90,69 @@ void InputList::removeAll()
 
 int InputList::count() const
 {
-    return static_cast<int>(m_paths.size());
+    return rowCount() - m_failed;
+}
+
+int InputList::rowCount() const
+{
+    return static_cast<int>(m_rows.size());
+}
+
+int InputList::rowOfEntry(int index) const
+{
+    if (index < 0 || index >= count())
+        return -1;
+    if (m_failed == 0)
+        return index;
+    for (int row = 0; row < rowCount(); ++row)
+        if (!m_rows[size_t(row)].failed && index-- == 0)
+            return row;
+    return -1;
 }
 
 std::string InputList::entry(int index) const
 {
-    return index >= 0 && index < count() ? m_paths[size_t(index)] : std::string();
+    const int row = rowOfEntry(index);
+    return row >= 0 ? m_paths[size_t(row)] : std::string();
 }
 
 void InputList::removeEntry(int index)
 {
-    if (index < 0 || index >= count())
+    const int row = rowOfEntry(index);
+    if (row < 0)
         return;
-    m_paths.erase(m_paths.begin() + index);
-    m_rows.erase(m_rows.begin() + index);
+    m_paths.erase(m_paths.begin() + row);
+    m_rows.erase(m_rows.begin() + row);
     if (changed)
         changed();
+}
+
+void InputList::failEntry(int index, const std::string& reason)
+{
+    const int row = rowOfEntry(index);
+    if (row < 0)
+        return;
+    m_rows[size_t(row)].failed = true;
+    m_rows[size_t(row)].reason = reason;
+    ++m_failed;
+    if (rowChanged)
+        rowChanged(row);
+}
+
+int InputList::retryFailed()
+{
+    const int failed = m_failed;
+    for (int row = 0; m_failed > 0 && row < rowCount(); ++row) {
+        InputRow& r = m_rows[size_t(row)];
+        if (!r.failed)
+            continue;
+        r.failed = false;
+        r.reason.clear();
+        --m_failed;
+        if (rowChanged)
+            rowChanged(row);
+    }
+    return failed;
 }
 
 const std::vector<InputRow>& InputList::rows() const

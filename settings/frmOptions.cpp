@@ -31,7 +31,7 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
     setWindowTitle(QStringLiteral("选项设置"));
     setModal(true);
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setFixedSize(305, 120);
+    setFixedSize(305, 146);
 
     // Shown: the sound choice under its caption, the files converted at once
     // beside theirs, and the two buttons.
@@ -56,14 +56,18 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
     m_spnJobs->setGeometry(174, 56, 60, 24);
     m_lblJobs->setBuddy(m_spnJobs);
 
+    m_chkKeepFailed = new QCheckBox(QStringLiteral("失败的文件留在列表中"), this);
+    m_chkKeepFailed->setObjectName(QStringLiteral("chkKeepFailed"));
+    m_chkKeepFailed->setGeometry(71, 84, 190, 22);
+
     m_Command1 = new QPushButton(QStringLiteral("确定"), this);
     m_Command1->setObjectName(QStringLiteral("Command1"));
-    m_Command1->setGeometry(54, 87, 87, 27);
+    m_Command1->setGeometry(54, 113, 87, 27);
     m_Command1->setDefault(true);
 
     m_Command2 = new QPushButton(QStringLiteral("返回"), this);
     m_Command2->setObjectName(QStringLiteral("Command2"));
-    m_Command2->setGeometry(164, 87, 87, 27);
+    m_Command2->setGeometry(164, 113, 87, 27);
 
     // Built but not shown: the cutter switch and its six time fields.
     m_chkMC = new QCheckBox(QStringLiteral("Music Cutter"), this);
@@ -77,7 +81,8 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
     m_txtToS = timeField(this, "txtToS");
 
     setTabOrder(m_cmbSR, m_spnJobs);
-    setTabOrder(m_spnJobs, m_Command1);
+    setTabOrder(m_spnJobs, m_chkKeepFailed);
+    setTabOrder(m_chkKeepFailed, m_Command1);
     setTabOrder(m_Command1, m_Command2);
 
     connect(m_chkMC, &QCheckBox::clicked, this, [this] { chkMC_Click(); });
@@ -97,6 +102,7 @@ void frmOptions::loadFromOptions() {
     m_chkMC->setChecked(m_options.intMusicCutter == 1);
     // The box holds 1..kMaxJobs and brings anything else to the nearer end.
     m_spnJobs->setValue(m_options.jobs);
+    m_chkKeepFailed->setChecked(m_options.keepFailedFiles);
 
     if (m_chkMC->isChecked()) {
         setTimeFieldsEnabled(true);
@@ -161,6 +167,7 @@ void frmOptions::Command1_Click() {
 
     Options stored = confirmedOptions(m_cmbSR->currentIndex(), m_chkMC->isChecked(), fields);
     stored.jobs = m_spnJobs->value();
+    stored.keepFailedFiles = m_chkKeepFailed->isChecked();
     if (!stored.intMusicCutter) m_chkMC->setChecked(false);
     m_options = stored;
     writeOptionsFile(m_optionsPath, m_options);  // an unwritable file is not reported

@@ -1,6 +1,7 @@
 #pragma once
 // The options dialog "选项设置": the completion sound, the files converted at
-// once, and the cutter switch with its time range. Modal; each opening loads
+// once, whether failed files stay in the list, and the cutter switch with its
+// time range. Modal; each opening loads
 // from the options and the dialog is discarded when it closes.
 //
 // The seven cutter controls (chkMC and the six time fields) are built, loaded,
@@ -38,6 +39,7 @@ public:
     QComboBox* cmbSR() const { return m_cmbSR; }
     QLabel* lblJobs() const { return m_lblJobs; }
     QSpinBox* spnJobs() const { return m_spnJobs; }
+    QCheckBox* chkKeepFailed() const { return m_chkKeepFailed; }
     QCheckBox* chkMC() const { return m_chkMC; }
     QPushButton* Command1() const { return m_Command1; }
     QPushButton* Command2() const { return m_Command2; }
@@ -64,6 +66,7 @@ private:
     QComboBox* m_cmbSR;
     QLabel* m_lblJobs;
     QSpinBox* m_spnJobs;
+    QCheckBox* m_chkKeepFailed;
     QCheckBox* m_chkMC;
     QPushButton* m_Command1;
     QPushButton* m_Command2;

@@ -102,11 +102,19 @@ frmMain::frmMain(DialogBackend& dialogs, QWidget* parent)
     };
     buildLayout();
     connectCommands();
-    m_list.changed = [this] { syncListView(); };
+    m_list.changed = [this] {
+        syncListView();
+        queueChanged();
+    };
+    m_list.rowChanged = [this](int row) {
+        markRow(row, {});
+        queueChanged();
+    };
     m_list.hintVisibilityChanged = [this](bool visible) { picText->setVisible(visible); };
 }
 
 frmMain::~frmMain() {
+    if (m_queueSaveTimer && m_queueSaveTimer->isActive()) saveQueue();
     // The boxes and choosers left open answer into this window: they go first.
     for (QDialog* dialog : findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
         if (dialog->testAttribute(Qt::WA_DeleteOnClose)) delete dialog;
@@ -172,6 +180,7 @@ bool frmMain::Form_Load(SingleInstance* instance) {
             m_driver->setJobs(m_options.jobs);
         }
     });
+    runStep([this] { restoreQueue(); });
     runStep([this] {
         const ScreenDpi dpi = screenDpi(*this);
         applyLayout(scaleLayout(designLayout(), twipsPerPixel(dpi.x), twipsPerPixel(dpi.y)));
@@ -256,6 +265,7 @@ void frmMain::syncListView() {
         auto* item = new QTreeWidgetItem(LV, {qs(rows[i].path), qs(rows[i].tag)});
         item->setData(1, Qt::UserRole, qs(rows[i].tag));
         lstFile->addItem(qs(rows[i].path));
+        if (rows[i].failed) markRow(int(i), {});
     }
 }
 
@@ -282,7 +292,7 @@ int frmMain::queueCount() const { return m_list.count(); }
 std::string frmMain::queueEntry(int index) const { return m_list.entry(index); }
 void frmMain::removeQueueEntry(int index) {
     m_list.removeEntry(index);
-    if (m_list.count() == 0) m_list.setHintVisible(true);  // a removal that empties the list
+    if (m_list.rowCount() == 0) m_list.setHintVisible(true);  // a removal that empties the list
 }
 int frmMain::formatIndex() const { return cmbOF->currentIndex(); }
 
@@ -346,20 +356,15 @@ void frmMain::showCurrentFile(const std::string& path) {
     // One file at a time, only the head of the queue is converted; with
     // several, the rows being converted are marked by their progress.
     if (path.empty()) {  // the batch is over: no row of it stays marked
-        for (int row = 0; row < LV->topLevelItemCount(); ++row) showFileProgress(row, {});
+        for (int row = 0; row < LV->topLevelItemCount(); ++row) markRow(row, {});
         return;
     }
-    QTreeWidgetItem* head = LV->topLevelItem(0);
+    QTreeWidgetItem* head = LV->topLevelItem(m_list.rowOfEntry(0));
     if (head && head->text(0) == qs(path)) markRunning(head, true);
 }
 
 void frmMain::showFileProgress(int index, const std::string& text) {
-    QTreeWidgetItem* item = LV->topLevelItem(index);
-    if (!item) return;
-    const QString tag = item->data(1, Qt::UserRole).toString();
-    const QString shown = text.empty() ? tag : tag + "  " + qs(text);
-    if (item->text(1) != shown) item->setText(1, shown);
-    markRunning(item, !text.empty());
+    markRow(m_list.rowOfEntry(index), text);
 }
 
 void frmMain::markRunning(QTreeWidgetItem* item, bool running) {
@@ -416,6 +421,7 @@ void frmMain::Form_Unload() {
     // loop: stop it and unload once it has returned.
     if (m_driver && m_driver->running()) return stopThenLeave(PendingExit::Close);
     m_unloading = true;
+    saveQueue();
     // Only this process's leftovers: other batches may be running.
     std::vector<std::string> leftovers{platform::temporaryFile(platform::kLeftoverWav),
                                        platform::temporaryFile(platform::kLeftoverMp3)};

@@ -103,6 +103,9 @@ public:
     std::function<void(const QUrl&)> openUrl;              // openWithSystem
     std::function<void(const std::string& wav)> playWave;  // returns at once, beep when missing
     std::function<void()> endProcess;                      // ends at once, no waiting
+    // Whether Form_Load restores the kept queue and later changes are saved
+    // (off for a window that shows made-up files, such as a preview).
+    bool keepQueue = true;
 
     // BatchHost. During a batch a message box holds nothing up: the running
     // files go on while it is open, and the same message is not shown again
@@ -114,6 +117,10 @@ public:
     int queueCount() const override;
     std::string queueEntry(int index) const override;
     void removeQueueEntry(int index) override;
+    // With the option on, a failed file stays as a row marked failed (its
+    // reason the row's tooltip) and the next Start queues it again; off, it
+    // leaves the list.
+    void failQueueEntry(int index, const std::string& reason) override;
     int formatIndex() const override;
     ParameterTexts parameters() const override;
     std::string outputFolderText() const override;
@@ -131,6 +138,10 @@ public:
     // The mark of queue entry `index`: its own progress ("42%") beside its
     // tag, bold with a play mark; "" takes it away.
     void showFileProgress(int index, const std::string& text);
+
+    // The kept queue (queue.txt beside setup.ini): written shortly after
+    // every change of the list, and at once by saveQueue() and the unload.
+    void saveQueue();
 
     // FolderScanHost
     bool chooseFolder(const std::string& title, std::string& folder) override;
@@ -196,6 +207,13 @@ private:
     void showFieldUse();
     void txtAction_Change();
     void syncListView();
+    // Row `row` (from 0) as its state shows: its tag, "失败" after it and
+    // the reason as tooltip when a batch failed it, and `progress`.
+    void markRow(int row, const std::string& progress);
+    // The kept queue: read once at start-up, before any file is added;
+    // from then on each change of the list schedules a save.
+    void restoreQueue();
+    void queueChanged();
     void fitProgressCaption();
     void setProgressBarWidth(double twips);  // imgPB, 5415 twips full
     void Form_Unload();
@@ -238,6 +256,8 @@ private:
     bool m_dismissingDialogs = false;  // the way out closes what is open: no answers
     QStringList m_openMessages;        // boxes shown during a batch, still open
     PendingExit m_pendingExit = PendingExit::None;
+    QTimer* m_queueSaveTimer = nullptr;
+    bool m_queueKept = false;  // restored: changes are saved from now on
 };
 
 }  // namespace tessaro

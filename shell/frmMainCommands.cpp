@@ -129,7 +129,10 @@ void frmMain::imgRemove_Click() {
 void frmMain::removeAll() { m_list.removeAll(); }
 
 void frmMain::imgStart_Click() {
-    if (m_driver) m_driver->Start();
+    if (!m_driver) return;
+    // The files the last batch failed are tried again with the others.
+    if (!m_driver->running()) m_list.retryFailed();
+    m_driver->Start();
 }
 
 void frmMain::Command3_Click() {

@@ -12,6 +12,7 @@ target_sources(tessaro_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/frmMain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainLayout.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/frmMainQueue.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMenu.cpp
 )
 # The platform halves: the opener, the native window.

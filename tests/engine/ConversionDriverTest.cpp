@@ -91,6 +91,12 @@ public:
     void removeQueueEntry(int i) override {
         if (i < queueCount()) queue.erase(queue.begin() + i);
     }
+    // Recorded, then left to the default: the entry goes as if removed.
+    void failQueueEntry(int i, const std::string& reason) override {
+        failedEntries.push_back(GetFileName(queueEntry(i)) + "：" + reason);
+        BatchHost::failQueueEntry(i, reason);
+    }
+    std::vector<std::string> failedEntries;
     int formatIndex() const override { return format; }
     ParameterTexts parameters() const override { return params; }
     std::string outputFolderText() const override { return folder; }
@@ -310,6 +316,19 @@ TEST_F(ConversionDriverTest, EachFailureIsCountedAndListedOnce) {
     EXPECT_EQ(host.messages[0].find("good.flv"), std::string::npos);
     EXPECT_EQ(host.captions.back(), "Done.");
     EXPECT_EQ(host.events.back(), "enable");
+}
+
+// Only a failed file leaves the queue as failed, with its reason; a
+// converted one and a partial one (its output kept) are removed.
+TEST_F(ConversionDriverTest, FailedFilesLeaveTheQueueAsFailed) {
+    host.queue = {input("convfail.flv"), input("good.flv"), input("convshort.flv"),
+                  input("codernothing.flv")};
+    runBatch();
+    EXPECT_EQ(host.failedEntries,
+              (std::vector<std::string>{"convfail.flv：conv 退出码 3：声音频率“abc”不是数字",
+                                        "codernothing.flv：没有生成输出文件"}));
+    EXPECT_TRUE(host.queue.empty());
+    EXPECT_TRUE(host.misplaced.empty());
 }
 
 TEST_F(ConversionDriverTest, StaleIntermediateIsNeverConverted) {

@@ -153,6 +153,92 @@ TEST(InputListTest, QueueOperationsTakeAnyEntry)
     EXPECT_EQ(list.count(), 0);
 }
 
+// A failed row stays in view but leaves the queue: the queue operations see
+// the other rows only, in order, until retryFailed() queues it again.
+TEST(InputListTest, FailedRowsLeaveTheQueueButNotTheList)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> fail;           // queue entries failed, one after another
+        std::vector<std::string> queue;  // entries after that
+        std::vector<int> rowsOfQueue;    // rowOfEntry of each entry
+    } cases[] = {
+        {"none", {}, {"/v/f1.flv", "/v/f2.flv", "/v/f3.flv", "/v/f4.flv"}, {0, 1, 2, 3}},
+        {"head", {0}, {"/v/f2.flv", "/v/f3.flv", "/v/f4.flv"}, {1, 2, 3}},
+        {"head twice", {0, 0}, {"/v/f3.flv", "/v/f4.flv"}, {2, 3}},
+        {"middle and last", {1, 2}, {"/v/f1.flv", "/v/f3.flv"}, {0, 2}},
+        {"all", {0, 0, 0, 0}, {}, {}},
+        {"out of range", {4, -1}, {"/v/f1.flv", "/v/f2.flv", "/v/f3.flv", "/v/f4.flv"}, {0, 1, 2, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InputList list = listOf(4);
+        std::vector<int> marked;
+        list.rowChanged = [&marked](int row) { marked.push_back(row); };
+        for (int index : c.fail)
+            list.failEntry(index, "原因");
+        std::vector<std::string> queue;
+        std::vector<int> rows;
+        for (int i = 0; i < list.count(); ++i) {
+            queue.push_back(list.entry(i));
+            rows.push_back(list.rowOfEntry(i));
+        }
+        EXPECT_EQ(queue, c.queue);
+        EXPECT_EQ(rows, c.rowsOfQueue);
+        EXPECT_EQ(list.rowCount(), 4);
+        EXPECT_EQ(list.entry(list.count()), "");
+        EXPECT_EQ(list.rowOfEntry(list.count()), -1);
+        expectParallel(list);
+        EXPECT_FALSE(list.hintVisible());
+        for (int row : marked) {
+            EXPECT_TRUE(list.rows()[size_t(row)].failed);
+            EXPECT_EQ(list.rows()[size_t(row)].reason, "原因");
+        }
+
+        marked.clear();
+        EXPECT_EQ(list.retryFailed(), int(c.queue.size() < 4 ? 4 - c.queue.size() : 0));
+        EXPECT_EQ(list.count(), 4);
+        EXPECT_EQ(list.entry(0), "/v/f1.flv");
+        for (const InputRow& row : list.rows()) {
+            EXPECT_FALSE(row.failed);
+            EXPECT_EQ(row.reason, "");
+        }
+        EXPECT_EQ(marked.size(), 4 - c.queue.size());
+    }
+}
+
+// Removing by the queue's numbering takes the right row past failed ones;
+// removing by the row takes failed rows too.
+TEST(InputListTest, RemovalsPastFailedRowsKeepTheCounts)
+{
+    InputList list = listOf(4);
+    list.failEntry(1, "x");                 // f2 failed
+    list.removeEntry(1);                    // queue entry 1 is f3
+    EXPECT_EQ(list.paths(), (std::vector<std::string>{"/v/f1.flv", "/v/f2.flv", "/v/f4.flv"}));
+    list.removeSelected(2);                 // the failed row itself
+    EXPECT_EQ(list.count(), 2);
+    EXPECT_EQ(list.rowCount(), 2);
+    list.failEntry(0, "x");
+    list.failEntry(0, "x");
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_FALSE(list.hintVisible());  // failed rows are still rows
+    list.removeAll();
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_EQ(list.retryFailed(), 0);
+    EXPECT_TRUE(list.hintVisible());
+
+    // A restored row keeps its tag and its mark.
+    int marks = 0;
+    list.rowChanged = [&marks](int) { ++marks; };
+    list.appendRow({" /v/a.flv ", "LV ", true, "原因"});
+    list.appendRow({"/v/b.flv", "FLV"});
+    EXPECT_EQ(marks, 1);
+    EXPECT_EQ(list.count(), 1);
+    EXPECT_EQ(list.entry(0), "/v/b.flv");
+    EXPECT_EQ(list.rows()[0].tag, "LV ");
+    EXPECT_FALSE(list.hintVisible());
+}
+
 TEST(ParsePathTest, FolderUpToTheLastSeparator)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/MessageBoxes.h"
+#include "base/Platform.h"
 
 namespace tessaro {
 namespace {
@@ -55,7 +56,7 @@ TEST_F(FrmOptionsTest, ShowsTheSoundChoiceAndButtonsAndHidesTheCutter) {
     frmOptions d(m_options, path(), &m_boxes);
     d.show();
     EXPECT_EQ(d.windowTitle(), QStringLiteral("选项设置"));
-    EXPECT_EQ(d.size(), QSize(305, 120));
+    EXPECT_EQ(d.size(), QSize(305, 146));
     EXPECT_TRUE(d.isModal());
     EXPECT_EQ(d.Label1()->text(), QStringLiteral("转换完毕声音提示"));
     ASSERT_EQ(d.cmbSR()->count(), 2);
@@ -66,7 +67,8 @@ TEST_F(FrmOptionsTest, ShowsTheSoundChoiceAndButtonsAndHidesTheCutter) {
     EXPECT_EQ(d.Command2()->text(), QStringLiteral("返回"));
 
     const QRect client = d.rect();
-    std::vector<QWidget*> shown = {d.Label1(), d.cmbSR(), d.Command1(), d.Command2()};
+    std::vector<QWidget*> shown = {d.Label1(),        d.cmbSR(),    d.lblJobs(), d.spnJobs(),
+                                   d.chkKeepFailed(), d.Command1(), d.Command2()};
     for (QWidget* w : shown) {
         EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
         EXPECT_TRUE(client.contains(w->geometry())) << w->objectName().toStdString();
@@ -221,6 +223,45 @@ TEST_F(FrmOptionsTest, JobsLoadFromTheOptionsAndAreStoredOnConfirm) {
     d.Command1()->click();
     EXPECT_EQ(m_options.jobs, 16);
     EXPECT_EQ(fileBytes(), "0\r\n0\r\n0\r\n0\r\n16\r\n");
+}
+
+// Whether failed files stay in the list: loaded, stored on confirm, written
+// as the sixth line only when off (on is the default a missing line gives).
+TEST_F(FrmOptionsTest, KeepFailedFilesLoadsAndIsStoredOnConfirm) {
+    struct Row {
+        bool loaded;
+        bool clicked;  // the box clicked before confirming
+        bool stored;
+    } rows[] = {
+        {true, false, true},
+        {true, true, false},
+        {false, false, false},
+        {false, true, true},
+    };
+    const QByteArray four = "0\r\n0\r\n0\r\n0\r\n";
+    const QByteArray six = four + QByteArray::number(platform::defaultJobs()) + "\r\n0\r\n";
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.loaded ? "on" : "off") + (r.clicked ? " clicked" : ""));
+        m_options = {};
+        m_options.jobs = platform::defaultJobs();
+        m_options.keepFailedFiles = r.loaded;
+        QFile::remove(QString::fromStdString(path()));
+        frmOptions d(m_options, path(), &m_boxes);
+        d.show();
+        EXPECT_EQ(d.chkKeepFailed()->text(), QStringLiteral("失败的文件留在列表中"));
+        EXPECT_EQ(d.chkKeepFailed()->isChecked(), r.loaded);
+        if (r.clicked) d.chkKeepFailed()->click();
+        d.Command1()->click();
+        EXPECT_EQ(m_options.keepFailedFiles, r.stored);
+        EXPECT_EQ(fileBytes(), r.stored ? four : six);
+    }
+    // Returning stores nothing.
+    m_options.keepFailedFiles = true;
+    frmOptions d(m_options, path(), &m_boxes);
+    d.show();
+    d.chkKeepFailed()->click();
+    d.Command2()->click();
+    EXPECT_TRUE(m_options.keepFailedFiles);
 }
 
 TEST_F(FrmOptionsTest, CancelKeepsTheOptionsAndTheFile) {

@@ -506,9 +506,11 @@ TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
     EXPECT_EQ(w->lblPB->text(), "Done.");
     EXPECT_TRUE(sawCurrent);
     EXPECT_TRUE(laterDropAccepted);
-    EXPECT_EQ(w->LV->topLevelItemCount(), 0);
-    EXPECT_EQ(w->lstFile->count(), 0);
-    EXPECT_FALSE(w->picText->isHidden());  // the batch emptied the list
+    // Only the file that failed is left, marked (failed files stay by default).
+    ASSERT_EQ(w->LV->topLevelItemCount(), 1);
+    EXPECT_EQ(w->LV->topLevelItem(0)->text(1), "FLV  失败");
+    EXPECT_EQ(w->lstFile->count(), 1);
+    EXPECT_TRUE(w->picText->isHidden());
     EXPECT_TRUE(w->Command3->isEnabled());
     EXPECT_TRUE(w->cmbOF->isEnabled());
     EXPECT_TRUE(w->CmdToolsBar[0]->isEnabled());

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     tessaro::platform::setApplicationFolder(TESSARO_APP_DIR);
     tessaro::frmMain window;
+    window.keepQueue = false;  // the application folder's queue is not the preview's
     window.Form_Load(nullptr);
     window.playWave = [](const std::string&) {};
     window.openUrl = [](const QUrl&) {};
