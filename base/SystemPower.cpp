@@ -36,8 +36,10 @@ std::string refusalText(const std::string& errorName, const std::string& message
             break;
         }
     // logind's own words say which inhibitor or which policy stood in the way.
-    if (!message.empty()) text += "（" + message + "）";
-    else if (!errorName.empty()) text += "（" + errorName + "）";
+    if (!message.empty())
+        text += "（" + message + "）";
+    else if (!errorName.empty())
+        text += "（" + errorName + "）";
     return text;
 }
 

@@ -50,8 +50,8 @@ std::string request(const char* method) {
     if (!bus) return noBusText(bus.error);
     sd_bus_set_allow_interactive_authorization(bus.bus, 1);
     sd_bus_message* message = nullptr;
-    int r = sd_bus_message_new_method_call(bus.bus, &message, kLogind, kLogindPath, kManager,
-                                           method);
+    int r =
+        sd_bus_message_new_method_call(bus.bus, &message, kLogind, kLogindPath, kManager, method);
     if (r >= 0) r = sd_bus_message_append(message, "b", 1);
     Call call;
     if (r >= 0) r = sd_bus_call(bus.bus, message, kRequestTimeoutUs, &call.error, &call.reply);

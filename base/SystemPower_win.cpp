@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <powrprof.h>
+#include <windows.h>
 
 #include "base/SystemPower.h"
 #include "base/WideText.h"

@@ -31,7 +31,7 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
     setWindowTitle(QStringLiteral("选项设置"));
     setModal(true);
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setFixedSize(305, 120);
+    setFixedSize(305, 150);
 
     // Shown: the sound choice under its caption, the files converted at once
     // beside theirs, and the two buttons.
@@ -55,15 +55,16 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
     m_spnJobs->setRange(1, platform::kMaxJobs);
     m_spnJobs->setGeometry(174, 56, 60, 24);
     m_lblJobs->setBuddy(m_spnJobs);
+    buildAfterBatchChoice(86);
 
     m_Command1 = new QPushButton(QStringLiteral("确定"), this);
     m_Command1->setObjectName(QStringLiteral("Command1"));
-    m_Command1->setGeometry(54, 87, 87, 27);
+    m_Command1->setGeometry(54, 117, 87, 27);
     m_Command1->setDefault(true);
 
     m_Command2 = new QPushButton(QStringLiteral("返回"), this);
     m_Command2->setObjectName(QStringLiteral("Command2"));
-    m_Command2->setGeometry(164, 87, 87, 27);
+    m_Command2->setGeometry(164, 117, 87, 27);
 
     // Built but not shown: the cutter switch and its six time fields.
     m_chkMC = new QCheckBox(QStringLiteral("Music Cutter"), this);
@@ -77,7 +78,8 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
     m_txtToS = timeField(this, "txtToS");
 
     setTabOrder(m_cmbSR, m_spnJobs);
-    setTabOrder(m_spnJobs, m_Command1);
+    setTabOrder(m_spnJobs, m_cmbAfterBatch);
+    setTabOrder(m_cmbAfterBatch, m_Command1);
     setTabOrder(m_Command1, m_Command2);
 
     connect(m_chkMC, &QCheckBox::clicked, this, [this] { chkMC_Click(); });
@@ -89,6 +91,20 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
     loadFromOptions();
 }
 
+void frmOptions::buildAfterBatchChoice(int top) {
+    m_lblAfterBatch = new QLabel(QStringLiteral("批处理结束后："), this);
+    m_lblAfterBatch->setObjectName(QStringLiteral("lblAfterBatch"));
+    m_lblAfterBatch->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_lblAfterBatch->setGeometry(71, top, 100, 24);
+    m_cmbAfterBatch = new QComboBox(this);
+    m_cmbAfterBatch->setObjectName(QStringLiteral("cmbAfterBatch"));
+    // In the order of Options::AfterBatch.
+    m_cmbAfterBatch->addItems({QStringLiteral("无操作"), QStringLiteral("退出 Tessaro"),
+                               QStringLiteral("睡眠"), QStringLiteral("关机")});
+    m_cmbAfterBatch->setGeometry(159, top, 75, 24);
+    m_lblAfterBatch->setBuddy(m_cmbAfterBatch);
+}
+
 void frmOptions::loadFromOptions() {
     // A position the list does not hold leaves it without a selection.
     const int position = m_options.intSoundReminder;
@@ -97,6 +113,7 @@ void frmOptions::loadFromOptions() {
     m_chkMC->setChecked(m_options.intMusicCutter == 1);
     // The box holds 1..kMaxJobs and brings anything else to the nearer end.
     m_spnJobs->setValue(m_options.jobs);
+    m_cmbAfterBatch->setCurrentIndex(static_cast<int>(m_options.afterBatch));
 
     if (m_chkMC->isChecked()) {
         setTimeFieldsEnabled(true);
@@ -161,6 +178,7 @@ void frmOptions::Command1_Click() {
 
     Options stored = confirmedOptions(m_cmbSR->currentIndex(), m_chkMC->isChecked(), fields);
     stored.jobs = m_spnJobs->value();
+    stored.afterBatch = static_cast<Options::AfterBatch>(m_cmbAfterBatch->currentIndex());
     if (!stored.intMusicCutter) m_chkMC->setChecked(false);
     m_options = stored;
     writeOptionsFile(m_optionsPath, m_options);  // an unwritable file is not reported

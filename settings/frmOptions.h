@@ -1,6 +1,6 @@
 #pragma once
 // The options dialog "选项设置": the completion sound, the files converted at
-// once, and the cutter switch with its time range. Modal; each opening loads
+// once, what follows a batch, and the cutter switch with its time range. Modal; each opening loads
 // from the options and the dialog is discarded when it closes.
 //
 // The seven cutter controls (chkMC and the six time fields) are built, loaded,
@@ -47,9 +47,14 @@ public:
     QLineEdit* txtToH() const { return m_txtToH; }
     QLineEdit* txtToM() const { return m_txtToM; }
     QLineEdit* txtToS() const { return m_txtToS; }
+    // What follows a batch: 无操作, 退出 Tessaro, 睡眠, 关机 (Options::AfterBatch).
+    QLabel* lblAfterBatch() const { return m_lblAfterBatch; }
+    QComboBox* cmbAfterBatch() const { return m_cmbAfterBatch; }
 
 private:
     void loadFromOptions();
+    // The row of 批处理结束后： at `top`, under the files converted at once.
+    void buildAfterBatchChoice(int top);
     void chkMC_Click();
     void Command1_Click();
     QLineEdit* fieldFor(CutterField field) const;
@@ -64,6 +69,8 @@ private:
     QComboBox* m_cmbSR;
     QLabel* m_lblJobs;
     QSpinBox* m_spnJobs;
+    QLabel* m_lblAfterBatch = nullptr;
+    QComboBox* m_cmbAfterBatch = nullptr;
     QCheckBox* m_chkMC;
     QPushButton* m_Command1;
     QPushButton* m_Command2;

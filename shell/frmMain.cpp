@@ -94,6 +94,7 @@ frmMain::~frmMain() {
     // The boxes and choosers left open answer into this window: they go first.
     for (QDialog* dialog : findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
         if (dialog->testAttribute(Qt::WA_DeleteOnClose)) delete dialog;
+    delete m_countdown;  // a window of its own, on top even of a minimised one
 }
 
 void frmMain::runStep(const std::function<void()>& step) {
@@ -322,6 +323,7 @@ void frmMain::showStatus(const BatchStatus& status) {
         fitProgressCaption();
     }
     if (look.currentFile && look.currentFile->empty()) showCurrentFile({});
+    noteBatchPhase(status.phase);
 }
 
 void frmMain::showCurrentFile(const std::string& path) {

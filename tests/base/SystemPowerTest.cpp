@@ -30,9 +30,11 @@ TEST(SystemPowerTest, RefusalNamesTheCauseAndKeepsLogindsWords) {
          "系统拒绝了请求：没有权限（org.freedesktop.DBus.Error.InteractiveAuthorizationRequired）"},
         {"org.freedesktop.DBus.Error.ServiceUnknown", "The name is not activatable",
          "系统拒绝了请求：系统没有提供电源管理服务（logind）（The name is not activatable）"},
-        {"org.freedesktop.DBus.Error.NoReply", "", "系统拒绝了请求：系统没有回应（org.freedesktop.DBus.Error.NoReply）"},
+        {"org.freedesktop.DBus.Error.NoReply", "",
+         "系统拒绝了请求：系统没有回应（org.freedesktop.DBus.Error.NoReply）"},
         // An error of logind's own: its words are the reason.
-        {"org.freedesktop.login1.OperationInProgress", "There's already a shutdown or sleep operation in progress",
+        {"org.freedesktop.login1.OperationInProgress",
+         "There's already a shutdown or sleep operation in progress",
          "系统拒绝了请求（There's already a shutdown or sleep operation in progress）"},
         {"", "Connection refused", "系统拒绝了请求（Connection refused）"},
         {"", "", "系统拒绝了请求"},
@@ -109,8 +111,10 @@ TEST(SystemPowerTest, NoBusHoldsNothingAndRequestsSaySo) {
     EXPECT_FALSE(SleepInhibitor().held());
     for (const Request& request : kRequests)
         EXPECT_EQ(request.ask().rfind("无法连接系统总线：", 0), 0u) << request.method;
-    if (previous) ::setenv("DBUS_SYSTEM_BUS_ADDRESS", saved.c_str(), 1);
-    else ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    if (previous)
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", saved.c_str(), 1);
+    else
+        ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
 }
 
 }  // namespace

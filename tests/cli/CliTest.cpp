@@ -277,14 +277,15 @@ TEST_F(CliTest, SleepLockHeldWhileConverting) {
         for (const auto& entry : fs::directory_iterator(root / "app"))
             if (entry.path().filename().string().rfind("started.", 0) == 0)
                 fs::remove(entry.path());
-        const std::string file = work + "/a.slow.flv", out = "-o" + work;
-        char* argv[] = {cli.data(), const_cast<char*>("-f"), const_cast<char*>("2"),
-                        out.data(), const_cast<char*>(file.c_str()), nullptr};
+        std::vector<std::string> args = {cli, "-f", "2", "-o", work, work + "/a.slow.flv"};
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         pid_t pid = -1;
-        ASSERT_EQ(posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv, environ), 0);
+        ASSERT_EQ(posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ), 0);
         posix_spawn_file_actions_destroy(&actions);
         auto started = [&] {
             for (const auto& entry : fs::directory_iterator(root / "app"))

@@ -787,9 +787,11 @@ TEST_F(ConversionDriverTest, SleepLockHeldOnlyWhileConverting) {
         host.format = kMpg;
         host.queue = {input(row.stop ? "convslow.flv" : "a.flv"), input("convlate.flv")};
         host.messages.clear();
+        host.statuses.clear();
         std::size_t heldWhileConverting = 0;
         host.onPump = [&] {
-            if (!logind || heldWhileConverting) return;
+            // From the first file started on.
+            if (!logind || heldWhileConverting || host.statuses.empty()) return;
             heldWhileConverting = logind->inhibitors().size();
             if (row.stop) driver.Stop();
         };

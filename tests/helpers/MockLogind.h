@@ -45,8 +45,10 @@ public:
                 ::kill(pid, SIGTERM);
                 ::waitpid(pid, nullptr, 0);
             }
-        if (m_hadAddress) ::setenv("DBUS_SYSTEM_BUS_ADDRESS", m_previousAddress.c_str(), 1);
-        else ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        if (m_hadAddress)
+            ::setenv("DBUS_SYSTEM_BUS_ADDRESS", m_previousAddress.c_str(), 1);
+        else
+            ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
     }
     MockLogind(const MockLogind&) = delete;
     MockLogind& operator=(const MockLogind&) = delete;
@@ -111,13 +113,12 @@ public:
                 const std::string& message) const {
         sd_bus* bus = connect();
         if (!bus) return false;
-        const std::string code = "raise dbus.exceptions.DBusException('" + message +
-                                 "', name='" + errorName + "')";
+        const std::string code =
+            "raise dbus.exceptions.DBusException('" + message + "', name='" + errorName + "')";
         sd_bus_error error = SD_BUS_ERROR_NULL;
-        const int r = sd_bus_call_method(bus, kName, kPath, "org.freedesktop.DBus.Mock",
-                                         "AddMethod", &error, nullptr, "sssss",
-                                         "org.freedesktop.login1.Manager", method.c_str(), "b",
-                                         "", code.c_str());
+        const int r = sd_bus_call_method(
+            bus, kName, kPath, "org.freedesktop.DBus.Mock", "AddMethod", &error, nullptr, "sssss",
+            "org.freedesktop.login1.Manager", method.c_str(), "b", "", code.c_str());
         sd_bus_error_free(&error);
         sd_bus_flush_close_unref(bus);
         return r >= 0;
@@ -151,8 +152,7 @@ private:
     // The first Python 3 that has dbusmock ("" when none has).
     static std::string pythonWithDbusmock() {
         for (const char* python : {"python3", "/usr/bin/python3"}) {
-            const std::string check =
-                std::string(python) + " -c 'import dbusmock' >/dev/null 2>&1";
+            const std::string check = std::string(python) + " -c 'import dbusmock' >/dev/null 2>&1";
             if (std::system(check.c_str()) == 0) return python;
         }
         return {};
@@ -231,12 +231,12 @@ private:
 
 // Whether a test may go on without the stand-in: not under CI, where every
 // test of the lock must run.
-#define TESSARO_REQUIRE_MOCK_LOGIND(mock)                                      \
-    do {                                                                       \
-        if (!(mock).problem().empty()) {                                       \
-            if (std::getenv("CI")) FAIL() << (mock).problem();                 \
-            GTEST_SKIP() << (mock).problem();                                  \
-        }                                                                      \
+#define TESSARO_REQUIRE_MOCK_LOGIND(mock)                      \
+    do {                                                       \
+        if (!(mock).problem().empty()) {                       \
+            if (std::getenv("CI")) FAIL() << (mock).problem(); \
+            GTEST_SKIP() << (mock).problem();                  \
+        }                                                      \
     } while (0)
 
 }  // namespace tessaro::test

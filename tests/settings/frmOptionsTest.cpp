@@ -55,7 +55,7 @@ TEST_F(FrmOptionsTest, ShowsTheSoundChoiceAndButtonsAndHidesTheCutter) {
     frmOptions d(m_options, path(), &m_boxes);
     d.show();
     EXPECT_EQ(d.windowTitle(), QStringLiteral("选项设置"));
-    EXPECT_EQ(d.size(), QSize(305, 120));
+    EXPECT_EQ(d.size(), QSize(305, 150));
     EXPECT_TRUE(d.isModal());
     EXPECT_EQ(d.Label1()->text(), QStringLiteral("转换完毕声音提示"));
     ASSERT_EQ(d.cmbSR()->count(), 2);
@@ -66,7 +66,9 @@ TEST_F(FrmOptionsTest, ShowsTheSoundChoiceAndButtonsAndHidesTheCutter) {
     EXPECT_EQ(d.Command2()->text(), QStringLiteral("返回"));
 
     const QRect client = d.rect();
-    std::vector<QWidget*> shown = {d.Label1(), d.cmbSR(), d.Command1(), d.Command2()};
+    std::vector<QWidget*> shown = {d.Label1(),        d.cmbSR(),         d.lblJobs(),
+                                   d.spnJobs(),       d.lblAfterBatch(), d.cmbAfterBatch(),
+                                   d.Command1(),      d.Command2()};
     for (QWidget* w : shown) {
         EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
         EXPECT_TRUE(client.contains(w->geometry())) << w->objectName().toStdString();
@@ -221,6 +223,39 @@ TEST_F(FrmOptionsTest, JobsLoadFromTheOptionsAndAreStoredOnConfirm) {
     d.Command1()->click();
     EXPECT_EQ(m_options.jobs, 16);
     EXPECT_EQ(fileBytes(), "0\r\n0\r\n0\r\n0\r\n16\r\n");
+}
+
+// What follows a batch: each choice loads into the drop-down, and the one
+// picked is stored on confirm and read back from the file.
+TEST_F(FrmOptionsTest, AfterBatchChoiceLoadsAndIsStoredOnConfirm) {
+    struct Row {
+        Options::AfterBatch loaded;
+        const char* shownText;
+        int picked;
+        Options::AfterBatch stored;
+    };
+    const Row rows[] = {
+        {Options::AfterBatch::Nothing, "无操作", 3, Options::AfterBatch::ShutDown},
+        {Options::AfterBatch::Quit, "退出 Tessaro", 2, Options::AfterBatch::Sleep},
+        {Options::AfterBatch::Sleep, "睡眠", 1, Options::AfterBatch::Quit},
+        {Options::AfterBatch::ShutDown, "关机", 0, Options::AfterBatch::Nothing},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.shownText);
+        m_options = Options{};
+        m_options.afterBatch = row.loaded;
+        frmOptions d(m_options, path(), &m_boxes);
+        d.show();
+        EXPECT_EQ(d.lblAfterBatch()->text(), QStringLiteral("批处理结束后："));
+        EXPECT_EQ(d.cmbAfterBatch()->count(), 4);
+        EXPECT_EQ(d.cmbAfterBatch()->currentText(), QString::fromUtf8(row.shownText));
+        d.cmbAfterBatch()->setCurrentIndex(row.picked);
+        d.Command1()->click();
+        EXPECT_EQ(m_options.afterBatch, row.stored);
+        Options read;
+        readOptionsFile(path(), read);
+        EXPECT_EQ(read.afterBatch, row.stored);
+    }
 }
 
 TEST_F(FrmOptionsTest, CancelKeepsTheOptionsAndTheFile) {
