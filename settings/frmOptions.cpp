@@ -31,7 +31,7 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
     setWindowTitle(QStringLiteral("选项设置"));
     setModal(true);
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setFixedSize(305, 150);
+    setFixedSize(305, 170);
 
     // Shown: the sound choice under its caption, the files converted at once
     // beside theirs, and the two buttons.
@@ -59,12 +59,12 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
 
     m_Command1 = new QPushButton(QStringLiteral("确定"), this);
     m_Command1->setObjectName(QStringLiteral("Command1"));
-    m_Command1->setGeometry(54, 117, 87, 27);
+    m_Command1->setGeometry(54, 137, 87, 27);
     m_Command1->setDefault(true);
 
     m_Command2 = new QPushButton(QStringLiteral("返回"), this);
     m_Command2->setObjectName(QStringLiteral("Command2"));
-    m_Command2->setGeometry(164, 117, 87, 27);
+    m_Command2->setGeometry(164, 137, 87, 27);
 
     // Built but not shown: the cutter switch and its six time fields.
     m_chkMC = new QCheckBox(QStringLiteral("Music Cutter"), this);
@@ -94,14 +94,15 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
 void frmOptions::buildAfterBatchChoice(int top) {
     m_lblAfterBatch = new QLabel(QStringLiteral("批处理结束后："), this);
     m_lblAfterBatch->setObjectName(QStringLiteral("lblAfterBatch"));
-    m_lblAfterBatch->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_lblAfterBatch->setGeometry(71, top, 100, 24);
+    // Laid out as the sound choice: the caption centred over the list.
+    m_lblAfterBatch->setAlignment(Qt::AlignCenter);
+    m_lblAfterBatch->setGeometry(40, top, 225, 18);
     m_cmbAfterBatch = new QComboBox(this);
     m_cmbAfterBatch->setObjectName(QStringLiteral("cmbAfterBatch"));
     // In the order of Options::AfterBatch.
     m_cmbAfterBatch->addItems({QStringLiteral("无操作"), QStringLiteral("退出 Tessaro"),
                                QStringLiteral("睡眠"), QStringLiteral("关机")});
-    m_cmbAfterBatch->setGeometry(159, top, 75, 24);
+    m_cmbAfterBatch->setGeometry(71, top + 20, 163, 24);
     m_lblAfterBatch->setBuddy(m_cmbAfterBatch);
 }
 

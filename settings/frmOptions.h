@@ -53,7 +53,7 @@ public:
 
 private:
     void loadFromOptions();
-    // The row of 批处理结束后： at `top`, under the files converted at once.
+    // 批处理结束后： and its list from `top` down, under the files converted at once.
     void buildAfterBatchChoice(int top);
     void chkMC_Click();
     void Command1_Click();

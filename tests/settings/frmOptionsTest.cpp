@@ -55,7 +55,7 @@ TEST_F(FrmOptionsTest, ShowsTheSoundChoiceAndButtonsAndHidesTheCutter) {
     frmOptions d(m_options, path(), &m_boxes);
     d.show();
     EXPECT_EQ(d.windowTitle(), QStringLiteral("选项设置"));
-    EXPECT_EQ(d.size(), QSize(305, 150));
+    EXPECT_EQ(d.size(), QSize(305, 170));
     EXPECT_TRUE(d.isModal());
     EXPECT_EQ(d.Label1()->text(), QStringLiteral("转换完毕声音提示"));
     ASSERT_EQ(d.cmbSR()->count(), 2);
