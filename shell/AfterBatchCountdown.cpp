@@ -51,8 +51,9 @@ AfterBatchCountdown::AfterBatchCountdown(Action action, int seconds, QWidget* pa
 }
 
 QString AfterBatchCountdown::caption(Action action, int seconds) {
-    return QStringLiteral("%1 秒后%2").arg(seconds).arg(
-        action == Action::Sleep ? QStringLiteral("睡眠") : QStringLiteral("关机"));
+    return QStringLiteral("%1 秒后%2")
+        .arg(seconds)
+        .arg(action == Action::Sleep ? QStringLiteral("睡眠") : QStringLiteral("关机"));
 }
 
 void AfterBatchCountdown::tick() {

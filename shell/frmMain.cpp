@@ -26,6 +26,7 @@
 #include "engine/Commands.h"
 #include "engine/ConversionDriver.h"
 #include "formats/FormatCatalogue.h"
+#include "shell/AfterBatchCountdown.h"
 #include "shell/CCommonDialogs.h"
 #include "shell/SingleInstance.h"
 #include "shell/SystemOpener.h"

@@ -103,7 +103,7 @@ public:
 
     // The countdown before sleep or power-off at the end of a batch, while
     // it is shown (the option 批处理结束后：).
-    AfterBatchCountdown* afterBatchCountdown() const { return m_countdown; }
+    AfterBatchCountdown* afterBatchCountdown() const;
 
     // Outside effects, replaceable by tests.
     std::function<void(const QUrl&)> openUrl;              // openWithSystem

@@ -21,6 +21,8 @@ constexpr int kQuitAfterSoundMs = 2500;
 
 }  // namespace
 
+AfterBatchCountdown* frmMain::afterBatchCountdown() const { return m_countdown; }
+
 void frmMain::noteBatchPhase(BatchPhase phase) {
     if (phase == BatchPhase::Running) {
         m_batchUnderway = true;
@@ -48,15 +50,17 @@ void frmMain::runAfterBatch() {
     if (overtaken()) return;
     const Options::AfterBatch action = m_options.afterBatch;
     switch (action) {
-    case Options::AfterBatch::Nothing: return;
-    case Options::AfterBatch::Quit:
-        QTimer::singleShot(m_options.intSoundReminder == 0 ? kQuitAfterSoundMs : 0, this,
-                           [this, overtaken] {
-                               if (!overtaken()) imgExit_Click();
-                           });
-        return;
-    case Options::AfterBatch::Sleep:
-    case Options::AfterBatch::ShutDown: break;
+        case Options::AfterBatch::Nothing:
+            return;
+        case Options::AfterBatch::Quit:
+            QTimer::singleShot(m_options.intSoundReminder == 0 ? kQuitAfterSoundMs : 0, this,
+                               [this, overtaken] {
+                                   if (!overtaken()) imgExit_Click();
+                               });
+            return;
+        case Options::AfterBatch::Sleep:
+        case Options::AfterBatch::ShutDown:
+            break;
     }
     if (m_countdown) return;  // counting already
     // A window of its own: it shows, on top, even over a minimised window.
@@ -65,8 +69,7 @@ void frmMain::runAfterBatch() {
                                               : AfterBatchCountdown::Action::ShutDown,
                                           kCountdownSeconds);
     m_countdown->setAttribute(Qt::WA_DeleteOnClose);
-    connect(m_countdown, &QDialog::accepted, this,
-            [this, action] { askSystemAfterBatch(action); });
+    connect(m_countdown, &QDialog::accepted, this, [this, action] { askSystemAfterBatch(action); });
     m_countdown->show();
     m_countdown->raise();
     m_countdown->activateWindow();

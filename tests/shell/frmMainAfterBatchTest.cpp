@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -19,6 +21,7 @@
 
 #include "FakeDialogs.h"
 #include "base/Platform.h"
+#include "engine/ConversionDriver.h"
 #include "helpers/MockLogind.h"
 #include "settings/OptionsFile.h"
 #include "shell/AfterBatchCountdown.h"
@@ -185,16 +188,17 @@ TEST_F(frmMainAfterBatchTest, CountdownThenAskTheSystem) {
         {"cancelled", Options::AfterBatch::Sleep, "Suspend", true, false, "60 秒后睡眠", ""},
         {"sleep refused", Options::AfterBatch::Sleep, "Suspend", false, true, "60 秒后睡眠",
          "无法睡眠：系统拒绝了请求：没有权限（Not allowed tonight）"},
-        {"shut-down refused", Options::AfterBatch::ShutDown, "PowerOff", false, true,
-         "60 秒后关机", "无法关机：系统拒绝了请求：没有权限（Not allowed tonight）"},
+        {"shut-down refused", Options::AfterBatch::ShutDown, "PowerOff", false, true, "60 秒后关机",
+         "无法关机：系统拒绝了请求：没有权限（Not allowed tonight）"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         MockLogind logind;
         TESSARO_REQUIRE_MOCK_LOGIND(logind);
-        if (row.refused)
+        if (row.refused) {
             ASSERT_TRUE(logind.refuse(row.method, "org.freedesktop.DBus.Error.AccessDenied",
                                       "Not allowed tonight"));
+        }
         dialogs.messages.clear();
         auto w = load(withAfterBatch(row.action));
         queue(*w, {"a.flv"});
@@ -208,8 +212,10 @@ TEST_F(frmMainAfterBatchTest, CountdownThenAskTheSystem) {
         for (int second = 0; second < 59; ++second) box->tick();
         EXPECT_EQ(box->remaining(), 1);
         EXPECT_EQ(logind.callCount(row.method), 0);  // not before the end
-        if (row.cancel) box->cmdCancel->click();
-        else box->tick();
+        if (row.cancel)
+            box->cmdCancel->click();
+        else
+            box->tick();
         settle();
         EXPECT_EQ(w->afterBatchCountdown(), nullptr);
         EXPECT_EQ(logind.callCount(row.method), row.cancel ? 0 : 1);
