@@ -1,5 +1,6 @@
-#include <powrprof.h>
 #include <windows.h>
+// powrprof.h needs the types of windows.h.
+#include <powrprof.h>
 
 #include "base/SystemPower.h"
 #include "base/WideText.h"
