@@ -7,6 +7,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/Platform.h"
+#include "base/SystemPower.h"
 #include "engine/Commands.h"
 #include "report/EncoderReport.h"
 #include "engine/clsWaitableTimer.h"
@@ -172,6 +173,9 @@ void ConversionDriver::ConvertQueue() {
     };
     {
         BatchEnd end{*this};
+        // The machine stays awake while the batch runs; the lock goes before
+        // the end is reported, whatever ends it.
+        const SleepInhibitor awake;
         try {
             runBatch();
             // A Stop that came after the last file had been committed stopped nothing.

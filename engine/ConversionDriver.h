@@ -58,6 +58,7 @@ public:
     void Timer1_Timer();
     // Converts the queue until it is empty, then ends the batch: folder
     // opened, sound, controls enabled, "Done.", and the failures listed.
+    // The system's sleep lock (SleepInhibitor) is held while it converts.
     void ConvertQueue();
 
     // Asks the running batch to stop: the running encoders and what they

@@ -10,7 +10,8 @@ packages=(cmake g++ make libgtest-dev libgmock-dev qt6-base-dev qt6-multimedia-d
           pkg-config libopencore-amrnb-dev libmicrohttpd-dev libsqlite3-dev openssl
           clang libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix wine wine64 locales nsis tesseract-ocr tesseract-ocr-chi-sim
-          ninja-build patch qt6-base-dev-tools)
+          ninja-build patch qt6-base-dev-tools
+          libsystemd-dev dbus-daemon python3-dbusmock)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -31,7 +31,7 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
     setWindowTitle(QStringLiteral("选项设置"));
     setModal(true);
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setFixedSize(305, 146);
+    setFixedSize(305, 196);
 
     // Shown: the sound choice under its caption, the files converted at once
     // beside theirs, and the two buttons.
@@ -59,15 +59,16 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
     m_chkKeepFailed = new QCheckBox(QStringLiteral("失败的文件留在列表中"), this);
     m_chkKeepFailed->setObjectName(QStringLiteral("chkKeepFailed"));
     m_chkKeepFailed->setGeometry(71, 84, 190, 22);
+    buildAfterBatchChoice(110);
 
     m_Command1 = new QPushButton(QStringLiteral("确定"), this);
     m_Command1->setObjectName(QStringLiteral("Command1"));
-    m_Command1->setGeometry(54, 113, 87, 27);
+    m_Command1->setGeometry(54, 163, 87, 27);
     m_Command1->setDefault(true);
 
     m_Command2 = new QPushButton(QStringLiteral("返回"), this);
     m_Command2->setObjectName(QStringLiteral("Command2"));
-    m_Command2->setGeometry(164, 113, 87, 27);
+    m_Command2->setGeometry(164, 163, 87, 27);
 
     // Built but not shown: the cutter switch and its six time fields.
     m_chkMC = new QCheckBox(QStringLiteral("Music Cutter"), this);
@@ -82,7 +83,8 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
 
     setTabOrder(m_cmbSR, m_spnJobs);
     setTabOrder(m_spnJobs, m_chkKeepFailed);
-    setTabOrder(m_chkKeepFailed, m_Command1);
+    setTabOrder(m_chkKeepFailed, m_cmbAfterBatch);
+    setTabOrder(m_cmbAfterBatch, m_Command1);
     setTabOrder(m_Command1, m_Command2);
 
     connect(m_chkMC, &QCheckBox::clicked, this, [this] { chkMC_Click(); });
@@ -94,6 +96,21 @@ frmOptions::frmOptions(Options& options, std::string optionsPath, MessageBoxes* 
     loadFromOptions();
 }
 
+void frmOptions::buildAfterBatchChoice(int top) {
+    m_lblAfterBatch = new QLabel(QStringLiteral("批处理结束后："), this);
+    m_lblAfterBatch->setObjectName(QStringLiteral("lblAfterBatch"));
+    // Laid out as the sound choice: the caption centred over the list.
+    m_lblAfterBatch->setAlignment(Qt::AlignCenter);
+    m_lblAfterBatch->setGeometry(40, top, 225, 18);
+    m_cmbAfterBatch = new QComboBox(this);
+    m_cmbAfterBatch->setObjectName(QStringLiteral("cmbAfterBatch"));
+    // In the order of Options::AfterBatch.
+    m_cmbAfterBatch->addItems({QStringLiteral("无操作"), QStringLiteral("退出 Tessaro"),
+                               QStringLiteral("睡眠"), QStringLiteral("关机")});
+    m_cmbAfterBatch->setGeometry(71, top + 20, 163, 24);
+    m_lblAfterBatch->setBuddy(m_cmbAfterBatch);
+}
+
 void frmOptions::loadFromOptions() {
     // A position the list does not hold leaves it without a selection.
     const int position = m_options.intSoundReminder;
@@ -103,6 +120,7 @@ void frmOptions::loadFromOptions() {
     // The box holds 1..kMaxJobs and brings anything else to the nearer end.
     m_spnJobs->setValue(m_options.jobs);
     m_chkKeepFailed->setChecked(m_options.keepFailedFiles);
+    m_cmbAfterBatch->setCurrentIndex(static_cast<int>(m_options.afterBatch));
 
     if (m_chkMC->isChecked()) {
         setTimeFieldsEnabled(true);
@@ -140,13 +158,20 @@ CutterFields frmOptions::cutterFields() const {
 
 QLineEdit* frmOptions::fieldFor(CutterField field) const {
     switch (field) {
-    case CutterField::FromH: return m_txtFromH;
-    case CutterField::FromM: return m_txtFromM;
-    case CutterField::FromS: return m_txtFromS;
-    case CutterField::ToH: return m_txtToH;
-    case CutterField::ToM: return m_txtToM;
-    case CutterField::ToS: return m_txtToS;
-    case CutterField::None: break;
+        case CutterField::FromH:
+            return m_txtFromH;
+        case CutterField::FromM:
+            return m_txtFromM;
+        case CutterField::FromS:
+            return m_txtFromS;
+        case CutterField::ToH:
+            return m_txtToH;
+        case CutterField::ToM:
+            return m_txtToM;
+        case CutterField::ToS:
+            return m_txtToS;
+        case CutterField::None:
+            break;
     }
     return nullptr;
 }
@@ -168,6 +193,7 @@ void frmOptions::Command1_Click() {
     Options stored = confirmedOptions(m_cmbSR->currentIndex(), m_chkMC->isChecked(), fields);
     stored.jobs = m_spnJobs->value();
     stored.keepFailedFiles = m_chkKeepFailed->isChecked();
+    stored.afterBatch = static_cast<Options::AfterBatch>(m_cmbAfterBatch->currentIndex());
     if (!stored.intMusicCutter) m_chkMC->setChecked(false);
     m_options = stored;
     writeOptionsFile(m_optionsPath, m_options);  // an unwritable file is not reported

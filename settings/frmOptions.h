@@ -1,7 +1,7 @@
 #pragma once
 // The options dialog "选项设置": the completion sound, the files converted at
-// once, whether failed files stay in the list, and the cutter switch with its
-// time range. Modal; each opening loads
+// once, whether failed files stay in the list, what follows a batch, and
+// the cutter switch with its time range. Modal; each opening loads
 // from the options and the dialog is discarded when it closes.
 //
 // The seven cutter controls (chkMC and the six time fields) are built, loaded,
@@ -49,9 +49,14 @@ public:
     QLineEdit* txtToH() const { return m_txtToH; }
     QLineEdit* txtToM() const { return m_txtToM; }
     QLineEdit* txtToS() const { return m_txtToS; }
+    // What follows a batch: 无操作, 退出 Tessaro, 睡眠, 关机 (Options::AfterBatch).
+    QLabel* lblAfterBatch() const { return m_lblAfterBatch; }
+    QComboBox* cmbAfterBatch() const { return m_cmbAfterBatch; }
 
 private:
     void loadFromOptions();
+    // 批处理结束后： and its list from `top` down, under the files converted at once.
+    void buildAfterBatchChoice(int top);
     void chkMC_Click();
     void Command1_Click();
     QLineEdit* fieldFor(CutterField field) const;
@@ -67,6 +72,8 @@ private:
     QLabel* m_lblJobs;
     QSpinBox* m_spnJobs;
     QCheckBox* m_chkKeepFailed;
+    QLabel* m_lblAfterBatch = nullptr;
+    QComboBox* m_cmbAfterBatch = nullptr;
     QCheckBox* m_chkMC;
     QPushButton* m_Command1;
     QPushButton* m_Command2;

@@ -26,6 +26,7 @@
 #include "engine/Commands.h"
 #include "engine/ConversionDriver.h"
 #include "formats/FormatCatalogue.h"
+#include "shell/AfterBatchCountdown.h"
 #include "shell/CCommonDialogs.h"
 #include "shell/SingleInstance.h"
 #include "shell/SystemOpener.h"
@@ -118,6 +119,7 @@ frmMain::~frmMain() {
     // The boxes and choosers left open answer into this window: they go first.
     for (QDialog* dialog : findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
         if (dialog->testAttribute(Qt::WA_DeleteOnClose)) delete dialog;
+    delete m_countdown;  // a window of its own, on top even of a minimised one
 }
 
 void frmMain::runStep(const std::function<void()>& step) {
@@ -348,6 +350,7 @@ void frmMain::showStatus(const BatchStatus& status) {
         fitProgressCaption();
     }
     if (look.currentFile && look.currentFile->empty()) showCurrentFile({});
+    noteBatchPhase(status.phase);
 }
 
 void frmMain::showCurrentFile(const std::string& path) {

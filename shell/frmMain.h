@@ -3,6 +3,7 @@
 // the dialogs wrapper and the batch, and routes the user's commands. Control
 // members carry their designed names (they are also the object names).
 
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <array>
@@ -13,11 +14,11 @@
 #include "engine/BatchHost.h"
 #include "input/FileSearch.h"
 #include "input/InputList.h"
+#include "present/ProgressView.h"
 #include "settings/ComboValue.h"
 #include "settings/OptionsFile.h"
 #include "settings/SetupFile.h"
 #include "shell/DialogBackend.h"
-#include "present/ProgressView.h"
 #include "widgets/Scaling.h"
 
 class QComboBox;
@@ -36,6 +37,7 @@ class QUrl;
 
 namespace tessaro {
 
+class AfterBatchCountdown;
 class CCommonDialogs;
 class BackgroundHandler;
 class ClickLabel;
@@ -83,7 +85,7 @@ public:
     void lblWeb_Click();
     void lblFeed_Click();
     void showOptions();  // toolbar index 2: frmOptions, modal
-    void removeAll();  // menuRemoveAll
+    void removeAll();    // menuRemoveAll
 
     // Appends the local files of dropped data (anything else adds nothing).
     void dropData(const QMimeData& data);
@@ -98,6 +100,10 @@ public:
     // The design layout (pixels at 96 dpi) and applying it for a display.
     WindowLayout designLayout() const;
     void applyLayout(const WindowLayout& layout);
+
+    // The countdown before sleep or power-off at the end of a batch, while
+    // it is shown (the option 批处理结束后：).
+    AfterBatchCountdown* afterBatchCountdown() const;
 
     // Outside effects, replaceable by tests.
     std::function<void(const QUrl&)> openUrl;              // openWithSystem
@@ -236,6 +242,12 @@ private:
     // Called when Timer1's tick returns: carries out an exit that waited.
     void batchReturned();
     void runStep(const std::function<void()>& step);
+    // What follows a batch by Options::afterBatch, once the status has said
+    // it ended and at least one file of it converted.
+    void noteBatchPhase(BatchPhase phase);
+    void runAfterBatch();
+    // Asks the system for the countdown's action; a refusal is shown.
+    void askSystemAfterBatch(Options::AfterBatch action);
 
     DialogBackend& m_dialogs;
     std::unique_ptr<CCommonDialogs> m_dialogsWrapper;
@@ -257,7 +269,9 @@ private:
     QStringList m_openMessages;        // boxes shown during a batch, still open
     PendingExit m_pendingExit = PendingExit::None;
     QTimer* m_queueSaveTimer = nullptr;
-    bool m_queueKept = false;  // restored: changes are saved from now on
+    bool m_queueKept = false;      // restored: changes are saved from now on
+    bool m_batchUnderway = false;  // the last status said a batch was running
+    QPointer<AfterBatchCountdown> m_countdown;
 };
 
 }  // namespace tessaro

@@ -1,6 +1,7 @@
 # The main window, its dialogs wrapper and the tessaro executable.
 find_package(Qt6 QUIET COMPONENTS PrintSupport GLOBAL)
 target_sources(tessaro_shell PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/AfterBatchCountdown.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CCommonDialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/COMDLG.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DesktopSession.cpp
@@ -10,6 +11,7 @@ target_sources(tessaro_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/WindowLossWatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ToolIcons.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMain.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/frmMainAfterBatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainLayout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainQueue.cpp

@@ -2,7 +2,10 @@
 // application folder whose data/ holds small scripts named like the encoders.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "cli/CliRun.h"
+#include "helpers/MockLogind.h"
 
 namespace tessaro {
 namespace {
@@ -259,6 +263,51 @@ TEST_F(CliTest, StopListsEveryRunningFile) {
         EXPECT_NE(r.output.find("Not started:\n  " + work + "/d.slow.flv\n"), std::string::npos)
             << r.output;
     }
+}
+
+// The system's sleep lock is held while the batch converts and goes with
+// the stop a signal asks for; with no bus the batch converts as before.
+TEST_F(CliTest, SleepLockHeldWhileConverting) {
+    touch("a.slow.flv");
+    const std::string work = (root / "work").string();
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        test::MockLogind logind;
+        TESSARO_REQUIRE_MOCK_LOGIND(logind);
+        for (const auto& entry : fs::directory_iterator(root / "app"))
+            if (entry.path().filename().string().rfind("started.", 0) == 0)
+                fs::remove(entry.path());
+        std::vector<std::string> args = {cli, "-f", "2", "-o", work, work + "/a.slow.flv"};
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        pid_t pid = -1;
+        ASSERT_EQ(posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        auto started = [&] {
+            for (const auto& entry : fs::directory_iterator(root / "app"))
+                if (entry.path().filename().string().rfind("started.", 0) == 0) return true;
+            return false;
+        };
+        for (int i = 0; i < 400 && !started(); ++i) ::usleep(25000);
+        const auto held = logind.inhibitors();
+        ::kill(pid, signal);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal);
+        ASSERT_EQ(held.size(), 1u);
+        EXPECT_EQ(held[0].who, "Tessaro");
+        EXPECT_TRUE(logind.waitForInhibitors(0));
+    }
+    touch("b.flv");
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tessaro-no-bus", 1);
+    const auto r = run("-f 2 b.flv");  // no bus: nothing said of it
+    ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output.find("总线"), std::string::npos) << r.output;
 }
 
 }  // namespace

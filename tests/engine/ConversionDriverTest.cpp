@@ -12,6 +12,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -20,6 +21,7 @@
 #include "engine/Commands.h"
 #include "engine/ConversionDriver.h"
 #include "engine/RunnerTestSupport.h"
+#include "helpers/MockLogind.h"
 #include "present/StatusCaptions.h"
 
 namespace tessaro {
@@ -773,4 +775,58 @@ TEST_F(ConversionDriverTest, StopEndsEveryFileAtOnce) {
     EXPECT_EQ(runs, 3);                       // the third file never started
 }
 
+}  // namespace tessaro
+
+namespace tessaro {
+namespace {
+
+// The system's sleep lock: held while files convert, gone once the batch has
+// ended, however it ended; without a bus the batch runs as before.
+TEST_F(ConversionDriverTest, SleepLockHeldOnlyWhileConverting) {
+    struct Row {
+        const char* name;
+        bool bus;
+        bool stop;
+        int converted;
+    };
+    const Row rows[] = {
+        {"ends", true, false, 2},
+        {"stopped", true, true, 0},
+        {"no bus", false, false, 2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::unique_ptr<test::MockLogind> logind;
+        if (row.bus) {
+            logind = std::make_unique<test::MockLogind>();
+            TESSARO_REQUIRE_MOCK_LOGIND(*logind);
+        } else {
+            ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tessaro-no-bus", 1);
+        }
+        host.format = kMpg;
+        host.queue = {input(row.stop ? "convslow.flv" : "a.flv"), input("convlate.flv")};
+        host.messages.clear();
+        host.statuses.clear();
+        std::size_t heldWhileConverting = 0;
+        host.onPump = [&] {
+            // From the first file started on.
+            if (!logind || heldWhileConverting || host.statuses.empty()) return;
+            heldWhileConverting = logind->inhibitors().size();
+            if (row.stop) driver.Stop();
+        };
+        runBatch();
+        host.onPump = nullptr;
+        EXPECT_EQ(converted(), row.converted);
+        EXPECT_TRUE(host.messages.empty());
+        if (logind) {
+            EXPECT_EQ(heldWhileConverting, 1u);
+            EXPECT_TRUE(logind->waitForInhibitors(0));
+        } else {
+            ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        }
+        fs::remove_all(root / "out");
+    }
+}
+
+}  // namespace
 }  // namespace tessaro

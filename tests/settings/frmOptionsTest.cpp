@@ -1,5 +1,3 @@
-#include "settings/frmOptions.h"
-
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -14,6 +12,7 @@
 
 #include "base/MessageBoxes.h"
 #include "base/Platform.h"
+#include "settings/frmOptions.h"
 
 namespace tessaro {
 namespace {
@@ -56,7 +55,7 @@ TEST_F(FrmOptionsTest, ShowsTheSoundChoiceAndButtonsAndHidesTheCutter) {
     frmOptions d(m_options, path(), &m_boxes);
     d.show();
     EXPECT_EQ(d.windowTitle(), QStringLiteral("选项设置"));
-    EXPECT_EQ(d.size(), QSize(305, 146));
+    EXPECT_EQ(d.size(), QSize(305, 196));
     EXPECT_TRUE(d.isModal());
     EXPECT_EQ(d.Label1()->text(), QStringLiteral("转换完毕声音提示"));
     ASSERT_EQ(d.cmbSR()->count(), 2);
@@ -67,8 +66,9 @@ TEST_F(FrmOptionsTest, ShowsTheSoundChoiceAndButtonsAndHidesTheCutter) {
     EXPECT_EQ(d.Command2()->text(), QStringLiteral("返回"));
 
     const QRect client = d.rect();
-    std::vector<QWidget*> shown = {d.Label1(),        d.cmbSR(),    d.lblJobs(), d.spnJobs(),
-                                   d.chkKeepFailed(), d.Command1(), d.Command2()};
+    std::vector<QWidget*> shown = {d.Label1(),        d.cmbSR(),         d.lblJobs(),
+                                   d.spnJobs(),       d.chkKeepFailed(), d.lblAfterBatch(),
+                                   d.cmbAfterBatch(), d.Command1(),      d.Command2()};
     for (QWidget* w : shown) {
         EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
         EXPECT_TRUE(client.contains(w->geometry())) << w->objectName().toStdString();
@@ -93,8 +93,8 @@ TEST_F(FrmOptionsTest, LoadsEveryOpeningFromTheOptions) {
     const std::vector<Row> rows = {
         {0, 0, 0, 0, 0, false, {"0", "0", "0", "0", "0", "0"}},
         {1, 1, 3723, 120, 1, true, {"1", "2", "3", "0", "2", "0"}},
-        {5, 0, 90, 120, -1, false, {"0", "0", "0", "0", "0", "0"}},  // no list position 5
-        {-1, 2, 90, 120, -1, false, {"0", "0", "0", "0", "0", "0"}}, // the box takes 0 or 1
+        {5, 0, 90, 120, -1, false, {"0", "0", "0", "0", "0", "0"}},   // no list position 5
+        {-1, 2, 90, 120, -1, false, {"0", "0", "0", "0", "0", "0"}},  // the box takes 0 or 1
         {0, 1, 0, 86399, 0, true, {"0", "0", "0", "23", "59", "59"}},
     };
     for (const Row& r : rows) {
@@ -262,21 +262,52 @@ TEST_F(FrmOptionsTest, KeepFailedFilesLoadsAndIsStoredOnConfirm) {
     d.chkKeepFailed()->click();
     d.Command2()->click();
     EXPECT_TRUE(m_options.keepFailedFiles);
-}
+    // What follows a batch: each choice loads into the drop-down, and the one
+    // picked is stored on confirm and read back from the file.
+    TEST_F(FrmOptionsTest, AfterBatchChoiceLoadsAndIsStoredOnConfirm) {
+        struct Row {
+            Options::AfterBatch loaded;
+            const char* shownText;
+            int picked;
+            Options::AfterBatch stored;
+        };
+        const Row rows[] = {
+            {Options::AfterBatch::Nothing, "无操作", 3, Options::AfterBatch::ShutDown},
+            {Options::AfterBatch::Quit, "退出 Tessaro", 2, Options::AfterBatch::Sleep},
+            {Options::AfterBatch::Sleep, "睡眠", 1, Options::AfterBatch::Quit},
+            {Options::AfterBatch::ShutDown, "关机", 0, Options::AfterBatch::Nothing},
+        };
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.shownText);
+            m_options = Options{};
+            m_options.afterBatch = row.loaded;
+            frmOptions d(m_options, path(), &m_boxes);
+            d.show();
+            EXPECT_EQ(d.lblAfterBatch()->text(), QStringLiteral("批处理结束后："));
+            EXPECT_EQ(d.cmbAfterBatch()->count(), 4);
+            EXPECT_EQ(d.cmbAfterBatch()->currentText(), QString::fromUtf8(row.shownText));
+            d.cmbAfterBatch()->setCurrentIndex(row.picked);
+            d.Command1()->click();
+            EXPECT_EQ(m_options.afterBatch, row.stored);
+            Options read;
+            readOptionsFile(path(), read);
+            EXPECT_EQ(read.afterBatch, row.stored);
+        }
+    }
 
-TEST_F(FrmOptionsTest, CancelKeepsTheOptionsAndTheFile) {
-    m_options = {0, 1, 90, 120};
-    frmOptions d(m_options, path(), &m_boxes);
-    d.show();
-    d.cmbSR()->setCurrentIndex(1);
-    d.txtFromM()->setText("5");
-    d.Command2()->click();
-    EXPECT_FALSE(d.isVisible());
-    EXPECT_EQ(d.result(), QDialog::Rejected);
-    EXPECT_EQ(m_options.intSoundReminder, 0);
-    EXPECT_EQ(m_options.lngCutFrom, 90);
-    EXPECT_EQ(fileBytes(), "<missing>");
-}
+    TEST_F(FrmOptionsTest, CancelKeepsTheOptionsAndTheFile) {
+        m_options = {0, 1, 90, 120};
+        frmOptions d(m_options, path(), &m_boxes);
+        d.show();
+        d.cmbSR()->setCurrentIndex(1);
+        d.txtFromM()->setText("5");
+        d.Command2()->click();
+        EXPECT_FALSE(d.isVisible());
+        EXPECT_EQ(d.result(), QDialog::Rejected);
+        EXPECT_EQ(m_options.intSoundReminder, 0);
+        EXPECT_EQ(m_options.lngCutFrom, 90);
+        EXPECT_EQ(fileBytes(), "<missing>");
+    }
 
 }  // namespace
 }  // namespace tessaro
