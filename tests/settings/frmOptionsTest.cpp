@@ -262,52 +262,54 @@ TEST_F(FrmOptionsTest, KeepFailedFilesLoadsAndIsStoredOnConfirm) {
     d.chkKeepFailed()->click();
     d.Command2()->click();
     EXPECT_TRUE(m_options.keepFailedFiles);
-    // What follows a batch: each choice loads into the drop-down, and the one
-    // picked is stored on confirm and read back from the file.
-    TEST_F(FrmOptionsTest, AfterBatchChoiceLoadsAndIsStoredOnConfirm) {
-        struct Row {
-            Options::AfterBatch loaded;
-            const char* shownText;
-            int picked;
-            Options::AfterBatch stored;
-        };
-        const Row rows[] = {
-            {Options::AfterBatch::Nothing, "无操作", 3, Options::AfterBatch::ShutDown},
-            {Options::AfterBatch::Quit, "退出 Tessaro", 2, Options::AfterBatch::Sleep},
-            {Options::AfterBatch::Sleep, "睡眠", 1, Options::AfterBatch::Quit},
-            {Options::AfterBatch::ShutDown, "关机", 0, Options::AfterBatch::Nothing},
-        };
-        for (const Row& row : rows) {
-            SCOPED_TRACE(row.shownText);
-            m_options = Options{};
-            m_options.afterBatch = row.loaded;
-            frmOptions d(m_options, path(), &m_boxes);
-            d.show();
-            EXPECT_EQ(d.lblAfterBatch()->text(), QStringLiteral("批处理结束后："));
-            EXPECT_EQ(d.cmbAfterBatch()->count(), 4);
-            EXPECT_EQ(d.cmbAfterBatch()->currentText(), QString::fromUtf8(row.shownText));
-            d.cmbAfterBatch()->setCurrentIndex(row.picked);
-            d.Command1()->click();
-            EXPECT_EQ(m_options.afterBatch, row.stored);
-            Options read;
-            readOptionsFile(path(), read);
-            EXPECT_EQ(read.afterBatch, row.stored);
-        }
-    }
+}
 
-    TEST_F(FrmOptionsTest, CancelKeepsTheOptionsAndTheFile) {
-        m_options = {0, 1, 90, 120};
+// What follows a batch: each choice loads into the drop-down, and the one
+// picked is stored on confirm and read back from the file.
+TEST_F(FrmOptionsTest, AfterBatchChoiceLoadsAndIsStoredOnConfirm) {
+    struct Row {
+        Options::AfterBatch loaded;
+        const char* shownText;
+        int picked;
+        Options::AfterBatch stored;
+    };
+    const Row rows[] = {
+        {Options::AfterBatch::Nothing, "无操作", 3, Options::AfterBatch::ShutDown},
+        {Options::AfterBatch::Quit, "退出 Tessaro", 2, Options::AfterBatch::Sleep},
+        {Options::AfterBatch::Sleep, "睡眠", 1, Options::AfterBatch::Quit},
+        {Options::AfterBatch::ShutDown, "关机", 0, Options::AfterBatch::Nothing},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.shownText);
+        m_options = Options{};
+        m_options.afterBatch = row.loaded;
         frmOptions d(m_options, path(), &m_boxes);
         d.show();
-        d.cmbSR()->setCurrentIndex(1);
-        d.txtFromM()->setText("5");
-        d.Command2()->click();
-        EXPECT_FALSE(d.isVisible());
-        EXPECT_EQ(d.result(), QDialog::Rejected);
-        EXPECT_EQ(m_options.intSoundReminder, 0);
-        EXPECT_EQ(m_options.lngCutFrom, 90);
-        EXPECT_EQ(fileBytes(), "<missing>");
+        EXPECT_EQ(d.lblAfterBatch()->text(), QStringLiteral("批处理结束后："));
+        EXPECT_EQ(d.cmbAfterBatch()->count(), 4);
+        EXPECT_EQ(d.cmbAfterBatch()->currentText(), QString::fromUtf8(row.shownText));
+        d.cmbAfterBatch()->setCurrentIndex(row.picked);
+        d.Command1()->click();
+        EXPECT_EQ(m_options.afterBatch, row.stored);
+        Options read;
+        readOptionsFile(path(), read);
+        EXPECT_EQ(read.afterBatch, row.stored);
     }
+}
+
+TEST_F(FrmOptionsTest, CancelKeepsTheOptionsAndTheFile) {
+    m_options = {0, 1, 90, 120};
+    frmOptions d(m_options, path(), &m_boxes);
+    d.show();
+    d.cmbSR()->setCurrentIndex(1);
+    d.txtFromM()->setText("5");
+    d.Command2()->click();
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(d.result(), QDialog::Rejected);
+    EXPECT_EQ(m_options.intSoundReminder, 0);
+    EXPECT_EQ(m_options.lngCutFrom, 90);
+    EXPECT_EQ(fileBytes(), "<missing>");
+}
 
 }  // namespace
 }  // namespace tessaro
