@@ -3,7 +3,9 @@ find_package(Qt6 QUIET COMPONENTS PrintSupport GLOBAL)
 target_sources(tessaro_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CCommonDialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/COMDLG.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CommandLineFiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DesktopSession.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileHandover.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ListMessageBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogBackend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SingleInstance.cpp
@@ -12,6 +14,7 @@ target_sources(tessaro_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/frmMain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainLayout.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/frmMainOpen.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMenu.cpp
 )
 # The platform halves: the opener, the native window.
