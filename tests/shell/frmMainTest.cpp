@@ -559,7 +559,8 @@ TEST_F(frmMainTest, FilesHandedOverDuringABatchConvertInIt) {
     w->Command3->click();
     QElapsedTimer clock;
     clock.start();
-    while (w->lblPB->text() != "Done." && clock.elapsed() < 30000) QCoreApplication::processEvents();
+    while (w->lblPB->text() != "Done." && clock.elapsed() < 30000)
+        QCoreApplication::processEvents();
     second->wait();
     EXPECT_TRUE(handedOver);
     const QStringList outputs = QDir(tmpPath("out")).entryList({"*.mpg"}, QDir::Files);
