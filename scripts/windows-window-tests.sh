@@ -80,6 +80,9 @@ program="$drive/Program Files/Tessaro"
 start_menu="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Tessaro.lnk"
 desktop="$drive/users/Public/Desktop/Tessaro.lnk"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaro'
+# Explorer's "用 Tessaro 转换" on video and audio files, for the installing user.
+verb_keys=('HKCU\Software\Classes\SystemFileAssociations\video\shell\TessaroConvert'
+           'HKCU\Software\Classes\SystemFileAssociations\audio\shell\TessaroConvert')
 user_home="$drive/users/$(id -un)"
 wine "$installer" /S
 wineserver -w
@@ -92,6 +95,15 @@ installed() {
   [ -f "$start_menu" ] && [ -f "$desktop" ] && wine reg query "$uninstall_key" >/dev/null 2>&1
 }
 check "the silent install puts the program, its shortcuts and its uninstall entry in place" installed
+explorer_entries() {
+  local key
+  for key in "${verb_keys[@]}"; do
+    wine reg query "$key\\command" /ve 2>/dev/null | tr -d '\r' |
+      grep -qF 'Program Files\Tessaro\tessaro.exe" "%1"' ||
+      { echo "no command under $key"; return 1; }
+  done
+}
+check "the install adds Explorer's convert entry on video and audio files" explorer_entries
 
 # --- The installed window under Xvfb -------------------------------------------
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
@@ -274,9 +286,11 @@ wineserver -w
 uninstalled() {
   [ ! -e "$program" ] && [ ! -e "$start_menu" ] && [ ! -e "$desktop" ] &&
     ! wine reg query "$uninstall_key" >/dev/null 2>&1 &&
+    ! wine reg query "${verb_keys[0]}" >/dev/null 2>&1 &&
+    ! wine reg query "${verb_keys[1]}" >/dev/null 2>&1 &&
     [ -s "$user_home/AppData/Roaming/tessaro/setup.ini" ]
 }
-check "the silent uninstall leaves no program folder or shortcut, and keeps the settings" \
+check "the silent uninstall leaves no program folder, shortcut or Explorer entry, and keeps the settings" \
   wait_for 30 uninstalled
 
 echo "$passed passed, $failed failed"

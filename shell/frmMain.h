@@ -89,6 +89,10 @@ public:
 
     // Appends the local files of dropped data (anything else adds nothing).
     void dropData(const QMimeData& data);
+    // Files and folders from the command line or a second start (absolute
+    // paths): files are appended as dropped ones, folders searched as the
+    // folder command searches them; then the window comes to the front.
+    void openPaths(const QStringList& paths);
 
     // The popup menu form, created on first use.
     frmMenu& menuForm();

@@ -4,7 +4,9 @@ target_sources(tessaro_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AfterBatchCountdown.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CCommonDialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/COMDLG.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CommandLineFiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DesktopSession.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileHandover.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ListMessageBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogBackend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SingleInstance.cpp
@@ -14,6 +16,7 @@ target_sources(tessaro_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/frmMainAfterBatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainLayout.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/frmMainOpen.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMainQueue.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmMenu.cpp
 )

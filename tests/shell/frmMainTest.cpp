@@ -22,6 +22,7 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -36,6 +37,7 @@
 #include "engine/ConversionDriver.h"
 #include "feedback/frmSuggest.h"
 #include "settings/frmOptions.h"
+#include "shell/FileHandover.h"
 #include "shell/SingleInstance.h"
 #include "shell/frmMain.h"
 #include "widgets/ImageButton.h"
@@ -522,6 +524,57 @@ TEST_F(frmMainTest, BatchRunsInsideTheWindow) {
     EXPECT_EQ(opened.back().scheme(), "file");
     EXPECT_EQ(played.size(), 1u);
     EXPECT_EQ(ended, 0);
+}
+
+// Files from the command line or a second start: files as dropped, a
+// folder searched for its Flash videos as the folder command does.
+TEST_F(frmMainTest, OpenedPathsAddFilesAndSearchFolders) {
+    auto w = load();
+    QDir(m_tmp.path()).mkpath("folder/sub");
+    for (const char* name : {"folder/c.FLV", "folder/d.mp4", "folder/sub/e.flv"})
+        std::ofstream(tmpPath(name).toStdString()) << "x";
+    w->openPaths({});
+    EXPECT_FALSE(w->picText->isHidden());
+    w->openPaths({tmpPath("a.mp4"), tmpPath("folder"), tmpPath("empty-or-gone")});
+    const QString tmp = QDir::fromNativeSeparators(m_tmp.path());
+    EXPECT_EQ(rows(*w), QStringList({tmp + "/a.mp4|MP4", tmp + "/folder/c.FLV|FLV",
+                                     tmp + "/folder/sub/e.flv|FLV", tmp + "/empty-or-gone|ONE"}));
+    EXPECT_EQ(w->lstFile->count(), 4);
+    EXPECT_TRUE(w->picText->isHidden());
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// A second start while a batch runs: its file joins the running batch.
+TEST_F(frmMainTest, FilesHandedOverDuringABatchConvertInIt) {
+    auto w = loadMpgBatch();
+    holdEncoders();
+    FileHandoverServer server([&w](const QStringList& paths) { w->openPaths(paths); });
+    ASSERT_TRUE(server.listen(handoverServerName()));
+    dropFiles(*w, {tmpPath("a.flv")});
+    bool handedOver = false;
+    std::unique_ptr<QThread> second(QThread::create(
+        [&] { handedOver = handOverFiles(handoverServerName(), {tmpPath("b.flv")}); }));
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        if (second->isRunning() || second->isFinished() || !w->windowTitle().contains("a.flv"))
+            return;
+        second->start();  // the first file is converting
+        while (!second->isFinished()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::processEvents();
+        releaseEncoders();
+    });
+    sampler.start(5);
+    w->Command3->click();
+    QElapsedTimer clock;
+    clock.start();
+    while (w->lblPB->text() != "Done." && clock.elapsed() < 30000)
+        QCoreApplication::processEvents();
+    second->wait();
+    EXPECT_TRUE(handedOver);
+    const QStringList outputs = QDir(tmpPath("out")).entryList({"*.mpg"}, QDir::Files);
+    ASSERT_EQ(outputs.size(), 2) << outputs.join(' ').toStdString();
+    EXPECT_TRUE(outputs[0].startsWith("a") && outputs[1].startsWith("b"));
+    EXPECT_EQ(w->lstFile->count(), 0);
 }
 
 // Two files at once: each running row shows its own percentage beside its
