@@ -20,7 +20,7 @@ struct CurrentVideo {
 const CurrentVideo kVideo[] = {
     {"libx264",
      {"-preset", "veryfast", "-profile:v", "high", "-pix_fmt", "yuv420p"},
-     {"-crf", "22"},
+     {"-crf", "20"},
      1920,
      1080},
     {"libx265",
