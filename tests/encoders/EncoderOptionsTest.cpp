@@ -137,6 +137,12 @@ TEST(ReadCoderOptionsTest, TypesEveryValueAndRefusesBadOnes) {
              EXPECT_EQ(c.order, (std::vector<O>{O::NoVideo, O::AudioBitrate, O::VideoBitrate}));
              EXPECT_EQ(c.output, "o.mp3");
          }},
+        {"-i a -vcodec libx264 -r 23.976 o.mp4", "",
+         [](const CoderOptions& c) {
+             expectNumber(c.frameRate, 23.976, "23.976");
+             EXPECT_EQ(c.order, (std::vector<O>{O::VideoCodec, O::FrameRate}));
+         }},
+        {"-i a -r 0 o.mp4", "帧率“0”超出范围，应在 1 到 240 之间", nullptr},
         {"-i a -s 0x0 o.mov", "视频尺寸“0x0”超出范围，宽和高应在 16 到 4096 之间", nullptr},
         {"-i a -s abc o.mov", "视频尺寸“abc”应写作 宽x高，如 320x240", nullptr},
         {"-i a -b -5k o.rm", "视频比特率“-5”超出范围，应在 4 到 100000 之间", nullptr},
@@ -297,6 +303,61 @@ TEST(FfmpegJobTest, BuildsTheArgumentsOfTypedOptions) {
          },
          {{"-map", "0:a:0", "-map", "0:v:1"}, {"-c:v", "copy", "-disposition:v:0", "attached_pic"}},
          {"-vn", "-ac", "-vf"},
+         0},
+        // The codecs of today's players: a quality aimed at unless a bitrate
+        // is given, which VP9 is held to; no more than 60 frames a second;
+        // Opus at its own rate; the MP4 index first and H.265 tagged for
+        // Apple's players; no cover where the container has no room.
+        {"FastSourceKeepsEveryOtherFrame",
+         [] {
+             SourceFacts fast;
+             fast.probed = true;
+             fast.framesPerSecond = 120;
+             fast.mainVideo = 0;
+             CoderOptions c = coderTo("o.mp4");
+             c.videoCodec = "libx264";
+             c.container = "mp4";
+             c.order = {CoderOption::VideoCodec, CoderOption::Format};
+             return ffmpegJob(c, noAmr, &fast);
+         },
+         {{"-r", "60"}, {"-crf"}, {"-movflags", "+faststart"}},
+         {"-b:v", "-tag:v"},
+         0},
+        {"TypedVp9BitrateIsHeld",
+         [] {
+             CoderOptions c = coderTo("o.webm");
+             c.videoCodec = "libvpx-vp9";
+             c.audioCodec = "libopus";
+             c.videoBitrate = TypedNumber{800, "800k"};
+             c.order = {CoderOption::VideoCodec, CoderOption::VideoBitrate,
+                        CoderOption::AudioCodec};
+             return ffmpegJob(c, noAmr);
+         },
+         {{"-b:v", "800k"}, {"-minrate", "800k", "-maxrate", "800k"}, {"-ar", "48000"}},
+         {"-crf", "-movflags"},
+         0},
+        {"H265InMp4IsTagged",
+         [] {
+             CoderOptions c = coderTo("o.mp4");
+             c.videoCodec = "libx265";
+             c.container = "mp4";
+             c.order = {CoderOption::VideoCodec, CoderOption::Format};
+             return ffmpegJob(c, noAmr);
+         },
+         {{"-tag:v", "hvc1"}, {"-crf"}},
+         {"-r"},
+         0},
+        {"OpusHasNoRoomForTheCover",
+         [slow] {
+             CoderOptions c = coderTo("o.opus");
+             c.noVideo = true;
+             c.audioCodec = "libopus";
+             c.container = "opus";
+             c.order = {CoderOption::NoVideo, CoderOption::AudioCodec, CoderOption::Format};
+             return ffmpegJob(c, noAmr, &slow);
+         },
+         {{"-vn"}, {"-map_metadata", "-1"}},
+         {"-map", "attached_pic"},
          0},
     };
     for (const BuildRow& row : rows) {
