@@ -152,7 +152,8 @@ sleep 1
 xdotool mousemove --window "$wid" 648 438 click 1
 form=$(timeout 10 xdotool search --sync --onlyvisible --name '建议和意见' | head -1)
 [ -n "$form" ] || { echo "no feedback form"; kill "$pid"; exit 1; }
-sleep 0.5
+# Keys typed before the form has taken the focus are lost.
+sleep 2
 xdotool type --delay 20 "包测试 Tester"
 xdotool key Tab
 xdotool type --delay 20 "tester@example.org"
