@@ -66,19 +66,9 @@ std::vector<std::string> currentVideoOptions(const std::string& codec, const std
     return options;
 }
 
-std::string currentSourceFrame(const std::string& codec) {
+std::pair<int, int> currentFrameLimit(const std::string& codec) {
     const CurrentVideo* v = currentVideo(codec);
-    const std::string longSide = std::to_string(v ? v->longSide : 3840);
-    const std::string shortSide = std::to_string(v ? v->shortSide : 2160);
-    // The picture as shown (an unknown pixel aspect is square), and the factor
-    // that brings its long and short sides within the frame.
-    const std::string w = "iw*sar", h = "ih";
-    const std::string k = "min(1,min(" + longSide + "/max(" + w + "," + h + ")," + shortSide +
-                          "/min(" + w + "," + h + ")))";
-    const auto even = [&k](const std::string& side) {
-        return "max(2,trunc(" + side + "*" + k + "/2+0.5)*2)";
-    };
-    return "scale='" + even(w) + "':'" + even(h) + "',setsar=1";
+    return v ? std::pair{v->longSide, v->shortSide} : std::pair{3840, 2160};
 }
 
 double currentFrameRate(const std::string& codec, double sourceFramesPerSecond) {

@@ -6,6 +6,7 @@
 // MP4 files with their index at the front.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessaro {
@@ -20,11 +21,10 @@ bool isCurrentVideoCodec(const std::string& codec);
 std::vector<std::string> currentVideoOptions(const std::string& codec, const std::string& bitrate,
                                              int threads);
 
-// The filter that keeps the source's picture as it is shown in square pixels
-// and even sides, made smaller (never larger) where it exceeds what the
-// codec's players take: 1920x1080 for H.264 (High profile, level 4.2 at most),
-// 3840x2160 for the others, in either orientation.
-std::string currentSourceFrame(const std::string& codec);
+// The largest frame the codec's players take, as its long and short side, in
+// either orientation: 1920x1080 for H.264 (High profile, level 4.2 at most),
+// 3840x2160 for the others.
+std::pair<int, int> currentFrameLimit(const std::string& codec);
 
 // The highest frame rate the players take (60); a faster source keeps every
 // n-th frame, the fewest that bring it to this rate or below. 0 when the

@@ -33,6 +33,12 @@ std::pair<int, int> roundedSize(int width, int height, int step) {
     return {round(width), round(height)};
 }
 
+// An ffmpeg expression: the side `expression` gives, to the nearest even
+// number of at least 2.
+std::string evenSide(const std::string& expression) {
+    return "max(2,trunc(" + expression + "/2+0.5)*2)";
+}
+
 std::string sizeText(std::pair<int, int> size) {
     return std::to_string(size.first) + "x" + std::to_string(size.second);
 }
@@ -297,7 +303,7 @@ std::string coderFrame(const CoderOptions& c, const SourceFacts* source,
                 adjustedNote(kVideoSizeField, c.size->text, sizeText(frame), codecName));
         return fitInFrame(frame.first, frame.second);
     }
-    if (isCurrentVideoCodec(c.videoCodec)) return currentSourceFrame(c.videoCodec);
+    if (isCurrentVideoCodec(c.videoCodec)) return shownWithin(currentFrameLimit(c.videoCodec));
     if (!rv10 || !source || source->displayWidth <= 0) return roundedSourceSize(step);
     // RealMedia keeps no pixel aspect: the picture as shown, in the nearest
     // multiples of 16, and no larger than RealVideo encodes.
@@ -431,9 +437,20 @@ std::vector<std::string> pictureAndSoundMaps(const SourceFacts& source) {
 std::string fitInFrame(int width, int height) {
     const std::string w = std::to_string(width), h = std::to_string(height);
     const std::string wider = "gt(dar," + w + "/" + h + ")";
-    return "scale='if(" + wider + "," + w + ",max(2,trunc(" + h + "*dar/2+0.5)*2))':'if(" + wider +
-           ",max(2,trunc(" + w + "/dar/2+0.5)*2)," + h + ")',setsar=1,pad=" + w + ":" + h +
+    return "scale='if(" + wider + "," + w + "," + evenSide(h + "*dar") + ")':'if(" + wider + "," +
+           evenSide(w + "/dar") + "," + h + ")',setsar=1,pad=" + w + ":" + h +
            ":(ow-iw)/2:(oh-ih)/2";
+}
+
+std::string shownWithin(std::pair<int, int> limit) {
+    const std::string longSide = std::to_string(limit.first);
+    const std::string shortSide = std::to_string(limit.second);
+    // The picture as shown (an unknown pixel aspect is square), and the factor
+    // that brings its long and short sides within the limit.
+    const std::string w = "iw*sar", h = "ih";
+    const std::string k = "min(1,min(" + longSide + "/max(" + w + "," + h + ")," + shortSide +
+                          "/min(" + w + "," + h + ")))";
+    return "scale='" + evenSide(w + "*" + k) + "':'" + evenSide(h + "*" + k) + "',setsar=1";
 }
 
 std::pair<int, int> realVideoFrame(int width, int height) {

@@ -80,6 +80,11 @@ FfmpegJob coderJob(const std::vector<std::string>& args, const HasEncoder& hasEn
 // black, square pixels.
 std::string fitInFrame(int width, int height);
 
+// The filter that shows the source's picture as it is shown, in square
+// pixels and even sides, made smaller (never larger) where its long or short
+// side exceeds those of `limit`.
+std::string shownWithin(std::pair<int, int> limit);
+
 // The largest frame, in multiples of 16, that RealVideo can encode (under
 // 4096 macroblocks) with the shape of width x height; the size itself when
 // it fits.
