@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "TestPanel.h"
+#include "helpers/ParameterChecks.h"
 #include "helpers/TempFolder.h"
 #include "settings/SetupFile.h"
 
@@ -101,12 +102,7 @@ TEST(FormatDefaultsTest, EveryFormatAfterEveryOtherMatchesTheCatalogue) {
             applyFormatDefaults(p.panel);
             const ParameterTexts want = withFormatDefaults(to, before);
             const ParameterTexts got = panelTexts(p);
-            EXPECT_EQ(got.videoBitrate, want.videoBitrate);
-            EXPECT_EQ(got.frameRate, want.frameRate);
-            EXPECT_EQ(got.videoSize, want.videoSize);
-            EXPECT_EQ(got.sampleRate, want.sampleRate);
-            EXPECT_EQ(got.audioBitrate, want.audioBitrate);
-            EXPECT_EQ(got.channelPosition, want.channelPosition);
+            test::expectSameParameters(got, want);
             for (int f = 0; f < kFieldCount; ++f) {
                 const ComboValue& field = *fieldsOf(p)[size_t(f)];
                 const std::vector<std::string>* own = choiceList(to, Field(f));

@@ -27,6 +27,7 @@
 #include "base/Platform.h"
 #include "engine/ConversionDriver.h"
 #include "formats/FormatCatalogue.h"
+#include "helpers/ParameterChecks.h"
 #include "shell/ListMessageBox.h"
 #include "shell/frmMain.h"
 
@@ -179,12 +180,7 @@ TEST_F(frmMainFieldsTest, ChoosingEachFormatSetsTheFieldsTheirListsAndTheirState
 
         const ParameterTexts want = withFormatDefaults(format, before);
         const ParameterTexts got = w->parameters();
-        EXPECT_EQ(got.videoBitrate, want.videoBitrate);
-        EXPECT_EQ(got.frameRate, want.frameRate);
-        EXPECT_EQ(got.videoSize, want.videoSize);
-        EXPECT_EQ(got.sampleRate, want.sampleRate);
-        EXPECT_EQ(got.audioBitrate, want.audioBitrate);
-        EXPECT_EQ(got.channelPosition, want.channelPosition);
+        test::expectSameParameters(got, want);
         enabledFields(*w);  // a disabled field tells why
         for (int f = 0; f < kFieldCount; ++f) {
             QComboBox* box = fieldBoxes(*w)[size_t(f)];
