@@ -14,6 +14,11 @@
 # backwards, so that a change in the machine's load reaches them all. Then a
 # run of 4 files at once gives the peak resident memory: GNU time's largest
 # single process, and the total of the process tree sampled every 0.2 s.
+# Every run passes --threads 1 where tessaro-cli takes it: the batch would
+# otherwise give a file every core when it runs alone (-j 1) and one core when
+# two run at once, and outputs made on different thread counts differ. So
+# this measures files converted at once, each on one thread, against one at a
+# time on one thread.
 # Target on a 2-core machine: -j 2 takes at most 0.55 of -j 1's wall time.
 # Exits non-zero when an output differs or a run fails, and when a 2-core
 # machine misses the target. The CPU time is this shell's `times` over the
@@ -53,6 +58,9 @@ CORES=$(nproc)
 # Without -j (an older tessaro-cli) every run converts one file at a time.
 HAS_JOBS=0
 if "$CLI" -j 1 --version >/dev/null 2>&1; then HAS_JOBS=1; fi
+# Without --threads (an older tessaro-cli) each encoder threads as it always has.
+THREADS=()
+if "$CLI" --threads 1 --version >/dev/null 2>&1; then THREADS=(--threads 1); fi
 JLIST=(1)
 if ((HAS_JOBS)); then
   for j in $CORES $EXTRA; do
@@ -93,7 +101,7 @@ CLIPFILES=("$WORK"/in/clip*.flv)
 # temporary folder.
 ffmpeg -nostdin -v error -y -t 1 -f lavfi -i "testsrc2=size=640x360:rate=25" \
   -t 1 -f lavfi -i sine -c:v flv -c:a libmp3lame -f flv "$WORK/warm.flv"
-for format in 2 0 7; do "$CLI" -f "$format" -o "$WORK/warm" "$WORK/warm.flv" >/dev/null 2>&1 || true; done
+for format in 2 0 7; do "$CLI" -f "$format" -o "$WORK/warm" "${THREADS[@]}" "$WORK/warm.flv" >/dev/null 2>&1 || true; done
 
 now() { date +%s.%N; }
 # CPU seconds (user + system) of the waited-for children, from the `times`
@@ -125,7 +133,7 @@ mb() { awk -v k="$1" 'BEGIN { printf "%.0f MB", k / 1024 }'; }
 convert() {
   local -a jobs=()
   ((HAS_JOBS)) && jobs=(-j "$2")
-  "$CLI" -f "$1" -o "$3" "${jobs[@]}" "${CLIPFILES[@]}" >"$3.log" 2>&1
+  "$CLI" -f "$1" -o "$3" "${jobs[@]}" "${THREADS[@]}" "${CLIPFILES[@]}" >"$3.log" 2>&1
 }
 # folder: what tessaro-cli said of the files that failed in it.
 failures() { grep -e FAILED -e 'tessaro-cli:' "$1.log" | sed 's/^/  /' >&2 || true; }
@@ -249,7 +257,7 @@ if ((HAS_JOBS)); then
     read -r name format <<<"$row"
     rm -f "$WORK/maxrss"
     rm -rf "$WORK/mem" && mkdir -p "$WORK/mem"
-    "${GNUTIME[@]}" "$CLI" -f "$format" -o "$WORK/mem" -j 4 "${CLIPFILES[@]}" >/dev/null 2>&1 &
+    "${GNUTIME[@]}" "$CLI" -f "$format" -o "$WORK/mem" -j 4 "${THREADS[@]}" "${CLIPFILES[@]}" >/dev/null 2>&1 &
     pid=$!
     peakRss=0 peakPss=0
     while kill -0 "$pid" 2>/dev/null; do
