@@ -31,6 +31,10 @@ echo "== tessaro-cli against the same commands from a shell (<= 1.05)"
 echo "== -j 2 and 4 against -j 1: wall time (<= 0.55 at -j 2 on 2 cores), same outputs"
 "$root/bench/parallel.sh" --jobs "2 4" "$build" || status=1
 
+# --- One long file on every core ---------------------------------------------
+echo "== formats 0 to 8, one file: threads against --threads 1 (<= 0.60, MOV <= 1), PSNR, frames, sound"
+"$root/bench/one-file.sh" "$build" || status=1
+
 # --- The formats of today's players at their defaults ------------------------
 echo "== formats 9 to 15: H.264 and VP9 >= 2x real time, H.265 >= 1x, >= 38 dB; H.264 beside x264's default"
 "$root/bench/formats.sh" "$build" || status=1
