@@ -24,7 +24,8 @@
 #   sound ms         how much later the N-thread output's sound is than the
 #                    one-thread output's, both taken relative to their own
 #                    picture's start: the streams' start times plus the lag
-#                    that best correlates 4 s of their decoded sound.
+#                    that best correlates 4 s of their decoded sound, near
+#                    the start and near the end (the larger is shown).
 # MP3 has no picture: its picture columns are "-".
 # Targets on a 2-core machine: wall N at most 0.60 of wall 1 for every video
 # format but MOV, whose wall N is at most its wall 1 (its second stage, x264,
@@ -187,13 +188,15 @@ picture_psnrs() {
   echo " $sn $s1"
 }
 
-# The sound's offset: prints "ms correlation" for threaded against one-thread.
+# The sound's offset: prints "ms correlation" for threaded against one-thread,
+# the larger of the offsets found near the start and near the end, and the
+# lower of the two correlations.
 cat >"$WORK/offset.py" <<'EOF'
 import array, json, operator, subprocess, sys
 
-RATE = 2000            # Hz: 0.5 ms steps
-START, LENGTH = 1.0, 4.0  # the window compared, seconds on the picture's timeline
-LAG = 0.25             # the largest offset searched, seconds
+RATE = 2000    # Hz: 0.5 ms steps
+LENGTH = 4.0   # seconds of sound compared in a window
+LAG = 0.25     # the largest offset searched, seconds
 
 def starts(path):
     out = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_type,start_time",
@@ -205,44 +208,51 @@ def starts(path):
             found.setdefault(s["codec_type"], float(t))
     return found.get("video", 0.0), found["audio"]
 
-def sound(path, seconds):
+def sound(path):
     raw = subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-ac", "1",
-                          "-ar", str(RATE), "-t", str(seconds), "-f", "s16le", "-"],
-                         capture_output=True, check=True).stdout
+                          "-ar", str(RATE), "-f", "s16le", "-"], capture_output=True, check=True).stdout
     a = array.array("h")
     a.frombytes(raw[: len(raw) // 2 * 2])
     if sys.byteorder == "big":
         a.byteswap()
     return a
 
+def offset(start):
+    """Seconds by which the threaded sound at `start` (on the picture's
+    timeline) comes later than the one-thread sound, and their correlation."""
+    n, m = int(LENGTH * RATE), int(LAG * RATE)
+    i1 = round((start - lead[1]) * RATE)
+    iN = round((start - lead[0]) * RATE)
+    if i1 < 0 or iN - m < 0 or iN + m + n > len(threaded) or i1 + n > len(single):
+        return None
+    ref = single[i1 : i1 + n]
+    mean = sum(ref) / n
+    ref = [x - mean for x in ref]
+    refEnergy = sum(map(operator.mul, ref, ref)) or 1
+    best, bestLag = -2.0, 0
+    for lag in range(-m, m + 1):
+        seg = threaded[iN + lag : iN + lag + n]
+        s = sum(seg)
+        dot = sum(map(operator.mul, ref, seg))  # the mean of ref is 0
+        energy = sum(map(operator.mul, seg, seg)) - s * s / n
+        c = dot / ((refEnergy * energy) ** 0.5 if energy > 0 else 1)
+        if c > best:
+            best, bestLag = c, lag
+    return (lead[0] + (iN + bestLag) / RATE) - (lead[1] + i1 / RATE), best
+
 files = sys.argv[1:3]
 lead = []  # where each sound starts on its picture's timeline, seconds
 for f in files:
     v, a = starts(f)
     lead.append(a - v)
-reach = START + LENGTH + LAG + max(abs(x) for x in lead) + 1
-threaded, single = (sound(f, reach) for f in files)
-n, m = int(LENGTH * RATE), int(LAG * RATE)
-i1 = round((START - lead[1]) * RATE)
-iN = round((START - lead[0]) * RATE)
-if i1 < 0 or iN - m < 0 or iN + m + n > len(threaded) or i1 + n > len(single):
+threaded, single = (sound(f) for f in files)
+last = min(len(threaded) / RATE + lead[0], len(single) / RATE + lead[1]) - LENGTH - LAG - 1
+found = [o for o in (offset(1.0), offset(last)) if o is not None]
+if not found:
     print("? 0")
-    sys.exit()
-ref = single[i1 : i1 + n]
-mean = sum(ref) / n
-ref = [x - mean for x in ref]
-refEnergy = sum(map(operator.mul, ref, ref)) or 1
-best, bestLag = -2.0, 0
-for lag in range(-m, m + 1):
-    seg = threaded[iN + lag : iN + lag + n]
-    s = sum(seg)
-    dot = sum(map(operator.mul, ref, seg))  # the mean of ref is 0
-    energy = sum(map(operator.mul, seg, seg)) - s * s / n
-    c = dot / ((refEnergy * energy) ** 0.5 if energy > 0 else 1)
-    if c > best:
-        best, bestLag = c, lag
-at = (lead[0] + (iN + bestLag) / RATE) - (lead[1] + i1 / RATE)
-print(f"{at * 1000:.1f} {best:.2f}")
+else:
+    at = max((o[0] for o in found), key=abs)
+    print(f"{at * 1000:.1f} {min(o[1] for o in found):.2f}")
 EOF
 
 # A PSNR for bc ("inf" for identical pictures), and one for the table.
