@@ -90,6 +90,9 @@ constexpr Override kOverrides[] = {
 };
 constexpr std::size_t kOverrideCount = std::size(kOverrides);
 
+// --threads reaches the encoders as it stands: they take as many.
+static_assert(ConversionDriver::kMaxThreads == kMostThreads);
+
 // What the command line asks.
 struct Request {
     int format = 0;
