@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "cli/CliRun.h"
@@ -47,7 +46,8 @@ protected:
                  "-preset ultrafast -c:a aac " +
                  shellWord((s_root / "clip.mp4").string()));
         // ffmpeg as the encoders find it, telling which runs seek (the pieces).
-        const std::string ffmpeg = runShell("command -v ffmpeg").output;
+        std::string ffmpeg = runShell("command -v ffmpeg").output;
+        while (!ffmpeg.empty() && ffmpeg.back() == '\n') ffmpeg.pop_back();
         std::ofstream script(s_root / "bin/ffmpeg");
         script << "#!/bin/sh\necho \"$*\" >> \"$FFMPEG_LOG\"\nexec " << ffmpeg << " \"$@\"\n";
         script.close();
@@ -73,17 +73,25 @@ protected:
         return fs::directory_iterator(out)->path().string();
     }
 
+    // One value ffprobe shows; NaN for "N/A".
+    static double value(const std::string& file, const std::string& what) {
+        const std::string text =
+            runShell("ffprobe -v error -count_frames " + what + " -of csv=p=0 " + shellWord(file))
+                .output;
+        double number = NAN;
+        std::sscanf(text.c_str(), "%lf", &number);
+        return number;
+    }
+
     static Shown shown(const std::string& file) {
         Shown s;
-        const std::string video =
-            runShell("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                     "stream=nb_read_frames,start_time,duration -of csv=p=0 " + shellWord(file))
-                .output;
-        std::sscanf(video.c_str(), "%lf,%lf,%ld", &s.videoStart, &s.videoLength, &s.frames);
-        const std::string audio = runShell("ffprobe -v error -select_streams a:0 -show_entries "
-                                           "stream=start_time -of csv=p=0 " + shellWord(file))
-                                      .output;
-        std::sscanf(audio.c_str(), "%lf", &s.audioStart);
+        const std::string video = "-select_streams v:0 -show_entries stream=";
+        s.frames = std::lround(value(file, video + "nb_read_frames"));
+        s.videoStart = value(file, video + "start_time");
+        s.videoLength = value(file, video + "duration");
+        // Matroska gives its streams no length of their own.
+        if (std::isnan(s.videoLength)) s.videoLength = value(file, "-show_entries format=duration");
+        s.audioStart = value(file, "-select_streams a:0 -show_entries stream=start_time");
         return s;
     }
 
