@@ -852,6 +852,7 @@ TEST_F(ConversionDriverTest, EachFileRunsOnItsShareOfTheProcessors) {
         {"one at a time", kRmvb, 1, 2, 0, {"a.flv", "b.flv"}, {2, 2, 2, 2}},
         {"the only one left", kMp3, 2, 8, 0, {"dir.flv", "a.flv"}, {8}},
         {"forced", k3gp, 2, 8, 3, {"a.flv", "b.flv"}, {3, 3, 3, 3}},
+        {"forced above the processors", 9, 1, 2, 64, {"a.flv"}, {64}},
     };
     fs::create_directories(root / "in/dir.flv");
     for (const auto& row : rows) {
