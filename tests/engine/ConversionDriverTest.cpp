@@ -66,8 +66,8 @@ case "$name" in
   *${tag}late*) sleep 1;;
   *${tag}gone*) folder=$(dirname "$out"); rm -rf "$folder"
     printf '\n%s: error: no output was written: %s\n' "$tool" "$out"; exit 1;;
-  *${tag}slow*) echo "$name" > "$(dirname "$out")/.$(basename "$out").$$.part"
-    echo $$ > "$FAKE_LOG.pid"; exec sleep 30;;
+  *${tag}slow*) echo $$ > "$FAKE_LOG.pid"
+    echo "$name" > "$(dirname "$out")/.$(basename "$out").$$.part"; exec sleep 30;;
 esac
 echo "$name" > "$out"
 )";
