@@ -28,8 +28,8 @@ using namespace tessaro;
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: tessaro-cli [-f INDEX] [-o FOLDER] [-j N] [--vb TEXT] [--fps TEXT]\n"
-    "                   [--size TEXT] [--rate TEXT] [--abr TEXT]\n"
+    "Usage: tessaro-cli [-f INDEX] [-o FOLDER] [-j N] [--threads N] [--vb TEXT]\n"
+    "                   [--fps TEXT] [--size TEXT] [--rate TEXT] [--abr TEXT]\n"
     "                   [--channels mono|stereo|source] FILE...\n"
     "\n"
     "Converts each FILE into the output format INDEX (default 0):\n"
@@ -42,6 +42,8 @@ constexpr const char* kUsage =
     "                     the home folder)\n"
     "  -j, --jobs N       files converted at once, 1 to 16 (default: the number of\n"
     "                     processors, at most 4; 1 converts one after another)\n"
+    "  --threads N        threads each file's encoders run on, 1 to 64 (default: the\n"
+    "                     processors shared among the files converted at once)\n"
     "  --vb TEXT          video bitrate, kbit/s (formats 9 to 11: 自动, the default,\n"
     "                     chooses by quality)\n"
     "  --fps TEXT         frame rate (formats 9 to 11: 原始帧率 keeps the source's)\n"
@@ -88,10 +90,14 @@ constexpr Override kOverrides[] = {
 };
 constexpr std::size_t kOverrideCount = std::size(kOverrides);
 
+// --threads reaches the encoders as it stands: they take as many.
+static_assert(ConversionDriver::kMaxThreads == kMostThreads);
+
 // What the command line asks.
 struct Request {
     int format = 0;
     int jobs = platform::defaultJobs();
+    int threads = 0;  // 0: the batch's choice
     std::string folder;
     std::vector<std::string> files;
     std::optional<std::string> values[kOverrideCount];  // of kOverrides
@@ -103,7 +109,7 @@ bool takesValue(const std::string& option) {
     for (const Override& o : kOverrides)
         if (option == o.name) return true;
     return option == "-f" || option == "-o" || option == "-j" || option == "--jobs" ||
-           option == "--channels";
+           option == "--threads" || option == "--channels";
 }
 
 // A whole number from min to max; none for any other text.
@@ -128,6 +134,12 @@ std::string takeValue(const std::string& option, const std::string& value, Reque
             return option + " takes a number of files from 1 to " +
                    std::to_string(platform::kMaxJobs) + ", not '" + value + "'";
         r.jobs = *n;
+    } else if (option == "--threads") {
+        const std::optional<int> n = wholeNumber(value, 1, ConversionDriver::kMaxThreads);
+        if (!n)
+            return "--threads takes a number of threads from 1 to " +
+                   std::to_string(ConversionDriver::kMaxThreads) + ", not '" + value + "'";
+        r.threads = *n;
     } else if (option == "-o") {
         if (value.empty()) return "-o needs a folder";
         r.folder = value;
@@ -244,6 +256,7 @@ void run(const Request& r, ConsoleHost& host, ConversionDriver& driver) {
     host.setJobs(jobs);
     driver.setSoundReminder(1);
     driver.setJobs(jobs);
+    driver.setThreads(r.threads);
     driver.setFailureMessageShown(false);
     driver.fileFinished = [&host](const FileResult& result) { host.printResult(result); };
     watchStopRequests();

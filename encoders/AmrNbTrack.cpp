@@ -75,7 +75,7 @@ AmrNbTrack makeAmrNbTrack(const std::string& ffmpeg, const std::string& input,
 
 void useAmrNbTrack(FfmpegJob& job, AmrNbTrack track, const std::string& amrPath) {
     if (track == AmrNbTrack::Made) {
-        job.extraInputs.push_back(amrPath);
+        job.extraInputs.push_back({amrPath});
         return;
     }
     // No audio in the input, or none that decodes: the video alone; runEncoder

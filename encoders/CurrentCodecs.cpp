@@ -1,5 +1,6 @@
 #include "encoders/CurrentCodecs.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tessaro {
@@ -58,6 +59,11 @@ std::vector<std::string> currentVideoOptions(const std::string& codec, const std
     // busy pictures: a constant rate holds it.
     else if (codec == "libvpx-vp9")
         options.insert(options.end(), {"-minrate", bitrate, "-maxrate", bitrate});
+    // x265 builds its thread pool on every processor unless told otherwise.
+    if (codec == "libx265" && threads > 0) {
+        std::string& params = *(std::find(options.begin(), options.end(), "-x265-params") + 1);
+        params += ":pools=" + std::to_string(threads);
+    }
     // libvpx takes one thread unless told otherwise (ffmpeg 4.1 and older);
     // its tiles give the threads columns of their own.
     if (codec == "libvpx-vp9")

@@ -74,6 +74,15 @@ std::string collectConvTexts(const std::vector<std::string>& args, ConvTexts& t,
     return {};
 }
 
+// A thread count of 1 to kMostThreads; "" or the reason.
+std::string readThreads(const std::string& text, int& threads) {
+    const NumberValue n = readNumber(kThreadsField, text, 1, kMostThreads);
+    if (!n.error.empty()) return n.error;
+    if (n.value != static_cast<int>(n.value)) return std::string(kThreadsField) + "“" + text + "”不是整数";
+    threads = static_cast<int>(n.value);
+    return {};
+}
+
 // Reads text into out; "" or the reason.
 std::string typed(std::optional<TypedNumber>& out, const NumberValue& n, const std::string& text) {
     if (n.error.empty()) out = TypedNumber{n.value, text};
@@ -98,6 +107,8 @@ std::string readConvVideo(const ConvTexts& t, ConvOptions& c) {
     } else {
         return "unsupported -ovc: " + ovc;
     }
+    if (const auto it = t.lavc.find("threads"); it != t.lavc.end())
+        if (const std::string e = readThreads(it->second, c.threads); !e.empty()) return e;
     if (const std::string fps = t.get("-ofps"); !fps.empty())
         return typed(c.frameRate, readNumber(kFrameRateField, fps, 1, 120), fps);
     return {};
@@ -176,6 +187,7 @@ struct CoderValued {
     {"-ar", CoderOption::SampleRate},
     {"-ab", CoderOption::AudioBitrate},
     {"-ac", CoderOption::Channels},
+    {"-threads", {}},
 };
 
 const CoderValued* coderValued(const std::string& arg) {
@@ -260,6 +272,8 @@ std::string readCoderValues(std::map<std::string, std::string>& given, CoderOpti
     };
     for (const std::string& e : errors)
         if (!e.empty()) return e;
+    if (given.count("-threads"))
+        if (const std::string e = readThreads(given["-threads"], c.threads); !e.empty()) return e;
     if (given.count("-s")) {
         const SizeValue size = readSize(given["-s"]);
         if (!size.error.empty()) return size.error;

@@ -38,6 +38,7 @@ struct ConvOptions {
     std::string audioCodec = "mp2";           // acodec= with -oac lavc: mp2, mp3 or ac3
     std::optional<TypedNumber> audioBitrate;  // kbit/s
     std::string container;                    // ffmpeg's muxer; "" lets ffmpeg choose by name
+    int threads = 0;                          // threads= of -lavcopts, 1 to 64; 0: ffmpeg's choice
     std::string error;                        // non-empty: the options could not be understood
 };
 
@@ -56,7 +57,7 @@ enum class CoderOption {
 };
 
 // What coder and coder2 are asked (-i, -s, -vcodec, -b, -r, -f, -acodec, -ar,
-// -ab, -ac, -vn; -y is always meant; the output last).
+// -ab, -ac, -vn, -threads; -y is always meant; the output last).
 struct CoderOptions {
     std::string input, output;
     bool noVideo = false;
@@ -68,6 +69,7 @@ struct CoderOptions {
     std::string audioCodec;                // "": the container's
     std::optional<TypedNumber> sampleRate, audioBitrate, channels;
     std::vector<CoderOption> order;
+    int threads = 0;  // -threads, 1 to 64; 0: ffmpeg's own choice
     std::string error;
 };
 

@@ -1,5 +1,6 @@
 #include "encoders/EncoderProgress.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -36,6 +37,15 @@ double clockSeconds(const std::string& clock) {
         used != static_cast<int>(clock.size()) || h < 0 || m < 0 || s < 0)
         return -1;
     return h * 3600.0 + m * 60.0 + s;
+}
+
+std::string clockText(double seconds) {
+    if (!(seconds >= 0)) return "N/A";
+    const long hundredths = std::lround(seconds * 100);
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%02ld:%02ld:%02ld.%02ld", hundredths / 360000,
+                  hundredths / 6000 % 60, hundredths / 100 % 60, hundredths % 100);
+    return buf;
 }
 
 }  // namespace tessaro

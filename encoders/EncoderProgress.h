@@ -23,4 +23,7 @@ std::string durationClock(const std::string& logLine);
 // Seconds of an "HH:MM:SS.xx" text; negative when it is not one.
 double clockSeconds(const std::string& clock);
 
+// The "HH:MM:SS.xx" text of a length in seconds ("N/A" when negative).
+std::string clockText(double seconds);
+
 }  // namespace tessaro

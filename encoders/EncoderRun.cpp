@@ -250,15 +250,6 @@ std::string preparedJob(const FfmpegJob& asked, FfmpegJob& job) {
     return {};
 }
 
-// Why the way ffmpeg ended fails the run whatever it wrote; "" when it exited.
-std::string childTrouble(const ChildStatus& st) {
-    if (!st.started) return "cannot start ffmpeg: " + st.startError;
-    if (const int sig = receivedStopSignal(); sig != 0)
-        return "stopped by signal " + std::to_string(sig);
-    if (st.unknown) return "the end of ffmpeg could not be told";
-    if (!st.exited) return "ffmpeg was stopped by signal " + std::to_string(st.signal);
-    return {};
-}
 
 // The job already leaves a part of the source out: "-vn" the picture, "-an"
 // the sound.
@@ -285,17 +276,6 @@ Undecodable undecodablePart(const FfmpegJob& asked, int exitCode, const RunReade
     return noPicture && !withoutSound ? Undecodable::Picture : Undecodable::None;
 }
 
-// Why the output of an ffmpeg that exited is no conversion; "" when it is one.
-std::string outputTrouble(const FfmpegJob& asked, const FfmpegJob& job, int exitCode,
-                          const RunReaders& r) {
-    if (exitCode != 0)
-        return r.lastError().empty() ? "ffmpeg failed with exit status " + std::to_string(exitCode)
-                                     : withCause(r.lastError(), asked);
-    if (!r.outputError().empty()) return r.outputError();
-    if (regularFileSize(job.output) == 0)
-        return r.lastError().empty() ? "no output was written: " + asked.output : r.lastError();
-    return {};
-}
 
 // Gives the complete output its name; the name it took, "" when it has none.
 std::string namedOutput(const FfmpegJob& asked, const FfmpegJob& job) {
@@ -328,6 +308,28 @@ int finishedRun(const std::string& program, const FfmpegJob& asked, const std::s
 }
 
 }  // namespace
+
+// Why the way ffmpeg ended fails the run whatever it wrote; "" when it exited.
+std::string childTrouble(const ChildStatus& st) {
+    if (!st.started) return "cannot start ffmpeg: " + st.startError;
+    if (const int sig = receivedStopSignal(); sig != 0)
+        return "stopped by signal " + std::to_string(sig);
+    if (st.unknown) return "the end of ffmpeg could not be told";
+    if (!st.exited) return "ffmpeg was stopped by signal " + std::to_string(st.signal);
+    return {};
+}
+
+// Why the output of an ffmpeg that exited is no conversion; "" when it is one.
+std::string outputTrouble(const FfmpegJob& asked, const FfmpegJob& job, int exitCode,
+                          const RunReaders& r) {
+    if (exitCode != 0)
+        return r.lastError().empty() ? "ffmpeg failed with exit status " + std::to_string(exitCode)
+                                     : withCause(r.lastError(), asked);
+    if (!r.outputError().empty()) return r.outputError();
+    if (regularFileSize(job.output) == 0)
+        return r.lastError().empty() ? "no output was written: " + asked.output : r.lastError();
+    return {};
+}
 
 int runEncoder(const std::string& program, const FfmpegJob& asked, ProgressForm form) {
     platform::restoreDefaultChildHandling();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "encoders/FfmpegJob.h"
+#include "encoders/FfmpegProcess.h"
 #include "encoders/RunReaders.h"
 
 namespace tessaro {
@@ -13,6 +14,15 @@ namespace tessaro {
 // succeeded and the output file exists and is not empty; otherwise a one-line
 // reason, prefixed by program, has been printed.
 int runEncoder(const std::string& program, const FfmpegJob& job, ProgressForm form);
+
+// Why the way ffmpeg ended fails a run whatever it wrote (a stop received
+// included); "" when it exited.
+std::string childTrouble(const ChildStatus& st);
+
+// Why the output of an ffmpeg that exited is no conversion; "" when it is
+// one. asked: the job as given; job: the one ffmpeg ran.
+std::string outputTrouble(const FfmpegJob& asked, const FfmpegJob& job, int exitCode,
+                          const RunReaders& r);
 
 // The causes an encoder's error line names before ffmpeg's own line, as in
 // "coder: error: source has no audio stream: Output file #0 does not contain

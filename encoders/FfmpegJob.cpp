@@ -116,6 +116,8 @@ void addConvVideo(const ConvOptions& c, FfmpegJob& job) {
         // MPEG-1 knows 15 frames/s only as an extension.
         if (c.videoCodec == "mpeg1video") o.insert(o.end(), {"-strict", "unofficial"});
         if (c.videoBitrate) o.insert(o.end(), {"-b:v", kbits(*c.videoBitrate)});
+        // The MPEG encoders share a picture among their threads in slices.
+        if (c.threads > 0) o.insert(o.end(), {"-threads", std::to_string(c.threads)});
     }
     if (c.frameRate) o.insert(o.end(), {"-r", convFrameRate(c, job.notes)});
 }
@@ -345,11 +347,15 @@ void addCoderPicture(const CoderOptions& c, const SourceFacts* source, FfmpegJob
 void addCurrentCodecs(const CoderOptions& c, const CoderAudio& a, FfmpegJob& job) {
     auto& o = job.outputOptions;
     if (isCurrentVideoCodec(c.videoCodec) && !c.noVideo) {
-        const auto video =
-            currentVideoOptions(c.videoCodec, c.videoBitrate ? c.videoBitrate->text : "",
-                                int(std::thread::hardware_concurrency()));
+        const int threads = c.threads > 0 ? c.threads : int(std::thread::hardware_concurrency());
+        const auto video = currentVideoOptions(
+            c.videoCodec, c.videoBitrate ? c.videoBitrate->text : "", threads);
         o.insert(o.end(), video.begin(), video.end());
     }
+    // Any other encoder that threads (the MPEG ones in slices, x264 in frames)
+    // takes the threads it is given.
+    if (c.threads > 0 && !c.noVideo && c.videoCodec != "libvpx-vp9")
+        o.insert(o.end(), {"-threads", std::to_string(c.threads)});
     // Opus runs at 48000 Hz whatever the source's rate.
     if (a.encoder == "libopus" && !c.sampleRate) o.insert(o.end(), {"-ar", "48000"});
     const auto container = currentContainerOptions(c.container, c.noVideo ? "" : c.videoCodec);
@@ -369,6 +375,7 @@ FfmpegJob jobOf(const std::string& input, const std::string& output, const std::
 FfmpegJob ffmpegJob(const ConvOptions& c, const SourceFacts* source) {
     FfmpegJob job = jobOf(c.input, c.output, c.error);
     if (!job.error.empty()) return job;
+    job.threads = c.threads;
     std::vector<std::string> audioFilters;
     addConvVideo(c, job);
     addConvAudio(c, job, audioFilters);
@@ -395,6 +402,7 @@ FfmpegJob ffmpegJob(const CoderOptions& c, const HasEncoder& hasEncoder,
                     const SourceFacts* source) {
     FfmpegJob job = jobOf(c.input, c.output, c.error);
     if (!job.error.empty()) return job;
+    job.threads = c.threads;
     const CoderAudio audio = coderAudio(c, hasEncoder, job);
     auto& o = job.outputOptions;
     if (job.ownAmrNb) {
@@ -470,8 +478,14 @@ std::vector<std::string> ffmpegArguments(const FfmpegJob& job, bool statsPeriod)
     // Without -stats_period (before 4.4) the progress comes at ffmpeg's
     // default rate, every half second.
     if (statsPeriod) a.insert(a.end(), {"-stats_period", "0.1"});
-    a.insert(a.end(), {"-y", "-i", "file:" + job.input});
-    for (const std::string& extra : job.extraInputs) a.insert(a.end(), {"-i", "file:" + extra});
+    a.push_back("-y");
+    if (job.threads > 0) a.insert(a.end(), {"-threads", std::to_string(job.threads)});
+    a.insert(a.end(), job.inputOptions.begin(), job.inputOptions.end());
+    a.insert(a.end(), {"-i", "file:" + job.input});
+    for (const ExtraInput& extra : job.extraInputs) {
+        a.insert(a.end(), extra.options.begin(), extra.options.end());
+        a.insert(a.end(), {"-i", "file:" + extra.path});
+    }
     a.insert(a.end(), job.outputOptions.begin(), job.outputOptions.end());
     a.push_back("file:" + job.output);
     return a;

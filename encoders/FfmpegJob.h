@@ -18,9 +18,16 @@ struct SourceFacts;
 // filled with silence, overlaps trimmed, the sound starting with the picture.
 inline constexpr const char* kSoundInStep = "aresample=async=1:first_pts=0";
 
+// An input after the first, with the options that read it.
+struct ExtraInput {
+    std::string path;  // as given, no protocol prefix
+    std::vector<std::string> options = {};
+};
+
 struct FfmpegJob {
     std::string input;                       // path as given, no protocol prefix
     std::string output;                      // path as given, no protocol prefix
+    std::vector<std::string> inputOptions;   // ffmpeg options placed before the input
     std::vector<std::string> outputOptions;  // ffmpeg options placed before the output
     std::string error;                       // non-empty: the options could not be understood
     std::vector<std::string> notes;          // values used in place of those given, a line each
@@ -29,7 +36,7 @@ struct FfmpegJob {
     // of this bitrate that the caller makes and names in extraInputs.
     bool ownAmrNb = false;
     double amrNbKbits = 12.2;
-    std::vector<std::string> extraInputs;  // inputs after the first, as given
+    std::vector<ExtraInput> extraInputs;
     // The options depend on the source (RealVideo's frame limits, an MP3's
     // tags): coderJob wants to be called again with the source's facts.
     bool wantsSource = false;
@@ -37,6 +44,8 @@ struct FfmpegJob {
     // The source has a picture (not a cover) that the output is to show: an
     // output without a single frame of it is told of.
     bool keepsPicture = false;
+    // Threads for decoding and encoding; 0 leaves the choice to ffmpeg.
+    int threads = 0;
 };
 
 // Whether the installed ffmpeg has an encoder of that name.

@@ -21,6 +21,12 @@ void watchStopSignals();
 // The last of those signals received, 0 when none.
 int receivedStopSignal();
 
+// Kills every child that runChild is running, on any thread, and every one
+// it starts from now on: the other pieces of a picture when one has failed.
+void endChildren();
+// Lets runChild start children again after endChildren.
+void allowChildren();
+
 // The ffmpeg the encoders run: on Windows "ffmpeg.exe" beside the encoder
 // (in data\) first, then on PATH; here "ffmpeg" on PATH. "" when none.
 std::string findFfmpeg();
@@ -39,7 +45,7 @@ void drainChild(ChildProcess& child, ChildStatus& status,
 // stdin from /dev/null; each line of the child's stdout and stderr goes to the
 // matching callback (without its line end). Returns once drainChild does.
 // SIGINT, SIGTERM and SIGHUP received meanwhile are passed on to the child;
-// the child is killed when this process ends.
+// the child is killed when this process ends. Threads may run several at once.
 ChildStatus runChild(const std::string& program, const std::vector<std::string>& args,
                      const std::function<void(const std::string&)>& onStdoutLine,
                      const std::function<void(const std::string&)>& onStderrLine);

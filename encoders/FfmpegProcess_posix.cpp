@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,12 +12,32 @@
 namespace tessaro {
 namespace {
 
-volatile sig_atomic_t g_child = 0;
+// The children runChild is running (several when a picture is encoded in
+// pieces), for the signal handler: 0 marks a free slot.
+constexpr int kChildSlots = 64;
+std::atomic<pid_t> g_children[kChildSlots];
+static_assert(std::atomic<pid_t>::is_always_lock_free);
 volatile sig_atomic_t g_stopSignal = 0;
+std::atomic<bool> g_ending{false};
+
+void signalChildren(int sig) {
+    for (const auto& slot : g_children)
+        if (const pid_t pid = slot.load(); pid > 0) ::kill(pid, sig);
+}
 
 void forwardSignal(int sig) {
     g_stopSignal = sig;
-    if (g_child > 0) ::kill(static_cast<pid_t>(g_child), sig);
+    signalChildren(sig);
+}
+
+// The slot that now holds pid; -1 when every slot is taken (the child then
+// hears no stop: it still ends with this process).
+int holdChild(pid_t pid) {
+    for (int i = 0; i < kChildSlots; ++i) {
+        pid_t free = 0;
+        if (g_children[i].compare_exchange_strong(free, pid)) return i;
+    }
+    return -1;
 }
 
 void installForwarding(struct sigaction* oldInt, struct sigaction* oldTerm,
@@ -40,6 +61,13 @@ void watchStopSignals() {
 }
 
 int receivedStopSignal() { return g_stopSignal; }
+
+void endChildren() {
+    g_ending = true;
+    signalChildren(SIGKILL);
+}
+
+void allowChildren() { g_ending = false; }
 
 std::string findFfmpeg() { return findOnPath("ffmpeg"); }
 
@@ -66,12 +94,14 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, sig);
     ::sigprocmask(SIG_BLOCK, &stops, &before);
     ChildProcess child;
+    int slot = -1;
     // ffmpeg never outlives the encoder, however the encoder ends.
     switch (child.start(argv, ChildProcess::Streams::Separate, ChildProcess::OwnerEnd::Kill)) {
         case ChildProcess::StartResult::Started:
             status.started = true;
-            g_child = child.pid();
+            slot = holdChild(child.pid());
             if (g_stopSignal != 0) ::kill(child.pid(), g_stopSignal);
+            if (g_ending) ::kill(child.pid(), SIGKILL);
             break;
         case ChildProcess::StartResult::PipeFailed:
             status.startError = std::strerror(child.errorNumber());
@@ -83,7 +113,7 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
     ::sigprocmask(SIG_SETMASK, &before, nullptr);
     if (status.started) {
         drainChild(child, status, onStdoutLine, onStderrLine);
-        g_child = 0;
+        if (slot >= 0) g_children[slot] = 0;
     }
     ::sigaction(SIGINT, &oldInt, nullptr);
     ::sigaction(SIGTERM, &oldTerm, nullptr);

@@ -12,10 +12,28 @@
 namespace tessaro {
 namespace {
 
-// The child that runChild runs, and the stop received: the console's control
-// handler runs on a thread of its own.
-std::atomic<HANDLE> g_child{nullptr};
+// The children that runChild runs, and the stop received: the console's
+// control handler runs on a thread of its own.
+// Several when a picture is encoded in pieces; nullptr marks a free slot.
+constexpr int kChildSlots = 64;
+std::atomic<HANDLE> g_children[kChildSlots];
 std::atomic<int> g_stopSignal{0};
+std::atomic<bool> g_ending{false};
+
+void endRunningChildren() {
+    for (const auto& slot : g_children)
+        if (HANDLE child = slot.load()) ::TerminateProcess(child, 1);
+}
+
+// The slot that now holds child; -1 when every slot is taken (the child then
+// ends with this process only).
+int holdChild(HANDLE child) {
+    for (int i = 0; i < kChildSlots; ++i) {
+        HANDLE free = nullptr;
+        if (g_children[i].compare_exchange_strong(free, child)) return i;
+    }
+    return -1;
+}
 
 // Ctrl-C counts as SIGINT; Ctrl-Break, the console's closing, the log-off
 // and the shut-down as SIGTERM. The child has no console of its own, so it
@@ -25,7 +43,7 @@ std::atomic<int> g_stopSignal{0};
 // ends this thread too.
 BOOL WINAPI onConsoleControl(DWORD event) {
     g_stopSignal = event == CTRL_C_EVENT ? SIGINT : SIGTERM;
-    if (HANDLE child = g_child.load()) ::TerminateProcess(child, 1);
+    endRunningChildren();
     if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
         ::Sleep(4500);
     return TRUE;
@@ -41,6 +59,13 @@ bool isFile(const std::string& path) {
 void watchStopSignals() { ::SetConsoleCtrlHandler(onConsoleControl, TRUE); }
 
 int receivedStopSignal() { return g_stopSignal; }
+
+void endChildren() {
+    g_ending = true;
+    endRunningChildren();
+}
+
+void allowChildren() { g_ending = false; }
 
 std::string findFfmpeg() {
     const std::string beside = platform::applicationFile("ffmpeg.exe");
@@ -78,12 +103,12 @@ ChildStatus runChild(const std::string& program, const std::vector<std::string>&
     HANDLE own = nullptr;
     ::DuplicateHandle(::GetCurrentProcess(), child.exitFd(), ::GetCurrentProcess(), &own,
                       PROCESS_TERMINATE, FALSE, 0);
-    g_child = own;
+    const int slot = own ? holdChild(own) : -1;
     // A stop that came just before the child started still ends it.
-    if (g_stopSignal != 0) child.kill();
+    if (g_stopSignal != 0 || g_ending) child.kill();
 
     drainChild(child, status, onStdoutLine, onStderrLine);
-    g_child = nullptr;
+    if (slot >= 0) g_children[slot] = nullptr;
     if (own) ::CloseHandle(own);
     return status;
 }

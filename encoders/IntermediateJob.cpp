@@ -143,6 +143,10 @@ FfmpegJob intermediateEncodeJob(const FfmpegJob& designed, const SourceFacts& so
         o.insert(o.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "12"});
     else
         o.insert(o.end(), {"-c:v", "mpeg4", "-q:v", "2"});
+    job.threads = designed.threads;
+    if (designed.threads > 0) o.insert(o.end(), {"-threads", std::to_string(designed.threads)});
+    // Stage two may cut the picture into pieces at key frames, one every 2 s.
+    if (designed.threads > 1) o.insert(o.end(), {"-force_key_frames", "expr:gte(t,n_forced*2)"});
     // NUT keeps the timestamps as decoded, whatever the frame rate.
     o.insert(o.end(), {"-c:a", "pcm_s16le", "-af", kSoundInStep, "-f", "nut"});
     return job;

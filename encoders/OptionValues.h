@@ -15,6 +15,9 @@ inline constexpr const char* kVideoSizeField = "视频尺寸";
 inline constexpr const char* kSampleRateField = "声音频率";
 inline constexpr const char* kAudioBitrateField = "声音比特率";
 inline constexpr const char* kChannelField = "声道";
+// Not a field of the panel: the batch chooses it.
+inline constexpr const char* kThreadsField = "线程数";
+inline constexpr int kMostThreads = 64;
 
 struct NumberValue {
     double value = 0;

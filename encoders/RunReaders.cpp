@@ -101,7 +101,7 @@ void RunReaders::progressLine(const std::string& line) {
     m_position = std::max(m_position, pos);
     if (m_form == ProgressForm::DurationTime) {
         m_say(timeText(pos));
-    } else if (m_duration > 0) {
+    } else if (m_form == ProgressForm::Percent && m_duration > 0) {
         // Every percent shows; 100 waits for the finished file. Clamped
         // before the cast: a bogus tiny duration gives a huge ratio.
         const int p = static_cast<int>(std::clamp(std::floor(pos / m_duration * 100), -1.0, 99.0));
@@ -110,6 +110,7 @@ void RunReaders::progressLine(const std::string& line) {
 }
 
 void RunReaders::finishProgress() {
+    if (m_form == ProgressForm::None) return;
     if (m_form == ProgressForm::DurationTime) {
         m_say("\n");
         return;

@@ -15,6 +15,7 @@ namespace tessaro {
 enum class ProgressForm {
     Percent,       // "( 7%)" ... "(100%)", as conv prints it
     DurationTime,  // "Duration: ..., " once, then "time=12.34 "
+    None,          // nothing: the caller shows the progress
 };
 
 class RunReaders {

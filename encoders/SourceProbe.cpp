@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "base/Platform.h"
+#include "encoders/EncoderProgress.h"
 #include "encoders/FfmpegProcess.h"
 #include "encoders/OptionValues.h"
 
@@ -84,6 +85,8 @@ SourceFacts sourceFactsFrom(const std::string& report, const std::string& ffmeta
         if (line.rfind("Input #", 0) == 0) input = true;
         if (line.rfind("Output #", 0) == 0 || line.rfind("Stream mapping", 0) == 0) break;
         if (!input) continue;
+        if (const std::string clock = durationClock(line); !clock.empty() && facts.duration < 0)
+            facts.duration = clockSeconds(clock);
         if (line.find("Stream #") != std::string::npos) {
             current = nullptr;
             audioTags = false;
@@ -91,6 +94,7 @@ SourceFacts sourceFactsFrom(const std::string& report, const std::string& ffmeta
             if (audio != std::string::npos) {
                 audioTags = ++audioStreams == 1;
                 facts.audio = true;
+                facts.audioStreams = audioStreams;
             } else if (video != std::string::npos) {
                 const std::string text = line.substr(video + 8);
                 const bool cover = line.find("(attached pic)") != std::string::npos;

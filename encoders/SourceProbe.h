@@ -29,7 +29,9 @@ struct SourceFacts {
     // counted among all video streams ("0:v:N"), and its codec; -1: none.
     int firstCover = -1;
     std::string coverCodec;
-    bool audio = false;                                          // some audio stream
+    bool audio = false;  // some audio stream
+    int audioStreams = 0;
+    double duration = -1;  // seconds, from "Duration:"; negative when none is declared
     std::vector<std::pair<std::string, std::string>> tags;       // global tags, in order
     std::vector<std::pair<std::string, std::string>> audioTags;  // the first audio stream's
 };

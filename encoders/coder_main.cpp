@@ -10,6 +10,7 @@
 #include "encoders/EncoderRun.h"
 #include "encoders/FfmpegJob.h"
 #include "encoders/FfmpegProcess.h"
+#include "encoders/PicturePieces.h"
 #include "encoders/SourceProbe.h"
 
 int main(int argc, char** argv) {
@@ -21,13 +22,14 @@ int main(int argc, char** argv) {
         return !ffmpeg.empty() && tessaro::ffmpegHasEncoder(ffmpeg, name);
     };
     tessaro::FfmpegJob job = tessaro::coderJob(args, hasEncoder);
+    tessaro::SourceFacts source;
     if (job.error.empty() && job.wantsSource) {
         const std::string ffmpeg = tessaro::findFfmpeg();
         if (!ffmpeg.empty()) {
-            const tessaro::SourceFacts source = tessaro::probeSource(ffmpeg, job.input);
+            source = tessaro::probeSource(ffmpeg, job.input);
             job = tessaro::coderJob(args, hasEncoder, &source);
         }
     }
     std::fputs(tessaro::noteLines(TESSARO_ENCODER_NAME, job).c_str(), stdout);
-    return tessaro::runCoderJob(TESSARO_ENCODER_NAME, job);
+    return tessaro::runCoderJobInPieces(TESSARO_ENCODER_NAME, job, source);
 }

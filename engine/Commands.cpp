@@ -22,6 +22,15 @@ std::string encoderPath(const std::string& app, Encoder encoder) {
 
 std::string channelCount(const ParameterTexts& p) { return std::to_string(p.channelPosition + 1); }
 
+// The thread count as conv's video suboption, and as coder's option (with the
+// blank before it); "" for none.
+std::string lavcThreads(int threads) {
+    return threads > 0 ? ":threads=" + std::to_string(threads) : std::string();
+}
+std::string coderThreads(int threads) {
+    return threads > 0 ? " -threads " + std::to_string(threads) : std::string();
+}
+
 }  // namespace
 
 std::string GetFileName(const std::string& path) {
@@ -148,7 +157,7 @@ CurrentCodecs currentCodecs(int formatIndex) {
 // automatic text gives no option, and so does a field the format does not
 // use; every other text reaches coder as it stands.
 std::string currentFormatCommand(int formatIndex, const CommandPaths& paths,
-                                 const ParameterTexts& p) {
+                                 const ParameterTexts& p, int threads) {
     const CurrentCodecs codecs = currentCodecs(formatIndex);
     const auto reads = [&](Field field) { return fieldUse(formatIndex, p.videoSize, field).read; };
     std::string options;
@@ -165,13 +174,15 @@ std::string currentFormatCommand(int formatIndex, const CommandPaths& paths,
         options += " -ar " + p.sampleRate;
     if (reads(Field::AudioBitrate)) options += " -ab " + p.audioBitrate + "k";
     if (p.channelPosition == 0 || p.channelPosition == 1) options += " -ac " + channelCount(p);
+    options += coderThreads(threads);
     return encoderPath(paths.applicationFolder, Encoder::Coder) + " -i " + quotePath(paths.input) +
            " -y" + options + " " + quotePath(paths.output);
 }
 
 }  // namespace
 
-std::string stageOneCommand(int formatIndex, const CommandPaths& paths, const ParameterTexts& p) {
+std::string stageOneCommand(int formatIndex, const CommandPaths& paths, const ParameterTexts& p,
+                            int threads) {
     const std::string conv = encoderPath(paths.applicationFolder, Encoder::Conv) + " ";
     const std::string in = quotePath(paths.input);
     const std::string out = quotePath(paths.output);
@@ -183,29 +194,31 @@ std::string stageOneCommand(int formatIndex, const CommandPaths& paths, const Pa
         case k3gp:
             return conv + in +
                    " -oac mp3lame -lameopts preset=320 -ovc lavc -lavcopts "
-                   "vcodec=mpeg4:vbitrate=1200 -of avi -o " +
-                   bareOrQuoted(paths.intermediate);
+                   "vcodec=mpeg4:vbitrate=1200" +
+                   lavcThreads(threads) + " -of avi -o " + bareOrQuoted(paths.intermediate);
         case kMpg:
         case kAvi:
             return conv + in + " -oac lavc -lavcopts acodec=mp2:abitrate=" + p.audioBitrate +
                    " -ovc lavc -lavcopts vcodec=mpeg1video:vbitrate=" + p.videoBitrate +
-                   ":vpass=1 -ofps " + p.frameRate + " -of lavf -lavfopts format=yuv4mpeg -o " +
-                   out;
+                   ":vpass=1" + lavcThreads(threads) + " -ofps " + p.frameRate +
+                   " -of lavf -lavfopts format=yuv4mpeg -o " + out;
         case kMp4Hd:
             return conv + in + " -oac mp3lame -lameopts preset=" + p.audioBitrate +
-                   " -ovc lavc -lavcopts vcodec=mpeg4:vbitrate=" + p.videoBitrate + " -of avi -o " +
-                   out;
+                   " -ovc lavc -lavcopts vcodec=mpeg4:vbitrate=" + p.videoBitrate +
+                   lavcThreads(threads) + " -of avi -o " + out;
         case kMp3:
             return encoderPath(paths.applicationFolder, Encoder::Coder) + " -i " + in +
                    " -y -vn -ar " + p.sampleRate + " -ab " + p.audioBitrate + "k -ac " +
-                   channelCount(p) + " " + out;
+                   channelCount(p) + coderThreads(threads) + " " + out;
         default:
-            return isCurrentFormat(formatIndex) ? currentFormatCommand(formatIndex, paths, p)
-                                                : std::string();
+            return isCurrentFormat(formatIndex)
+                       ? currentFormatCommand(formatIndex, paths, p, threads)
+                       : std::string();
     }
 }
 
-std::string stageTwoCommand(int formatIndex, const CommandPaths& paths, const ParameterTexts& p) {
+std::string stageTwoCommand(int formatIndex, const CommandPaths& paths, const ParameterTexts& p,
+                            int threads) {
     const OutputFormat* format = outputFormat(formatIndex);
     if (!format || format->stageTwo == Encoder::None) return {};
     const bool sourceSize = p.videoSize == kSourceSize;
@@ -230,7 +243,8 @@ std::string stageTwoCommand(int formatIndex, const CommandPaths& paths, const Pa
                       " -vcodec mpeg4 -acodec amr_nb -ac 1 -ar 8000 -ab 12.2k ";
             break;
     }
-    return head + options + quotePath(paths.output);
+    options.pop_back();  // its closing blank goes after the threads
+    return head + options + coderThreads(threads) + " " + quotePath(paths.output);
 }
 
 }  // namespace tessaro

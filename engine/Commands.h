@@ -70,16 +70,21 @@ struct CommandPaths {
     std::string intermediate;       // the intermediate file, bare
 };
 
-// Stage one of the format: conv (coder for MP3) writing the intermediate file
-// for the two-stage formats, the final file otherwise. "" for an index
-// outside 0..8.
+// The threads of a command: with 1 or more, conv's -lavcopts that names the
+// video codec ends with ":threads=N", and coder's and coder2's options end
+// with " -threads N" before the output; with 0 (or less) the command says
+// nothing of threads and the encoders keep their own choice.
+
+// Stage one of the format: conv (coder for MP3 and formats 9 to 15) writing
+// the intermediate file for the two-stage formats, the final file otherwise.
+// "" for an index outside the catalogue.
 std::string stageOneCommand(int formatIndex, const CommandPaths& paths,
-                            const ParameterTexts& parameters);
+                            const ParameterTexts& parameters, int threads = 0);
 
 // Stage two of a two-stage format: coder or coder2 reading the intermediate
 // file; the source-size template when the size text is exactly "原始大小".
 // "" for the formats without a stage two.
 std::string stageTwoCommand(int formatIndex, const CommandPaths& paths,
-                            const ParameterTexts& parameters);
+                            const ParameterTexts& parameters, int threads = 0);
 
 }  // namespace tessaro

@@ -4,6 +4,7 @@
 #include <exception>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "base/AtomicFile.h"
 #include "base/Platform.h"
@@ -76,13 +77,19 @@ std::string outputFolderProblem(const std::string& folder) {
 
 }  // namespace
 
+int threadsPerFile(int processors, int jobs, int filesLeft) {
+    const int atOnce = std::max(1, std::min(jobs, filesLeft));
+    return std::max(1, processors / atOnce);
+}
+
 ConversionDriver::FileJob::FileJob(BatchHost& host, int slot)
     : slot(slot),
       intermediate(platform::intermediateFile(slot)),
       objDOS(host, host),
       objffmpeg(host, host) {}
 
-ConversionDriver::ConversionDriver(BatchHost& host) : m_host(host) {}
+ConversionDriver::ConversionDriver(BatchHost& host)
+    : m_host(host), m_processors(static_cast<int>(std::thread::hardware_concurrency())) {}
 
 void ConversionDriver::setSoundReminder(int intSoundReminder) {
     m_soundReminder = intSoundReminder;
@@ -91,6 +98,8 @@ void ConversionDriver::setSoundReminder(int intSoundReminder) {
 void ConversionDriver::setFailureMessageShown(bool shown) { m_failureMessageShown = shown; }
 
 void ConversionDriver::setJobs(int jobs) { m_jobs = std::clamp(jobs, 1, platform::kMaxJobs); }
+
+void ConversionDriver::setThreads(int threads) { m_threads = std::clamp(threads, 0, kMaxThreads); }
 
 const std::vector<FileResult>& ConversionDriver::results() const { return m_results; }
 
@@ -235,10 +244,14 @@ void ConversionDriver::runBatch() {
     }
 }
 
-void ConversionDriver::growPlaces() {
+int ConversionDriver::filesLeft() const {
     int files = m_host.queueCount() - queuedFiles();  // queued, not started
     for (const auto& file : m_files) files += file->over ? 0 : 1;
-    m_batchJobs = std::max(m_batchJobs, std::min(m_jobs, files));
+    return files;
+}
+
+void ConversionDriver::growPlaces() {
+    m_batchJobs = std::max(m_batchJobs, std::min(m_jobs, filesLeft()));
 }
 
 bool ConversionDriver::canStartFile() const {
@@ -303,6 +316,10 @@ void ConversionDriver::startFile() {
     file.format = m_host.formatIndex();
     file.input = m_host.queueEntry(queuedFiles() - 1);  // the first entry not started
     file.number = ++m_started;
+    // The places open are the most files that run at once; at the end of the
+    // queue fewer do, and each takes a larger share.
+    file.threads =
+        m_threads > 0 ? m_threads : threadsPerFile(m_processors, m_batchJobs, filesLeft());
     m_current = file.input;
     report();
 
@@ -324,7 +341,8 @@ void ConversionDriver::startFile() {
 
     CommandPaths paths{platform::applicationFolder(), file.input, {}, file.intermediate};
     if (!isTwoStage(file.format)) paths.output = file.output = nameOutput(file, folder, *format);
-    const std::string command = stageOneCommand(file.format, paths, m_host.parameters());
+    const std::string command =
+        stageOneCommand(file.format, paths, m_host.parameters(), file.threads);
     DOSOutputs& runner = format->stageOne == Encoder::Coder ? file.objffmpeg : file.objDOS;
     startRun(file, runner, encoderImageName(format->stageOne), command,
              isTwoStage(file.format) ? file.intermediate : file.output);
@@ -515,7 +533,7 @@ void ConversionDriver::objDOS_CommandOver(FileJob& file) {
     const CommandPaths paths{platform::applicationFolder(), file.input, file.output,
                              file.intermediate};
     startRun(file, file.objffmpeg, encoderImageName(format->stageTwo),
-             stageTwoCommand(file.format, paths, m_host.parameters()), file.output);
+             stageTwoCommand(file.format, paths, m_host.parameters(), file.threads), file.output);
 }
 
 void ConversionDriver::objffmpeg_CommandOver(FileJob& file) { finishRun(file, file.objffmpeg); }

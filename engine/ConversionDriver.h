@@ -31,8 +31,17 @@ struct FileResult {
     std::vector<std::string> notices;
 };
 
+// The threads a file starting now gets: the processors shared among the files
+// that will run at once, max(1, min(jobs, filesLeft)); at least 1, and 1 when
+// the processors are not known (0 or less). filesLeft counts the files of the
+// batch not finished yet, the one starting and those running included.
+int threadsPerFile(int processors, int jobs, int filesLeft);
+
 class ConversionDriver {
 public:
+    // The most threads a file may be given.
+    static constexpr int kMaxThreads = 64;
+
     explicit ConversionDriver(BatchHost& host);
     ConversionDriver(const ConversionDriver&) = delete;
     ConversionDriver& operator=(const ConversionDriver&) = delete;
@@ -50,6 +59,15 @@ public:
     // order as others finish, and the progress display shows the batch.
     void setJobs(int jobs);
     int jobs() const { return m_jobs; }
+
+    // The threads every file's encoders run on: 1 to kMaxThreads forces that
+    // many; 0, the default, lets the batch choose each file's share of the
+    // processors as it starts (threadsPerFile). Clamped to 0..kMaxThreads.
+    void setThreads(int threads);
+    int threads() const { return m_threads; }
+    // The processors the batch shares among its files; by default
+    // std::thread::hardware_concurrency() (0 when it cannot be told).
+    void setProcessors(int processors) { m_processors = processors; }
 
     // The click of Command3: refuses an empty queue with "请先添加一个文件",
     // else disables the controls and switches Timer1 on.
@@ -103,6 +121,7 @@ private:
         int slot;        // the number of its intermediate
         int number = 0;  // in the order the batch started its files, from 1
         int format = -1;
+        int threads = 0;                   // of both stages, chosen as it started
         std::string input;                 // its queue entry
         std::string output;                // its final file, once named
         std::string intermediate;          // its stage one's output in a two-stage format
@@ -164,6 +183,9 @@ private:
     // is not there any more).
     int queueRow(const FileJob& file) const;
     int queuedFiles() const;
+    // Files of the batch not finished: those queued and not started, and
+    // those running.
+    int filesLeft() const;
     // True when a free place and a queued file not yet started are there.
     bool canStartFile() const;
     int freeSlot() const;
@@ -190,6 +212,8 @@ private:
     int m_soundReminder = 0;
     bool m_failureMessageShown = true;
     int m_jobs = 1;
+    int m_threads = 0;
+    int m_processors;
 
     bool m_armed = false;  // Start has switched Timer1 on
     bool m_running = false;

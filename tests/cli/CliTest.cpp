@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -84,7 +85,8 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
     for (const char* args :
          {"", "-f 16 a.flv", "-f x a.flv", "--channels both a.flv", "--channels source a.flv",
           "--bogus 1 a.flv", "a.flv -o", "--fmt", "-", "-o '' a.flv", "-j 0 a.flv", "-j 17 a.flv",
-          "-j 2x a.flv", "--jobs '' a.flv", "--jobs=2 a.flv"}) {
+          "-j 2x a.flv", "--jobs '' a.flv", "--jobs=2 a.flv", "--threads 0 a.flv",
+          "--threads 65 a.flv", "--threads 1.5 a.flv", "a.flv --threads"}) {
         const auto r = run(args);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_NE(r.output.find("Usage: tessaro-cli"), std::string::npos) << args;
@@ -136,6 +138,8 @@ TEST_F(CliTest, ArgumentsAndOutputFolders) {
           {"-x a.flv", 2, "tessaro-cli: unknown option -x\n"},
           {"-j 17 a.flv", 2, "tessaro-cli: -j takes a number of files from 1 to 16, not '17'\n"},
           {"--jobs 2 -f 2 a.flv", 0, "Converted 1 of 1"},
+          {"--threads 65 a.flv", 2,
+           "tessaro-cli: --threads takes a number of threads from 1 to 64, not '65'\n"},
           {"-f 2 -o '~/o' a.flv", 0, "Output folder: " + home + "/o/\n"},
           {"-f 2 -o a.flv a.flv", 1, "输出路径不是文件夹：" + work + "/a.flv/"}}) {
         const auto r = run(arguments);
@@ -170,17 +174,32 @@ TEST_F(CliTest, ConvertsRelativePathsIntoTheCurrentFolder) {
     const std::string l = log();
     EXPECT_NE(l.find("conv " + (root / "work/a.flv").string() + " -oac"), std::string::npos) << l;
     EXPECT_NE(l.find("abitrate=64 "), std::string::npos);
-    EXPECT_NE(l.find("vbitrate=600:vpass=1 -ofps 24 "), std::string::npos);
+    EXPECT_NE(l.find("vbitrate=600:vpass=1:threads="), std::string::npos) << l;
+    EXPECT_NE(l.find(" -ofps 24 "), std::string::npos);
 }
 
 TEST_F(CliTest, OptionsReplaceTheDefaults) {
     touch("a.flv");
     const auto r = run("-f 8 -o out/sub --rate 22050 --abr 96 --channels mono a.flv");
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(log().find("-vn -ar 22050 -ab 96k -ac 1 " + (root / "work/out/sub").string() + "/a-"),
-              std::string::npos)
-        << log();
+    EXPECT_NE(log().find("-vn -ar 22050 -ab 96k -ac 1 -threads "), std::string::npos) << log();
+    EXPECT_NE(log().find(" " + (root / "work/out/sub").string() + "/a-"), std::string::npos);
     EXPECT_TRUE(fs::is_directory(root / "work/out/sub"));
+}
+
+// --threads reaches both stages of every file.
+TEST_F(CliTest, ThreadsReachEveryRun) {
+    touch("a.flv");
+    touch("b.flv");
+    const auto r = run("-f 5 -j 2 --threads 64 a.flv b.flv");
+    EXPECT_EQ(r.status, 0) << r.output;
+    std::istringstream lines(log());
+    int runs = 0;
+    for (std::string line; std::getline(lines, line); ++runs)
+        EXPECT_NE(line.find(line.rfind("conv", 0) == 0 ? ":threads=64 " : " -threads 64 "),
+                  std::string::npos)
+            << line;
+    EXPECT_EQ(runs, 4);
 }
 
 TEST_F(CliTest, FailuresAreSummarisedAndTheOthersConvert) {

@@ -94,6 +94,10 @@ TEST(ReadConvOptionsTest, TypesEveryValueAndRefusesBadOnes) {
          nullptr},
         {"in.flv -oac lavc -lavcopts abitrate=1e3 -o x.avi", "声音比特率“1e3”不是数字", nullptr},
         {"in.flv -oac lavc -lavcopts acodec=aac -o x.avi", "unsupported audio codec: aac", nullptr},
+        {"in.flv -lavcopts vcodec=mpeg4:threads=3 -o x.avi", "",
+         [](const ConvOptions& c) { EXPECT_EQ(c.threads, 3); }},
+        {"in.flv -lavcopts vcodec=mpeg4:threads=1.5 -o x.avi", "线程数“1.5”不是整数", nullptr},
+        {"in.flv -lavcopts threads=65 -o x.avi", "线程数“65”超出范围，应在 1 到 64 之间", nullptr},
         {"in.flv -of mkv -o x.avi", "unsupported -of: mkv", nullptr},
         {"in.flv -o \"\"", "no output file given (-o)", nullptr},
     };
@@ -142,6 +146,13 @@ TEST(ReadCoderOptionsTest, TypesEveryValueAndRefusesBadOnes) {
              expectNumber(c.frameRate, 23.976, "23.976");
              EXPECT_EQ(c.order, (std::vector<O>{O::VideoCodec, O::FrameRate}));
          }},
+        {"-i a -threads 2 -vcodec rv10 o.rm", "",
+         [](const CoderOptions& c) {
+             EXPECT_EQ(c.threads, 2);
+             EXPECT_EQ(c.order, (std::vector<O>{O::VideoCodec}));
+         }},
+        {"-i a -threads 0 o.rm", "线程数“0”超出范围，应在 1 到 64 之间", nullptr},
+        {"-i a -threads o.rm", "option -threads needs a value", nullptr},
         {"-i a -r 0 o.mp4", "帧率“0”超出范围，应在 1 到 240 之间", nullptr},
         {"-i a -s 0x0 o.mov", "视频尺寸“0x0”超出范围，宽和高应在 16 到 4096 之间", nullptr},
         {"-i a -s abc o.mov", "视频尺寸“abc”应写作 宽x高，如 320x240", nullptr},
@@ -227,6 +238,38 @@ TEST(FfmpegJobTest, BuildsTheArgumentsOfTypedOptions) {
          {{"-r", "24000/1001"}, {"-b:v", "20000"}, {"-strict", "unofficial"}},
          {},
          1},
+        {"MpegEncodesSlicesOnItsThreads",
+         [] {
+             ConvOptions c = convTo("o.mpg");
+             c.videoCodec = "mpeg2video";
+             c.threads = 3;
+             return ffmpegJob(c);
+         },
+         {{"-c:v", "mpeg2video", "-threads", "3"}},
+         {},
+         0},
+        {"X265TakesItsThreadsInAPool",
+         [] {
+             CoderOptions c = coderTo("o.mp4");
+             c.videoCodec = "libx265";
+             c.threads = 2;
+             c.order = {CoderOption::VideoCodec};
+             return ffmpegJob(c, noAmr);
+         },
+         {{"-x265-params", "log-level=error:pools=2"}, {"-threads", "2"}},
+         {},
+         0},
+        {"Vp9TakesItsThreadsOnce",
+         [] {
+             CoderOptions c = coderTo("o.webm");
+             c.videoCodec = "libvpx-vp9";
+             c.threads = 1;
+             c.order = {CoderOption::VideoCodec};
+             return ffmpegJob(c, noAmr);
+         },
+         {{"-threads", "1", "-tile-columns", "2"}},
+         {},
+         0},
         {"KbitsUpTo16000",
          [] {
              ConvOptions c = convTo("o.avi");

@@ -654,6 +654,14 @@ TEST(IntermediateJobTest, CopiesSelfIdentifyingSourcesAndEncodesTheRest) {
     EXPECT_EQ(tessaro::intermediateEncodeJob(designed, odd, "libx264").outputOptions, mpeg4);
     EXPECT_EQ(tessaro::intermediateEncodeJob(designed, even, "mpeg4").outputOptions, mpeg4);
     EXPECT_EQ(tessaro::intermediateEncodeJob(designed, even, "libx264").output, "/t/tmp-1.mp4");
+    // On threads, with key frames where stage two may cut the picture.
+    const FfmpegJob threaded =
+        tessaro::convJob({"in.ts", "-lavcopts", "vcodec=mpeg4:threads=2", "-o", "/t/tmp-1.mp4"});
+    const auto options = tessaro::intermediateEncodeJob(threaded, even, "libx264").outputOptions;
+    EXPECT_EQ(tessaro::intermediateEncodeJob(threaded, even, "libx264").threads, 2);
+    for (const Args& run : {Args{"-threads", "2"}, Args{"-force_key_frames", "expr:gte(t,n_forced*2)"}})
+        EXPECT_NE(std::search(options.begin(), options.end(), run.begin(), run.end()), options.end())
+            << run[0];
 }
 
 // A source ffmpeg cannot read fails in stage one, under its own name, not

@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/CommandLineText.h"
+#include "encoders/EncoderOptions.h"
+
 namespace tessaro {
 namespace {
 
@@ -156,6 +159,35 @@ INSTANTIATE_TEST_SUITE_P(
                    "\"/out/a-957.x\"",
                    ""},
         CommandRow{16, "原始大小", 1, "", ""}, CommandRow{-1, "原始大小", 1, "", ""}));
+
+// With threads, each command is today's with one piece added where its
+// encoder reads it, and one the encoder takes. Per format, from 0: 'l' in
+// conv's video -lavcopts, 'o' before coder's output, '-' no such stage.
+TEST(CommandsTest, ThreadsAreOnePieceTheEncodersTake) {
+    const std::string stageOne = "lllllllloooooooo", stageTwo = "oo---ooo--------";
+    ASSERT_EQ(stageOne.size(), std::size_t(kFormatCount));
+    const auto added = [](std::string command, char at) {
+        if (at == 'l')
+            return command.insert(command.find(' ', command.find("vcodec=")), ":threads=3");
+        return at == 'o' ? command.insert(command.rfind(" \""), " -threads 3") : command;
+    };
+    const CommandPaths paths{"/app", "/in/a b.flv", "/out/a-957.x", "/tmp/t/tmp.mp4"};
+    for (int f = 0; f < kFormatCount; ++f) {
+        for (const std::string_view size : {kSourceSize, std::string_view("320x240")}) {
+            ParameterTexts p = withFormatDefaults(f, withFormatDefaults(0, {}));
+            p.videoSize = size;
+            SCOPED_TRACE(std::to_string(f) + " " + p.videoSize);
+            const std::string one = stageOneCommand(f, paths, p, 3);
+            const std::string two = stageTwoCommand(f, paths, p, 3);
+            EXPECT_EQ(one, added(stageOneCommand(f, paths, p), stageOne[f]));
+            EXPECT_EQ(two, added(stageTwoCommand(f, paths, p), stageTwo[f]));
+            EXPECT_EQ(two.empty(), stageTwo[f] == '-');
+            EXPECT_EQ(stageOneCommand(f, paths, p, -1), stageOneCommand(f, paths, p));
+            EXPECT_EQ(refusedOptions(splitCommandLine(one)), "");
+            EXPECT_EQ(two.empty() ? "" : refusedOptions(splitCommandLine(two)), "");
+        }
+    }
+}
 
 TEST(CommandsTest, ApplicationFolderWithBlanksIsQuoted) {
     const CommandPaths paths{"/my app", "/in/a.flv", "/out/a.mp3", "/tmp/t x/tmp.mp4"};

@@ -66,8 +66,8 @@ case "$name" in
   *${tag}late*) sleep 1;;
   *${tag}gone*) folder=$(dirname "$out"); rm -rf "$folder"
     printf '\n%s: error: no output was written: %s\n' "$tool" "$out"; exit 1;;
-  *${tag}slow*) echo "$name" > "$(dirname "$out")/.$(basename "$out").$$.part"
-    echo $$ > "$FAKE_LOG.pid"; exec sleep 30;;
+  *${tag}slow*) echo $$ > "$FAKE_LOG.pid"
+    echo "$name" > "$(dirname "$out")/.$(basename "$out").$$.part"; exec sleep 30;;
 esac
 echo "$name" > "$out"
 )";
@@ -825,6 +825,56 @@ TEST_F(ConversionDriverTest, SleepLockHeldOnlyWhileConverting) {
             ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
         }
         fs::remove_all(root / "out");
+    }
+}
+
+TEST(ThreadsPerFileTest, ProcessorsSharedAmongTheFilesAtOnce) {
+    const int rows[][4] = {// processors, jobs, files left, threads
+                           {2, 1, 5, 2},  {2, 2, 5, 1}, {2, 2, 1, 2}, {8, 3, 2, 4},  {8, 3, 9, 2},
+                           {16, 3, 2, 8}, {7, 2, 5, 3}, {0, 1, 1, 1}, {-3, 2, 2, 1}, {8, 0, 0, 8}};
+    for (const auto& r : rows)
+        EXPECT_EQ(threadsPerFile(r[0], r[1], r[2]), r[3]) << r[0] << " " << r[1] << " " << r[2];
+}
+
+// Every run of a file is told the threads chosen as the file started: the
+// processors shared among the files that run at once, never among more
+// files than are left; a forced count holds for every file.
+TEST_F(ConversionDriverTest, EachFileRunsOnItsShareOfTheProcessors) {
+    const struct {
+        const char* what;
+        int format, jobs, processors, forced;
+        std::vector<std::string> names;  // "dir.flv" is a folder: it fails as it starts
+        std::multiset<int> threads;      // of every run
+    } rows[] = {
+        // c starts as a finishes, beside coderlate in its stage two.
+        {"two at once", kMov, 2, 8, 0, {"a.flv", "coderlate.flv", "c.flv"}, {4, 4, 4, 4, 4, 4}},
+        {"as many at once as processors", kMpg, 2, 2, 0, {"a.flv", "b.flv", "c.flv"}, {1, 1, 1}},
+        {"one at a time", kRmvb, 1, 2, 0, {"a.flv", "b.flv"}, {2, 2, 2, 2}},
+        {"the only one left", kMp3, 2, 8, 0, {"dir.flv", "a.flv"}, {8}},
+        {"forced", k3gp, 2, 8, 3, {"a.flv", "b.flv"}, {3, 3, 3, 3}},
+        {"forced above the processors", 9, 1, 2, 64, {"a.flv"}, {64}},
+    };
+    fs::create_directories(root / "in/dir.flv");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove(log);
+        host = TestHost{};
+        host.folder = (root / "out").string();
+        host.format = row.format;
+        host.params = withFormatDefaults(row.format, host.params);
+        for (const std::string& name : row.names)
+            host.queue.push_back(name == "dir.flv" ? (root / "in" / name).string() : input(name));
+        driver.setJobs(row.jobs);
+        driver.setProcessors(row.processors);
+        driver.setThreads(row.forced);
+        runBatch();
+        std::multiset<int> threads;  // after ":threads=" (conv) or " -threads " (coder)
+        std::ifstream in(log);
+        for (std::string line; std::getline(in, line);) {
+            const auto at = line.find("threads");
+            threads.insert(at == std::string::npos ? 0 : std::atoi(line.c_str() + at + 8));
+        }
+        EXPECT_EQ(threads, row.threads);
     }
 }
 
