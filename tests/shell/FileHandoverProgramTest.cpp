@@ -41,13 +41,18 @@ protected:
         m_env.insert("HOME", m_dir.filePath("home"));
         m_env.insert("XDG_CONFIG_HOME", m_dir.filePath("home/.config"));
         m_env.insert("XDG_RUNTIME_DIR", m_dir.path());
+        m_queueBefore = QFile::exists(kAppQueue);
     }
     void TearDown() override {
         if (m_first.state() != QProcess::NotRunning) {
             m_first.kill();
             m_first.waitForFinished(5000);
         }
+        // The window keeps its queue beside itself (the build's application
+        // folder is writable): the test's files must not greet the next start.
+        if (!m_queueBefore) QFile::remove(kAppQueue);
     }
+    static constexpr const char* kAppQueue = TESSARO_APP_DIR "/queue.txt";
 
     void start(QProcess& process, const QStringList& arguments) {
         process.setProcessEnvironment(m_env);
@@ -71,6 +76,7 @@ protected:
     QTemporaryDir m_dir;
     QProcessEnvironment m_env;
     QProcess m_first;
+    bool m_queueBefore = false;
 };
 
 TEST_F(FileHandoverProgram, ASecondStartHandsItsFilesOverAndEnds) {
