@@ -85,6 +85,16 @@ long idBetween(const std::string& name, const std::string& prefix, const std::st
     return allDigits(digits) ? std::atol(digits.c_str()) : 0;
 }
 
+// The same of a numbered name, PREFIX PID "-" N SUFFIX.
+long numberedIdBetween(const std::string& name, const std::string& prefix,
+                       const std::string& suffix) {
+    const auto dash = name.rfind('-');
+    if (dash == std::string::npos || dash < prefix.size() || !endsWith(name, suffix) ||
+        !allDigits(name.substr(dash + 1, name.size() - dash - 1 - suffix.size())))
+        return 0;
+    return idBetween(name.substr(0, dash) + suffix, prefix, suffix);
+}
+
 // The process id of an intermediate's name: "tmp-PID.mp4", and
 // "tmp-PID-K.mp4" of the K-th file converted at once; 0 for any other name.
 long intermediateOwner(const std::string& name) {
@@ -130,6 +140,9 @@ long leftoverOwner(const std::string& fileName, bool inTemporaryFolder) {
         if (const long id = intermediateOwner(fileName)) return id;
         for (const char* suffix : {".pcm", ".amr"})
             if (const long id = idBetween(fileName, "amrnb-", suffix)) return id;
+        // A picture encoded in pieces: "piece-PID-N.avi" and "pieces-PID.ffconcat".
+        if (const long id = numberedIdBetween(fileName, "piece-", ".avi")) return id;
+        if (const long id = idBetween(fileName, "pieces-", ".ffconcat")) return id;
     }
     // ".NAME.PID.part": the writer's id before the last suffix.
     const std::string suffix = ".part";

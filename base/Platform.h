@@ -81,8 +81,9 @@ long processId();
 
 // Removes what processes that ended without cleaning up (killed, crashed,
 // logged out) left behind: in the temporary folder their intermediates
-// ("tmp-PID.mp4"), coder2's sample files ("amrnb-PID.pcm", "amrnb-PID.amr")
-// and partial files (".NAME.PID.part"); in `outputFolder` (when not empty)
+// ("tmp-PID.mp4"), coder2's sample files ("amrnb-PID.pcm", "amrnb-PID.amr"),
+// the pieces of a picture ("piece-PID-N.avi", "pieces-PID.ffconcat") and
+// partial files (".NAME.PID.part"); in `outputFolder` (when not empty)
 // partial files. A file is left behind when no live process of this user
 // with the id in its name may have written it (mayHaveWritten). Only this
 // user's regular files are removed, and nothing in a temporary folder that

@@ -98,7 +98,8 @@ void removeQuietly(const std::string& path) {
 }
 
 // One run of pieces: their files and the concat list in the temporary
-// folder, removed however the run ends.
+// folder, removed however the run ends (the window removes those of a
+// killed encoder by their names).
 class PieceRun {
 public:
     PieceRun(const std::string& program, const FfmpegJob& job, const std::string& ffmpeg,
@@ -112,7 +113,8 @@ public:
         const std::string stem = "piece-" + std::to_string(platform::processId()) + "-";
         for (std::size_t i = 0; i <= m_starts.size(); ++i)
             m_paths.push_back(platform::temporaryFile((stem + std::to_string(i) + ".avi").c_str()));
-        m_list = platform::temporaryFile((stem + "list.ffconcat").c_str());
+        m_list = platform::temporaryFile(
+            ("pieces-" + std::to_string(platform::processId()) + ".ffconcat").c_str());
         m_done.assign(m_paths.size(), 0);
     }
     ~PieceRun() {

@@ -65,6 +65,9 @@ TEST_F(TemporaryFolderTest, RemovesOnlyTheLeftoversOfEndedProcesses) {
         {"t", "tmp-" + live + "-2.mp4", false},
         {"t", "amrnb-" + gone + ".pcm", true},
         {"t", "amrnb-" + gone + ".amr", true},
+        {"t", "piece-" + gone + "-1.avi", true},
+        {"t", "pieces-" + gone + ".ffconcat", true},
+        {"t", "piece-" + live + "-0.avi", false},
         {"t", ".tmp-1.mp4." + gone + ".part", true},
         {"t", "tmp-" + gone + ".mp4.bak", false},
         {"t", "tmpfile.wav", false},
@@ -76,7 +79,7 @@ TEST_F(TemporaryFolderTest, RemovesOnlyTheLeftoversOfEndedProcesses) {
     };
     fs::create_directories(m_root / "out");
     for (const Row& row : rows) std::ofstream(m_root / row.folder / row.name) << "x";
-    EXPECT_EQ(platform::removeLeftovers((m_root / "out/").string()), 6);
+    EXPECT_EQ(platform::removeLeftovers((m_root / "out/").string()), 8);
     for (const Row& row : rows)
         EXPECT_NE(fs::exists(m_root / row.folder / row.name), row.removed) << row.name;
 }

@@ -189,10 +189,13 @@ std::string probeText(const std::string& path, const std::string& entries) {
 }
 
 bool piecesLeftBy(pid_t pid) {
-    const std::string stem = "piece-" + std::to_string(pid) + "-";
+    const std::string id = std::to_string(pid);
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator("/tmp/tessaro-" + std::to_string(getuid()), ec))
-        if (entry.path().filename().string().rfind(stem, 0) == 0) return true;
+    for (const auto& entry : fs::directory_iterator("/tmp/tessaro-" + std::to_string(getuid()), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("piece-" + id + "-", 0) == 0 || name == "pieces-" + id + ".ffconcat")
+            return true;
+    }
     return false;
 }
 
