@@ -99,25 +99,7 @@ for format in 0 1 2 3 4 5 6 7 8; do
   "$CLI" "${JOBS[@]}" -f "$format" -o "$WORK/warm" "$WORK/warm.flv" >/dev/null 2>&1 || true
 done
 
-now() { date +%s.%N; }
-# CPU seconds (user + system) of the waited-for children, from this shell's
-# `times` saved in a file: every process of a run is waited for by its parent
-# before tessaro-cli ends, so the difference covers the whole process tree.
-cpu() { awk -F'[ms ]' 'END { print $1 * 60 + $2 + $4 * 60 + $5 }' "$1"; }
-TICKS=$(getconf CLK_TCK)
-busy() { awk -v hz="$TICKS" '/^cpu / { print ($2 + $3 + $4 + $7 + $8 + $9) / hz; exit }' /proc/stat 2>/dev/null || echo 0; }
-# Runs a command quietly; sets T to its wall time, C to its CPU time and O to
-# the cores other processes kept busy meanwhile. Fails as the command does.
-timed() {
-  local t0 t1 b0 b1 rc=0
-  times >"$WORK/times0"; b0=$(busy); t0=$(now)
-  "$@" >/dev/null 2>&1 || rc=$?
-  t1=$(now); b1=$(busy); times >"$WORK/times1"
-  T=$(echo "$t1 - $t0" | bc -l)
-  C=$(echo "$(cpu "$WORK/times1") - $(cpu "$WORK/times0")" | bc -l)
-  O=$(echo "o = ($b1 - $b0 - $C) / $T; if (o < 0) o = 0; o" | bc -l)
-  return $rc
-}
+source bench/timing.sh  # the working folder is the repository's
 
 # file entries: ffprobe's values of the first video stream, one a line.
 video() {
