@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace tessaro::test {
@@ -32,4 +34,19 @@ inline CliRun runShell(const std::string& command) {
     return run;
 }
 
+// ffprobe and the encoders of the application folder `app` are installed.
+inline bool encodersInstalled(const std::filesystem::path& app) {
+    return runShell("ffprobe -version").status == 0 && std::filesystem::exists(app / "data/coder");
+}
+
 }  // namespace tessaro::test
+
+// Leaves a test that converts with the real encoders when they are missing:
+// a failure under CI (an end-to-end test never passes by skipping there), a
+// skip elsewhere.
+#define TESSARO_REQUIRE_ENCODERS(app)                         \
+    if (::tessaro::test::encodersInstalled(app)) {            \
+    } else if (std::getenv("CI")) {                           \
+        FAIL() << "the encoders or ffmpeg are not installed"; \
+    } else                                                    \
+        GTEST_SKIP() << "the encoders or ffmpeg are not installed"

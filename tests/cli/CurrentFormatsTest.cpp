@@ -50,11 +50,7 @@ protected:
                  shellWord(audio) + " -ac 2 -c:v libx264 -preset ultrafast -qp 0 -c:a flac " +
                  shellWord((s_root / name).string()));
     }
-    void SetUp() override {
-        if (runShell("ffprobe -version").status == 0 && fs::exists(kApp / "data/coder")) return;
-        if (std::getenv("CI")) FAIL() << "the encoders or ffmpeg are not installed";
-        GTEST_SKIP() << "the encoders or ffmpeg are not installed";
-    }
+    void SetUp() override { TESSARO_REQUIRE_ENCODERS(kApp); }
 
     // Converts one source; the output's path, "" when there is none.
     static std::string convert(const Expected& e, const char* source, const std::string& options,

@@ -54,11 +54,7 @@ protected:
         fs::permissions(s_root / "bin/ffmpeg", fs::perms::owner_all);
     }
     static void TearDownTestSuite() { fs::remove_all(s_root); }
-    void SetUp() override {
-        if (runShell("ffprobe -version").status == 0 && fs::exists(kApp / "data/coder")) return;
-        if (std::getenv("CI")) FAIL() << "the encoders or ffmpeg are not installed";
-        GTEST_SKIP() << "the encoders or ffmpeg are not installed";
-    }
+    void SetUp() override { TESSARO_REQUIRE_ENCODERS(kApp); }
 
     // Converts the clip on `threads` threads; the output, "" when there is none.
     static std::string convert(int format, int threads, const fs::path& log) {
