@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <system_error>
 #include <thread>
 
@@ -109,18 +111,33 @@ long intermediateOwner(const std::string& name) {
     return allDigits(id) ? std::atol(id.c_str()) : 0;
 }
 
-int removeFrom(const std::string& folder, bool temporary) {
+// The id of the encoder whose scratch file in the temporary folder a name
+// is: coder2's sound samples ("amrnb-PID.pcm", "amrnb-PID.amr") and the
+// pieces of a picture ("piece-PID-N.avi", "pieces-PID.ffconcat"); 0 for any
+// other name.
+long scratchOwner(const std::string& name) {
+    for (const char* suffix : {".pcm", ".amr"})
+        if (const long id = idBetween(name, "amrnb-", suffix)) return id;
+    if (const long id = numberedIdBetween(name, "piece-", ".avi")) return id;
+    return idBetween(name, "pieces-", ".ffconcat");
+}
+
+// Removes the files of folder whose names `owner` reads a process id from
+// (those of `only`, when given), where no live process of that id may have
+// written them.
+int removeFrom(const std::string& folder, const std::function<long(const std::string&)>& owner,
+               long only = 0) {
     namespace fs = std::filesystem;
     int removed = 0;
     std::error_code ec;
     for (fs::directory_iterator it(nativePath(folder), ec), end; !ec && it != end;
          it.increment(ec)) {
         const std::string name = utf8Path(it->path().filename());
-        const long owner = leftoverOwner(name, temporary);
-        if (owner <= 0 || owner == processId()) continue;
+        const long id = owner(name);
+        if (id <= 0 || id == processId() || (only > 0 && id != only)) continue;
         const std::string path = folder + kSeparator + name;
         const double written = ownFileTime(path);
-        if (written < 0 || mayHaveWritten(owner, written)) continue;
+        if (written < 0 || mayHaveWritten(id, written)) continue;
         std::error_code removeError;
         if (fs::remove(it->path(), removeError)) ++removed;
     }
@@ -138,11 +155,7 @@ bool isIntermediateFile(const std::string& path) {
 long leftoverOwner(const std::string& fileName, bool inTemporaryFolder) {
     if (inTemporaryFolder) {
         if (const long id = intermediateOwner(fileName)) return id;
-        for (const char* suffix : {".pcm", ".amr"})
-            if (const long id = idBetween(fileName, "amrnb-", suffix)) return id;
-        // A picture encoded in pieces: "piece-PID-N.avi" and "pieces-PID.ffconcat".
-        if (const long id = numberedIdBetween(fileName, "piece-", ".avi")) return id;
-        if (const long id = idBetween(fileName, "pieces-", ".ffconcat")) return id;
+        if (const long id = scratchOwner(fileName)) return id;
     }
     // ".NAME.PID.part": the writer's id before the last suffix.
     const std::string suffix = ".part";
@@ -155,12 +168,19 @@ long leftoverOwner(const std::string& fileName, bool inTemporaryFolder) {
     return allDigits(digits) ? std::atol(digits.c_str()) : 0;
 }
 
+int removeScratchOf(long encoder) {
+    if (encoder <= 0 || !prepareTemporaryFolder()) return 0;
+    return removeFrom(temporaryFolder(), scratchOwner, encoder);
+}
+
 int removeLeftovers(const std::string& outputFolder) {
     int removed = 0;
-    if (prepareTemporaryFolder()) removed += removeFrom(temporaryFolder(), true);
+    const auto inTemporary = [](const std::string& name) { return leftoverOwner(name, true); };
+    const auto inOutput = [](const std::string& name) { return leftoverOwner(name, false); };
+    if (prepareTemporaryFolder()) removed += removeFrom(temporaryFolder(), inTemporary);
     std::string folder = outputFolder;
     while (folder.size() > 1 && folder.back() == kSeparator) folder.pop_back();
-    if (!folder.empty()) removed += removeFrom(folder, false);
+    if (!folder.empty()) removed += removeFrom(folder, inOutput);
     return removed;
 }
 

@@ -90,6 +90,12 @@ long processId();
 // prepareTemporaryFolder() refuses. Returns the number of files removed.
 int removeLeftovers(const std::string& outputFolder);
 
+// Removes the scratch files that the encoder with this process id keeps in
+// the temporary folder (coder2's sound samples, the pieces of a picture and
+// their list), once it has ended: one that was killed leaves them. Only this
+// user's regular files; nothing of this process. Returns the number removed.
+int removeScratchOf(long encoder);
+
 // The id of the process that a leftover's file name names, as
 // removeLeftovers() reads it (`inTemporaryFolder`: the names of the
 // temporary folder count too); 0 when the name is none of those.

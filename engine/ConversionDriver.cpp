@@ -304,12 +304,12 @@ void ConversionDriver::startFile() {
         objffmpeg_ReceiveOutputs(file, text);
     };
     file.objDOS.CommandOver = [this, &file] {
-        removePartial(file, file.objDOS);
+        removeRunLeftovers(file, file.objDOS);
         objDOS_CommandOver(file);
         settle(file);
     };
     file.objffmpeg.CommandOver = [this, &file] {
-        removePartial(file, file.objffmpeg);
+        removeRunLeftovers(file, file.objffmpeg);
         objffmpeg_CommandOver(file);
         settle(file);
     };
@@ -358,10 +358,12 @@ void ConversionDriver::startRun(FileJob& file, DOSOutputs& runner, const char* i
     runner.StartCommand({});
 }
 
-void ConversionDriver::removePartial(const FileJob& file, const DOSOutputs& runner) const {
-    // A killed or stopped encoder cannot remove its partial output itself.
-    if (runner.lastStatus().started)
-        removeQuietly(partialFilePath(file.target, runner.lastStatus().pid));
+void ConversionDriver::removeRunLeftovers(const FileJob& file, const DOSOutputs& runner) const {
+    // A killed or stopped encoder cannot remove its partial output or its
+    // pieces itself.
+    if (!runner.lastStatus().started) return;
+    removeQuietly(partialFilePath(file.target, runner.lastStatus().pid));
+    if (m_temporaryReady) platform::removeScratchOf(runner.lastStatus().pid);
 }
 
 void ConversionDriver::settle(FileJob& file) {
@@ -393,7 +395,7 @@ void ConversionDriver::abandonFiles() {
         for (DOSOutputs* runner : {&file->objDOS, &file->objffmpeg}) {
             if (!runner->busy()) continue;
             runner->AbandonRun();
-            removePartial(*file, *runner);
+            removeRunLeftovers(*file, *runner);
         }
         if (m_temporaryReady) removeQuietly(file->intermediate);
     }

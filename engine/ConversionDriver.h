@@ -165,8 +165,8 @@ private:
     void startRun(FileJob& file, DOSOutputs& runner, const char* imageName,
                   const std::string& command, const std::string& target);
     // After a run of the file: removes what a killed encoder left under the
-    // partial name of its target.
-    void removePartial(const FileJob& file, const DOSOutputs& runner) const;
+    // partial name of its target and in the temporary folder under its id.
+    void removeRunLeftovers(const FileJob& file, const DOSOutputs& runner) const;
     // Ends a file that has no run left and was not finished: left queued
     // after Stop, else failed as not started.
     void settle(FileJob& file);

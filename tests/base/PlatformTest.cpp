@@ -45,13 +45,18 @@ TEST_F(TemporaryFolderTest, RefusesASymbolicLink) {
     EXPECT_NE(why.find("symbolic link"), std::string::npos);
 }
 
+// An id that no process holds once reaped.
+std::string endedProcessId() {
+    const pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    return std::to_string(dead);
+}
+
 // Leftovers of a process that has gone go at start-up; those of a live
 // process, and files that are none of ours, stay.
 TEST_F(TemporaryFolderTest, RemovesOnlyTheLeftoversOfEndedProcesses) {
-    const pid_t dead = ::fork();  // an id that no process holds once reaped
-    if (dead == 0) ::_exit(0);
-    ::waitpid(dead, nullptr, 0);
-    const std::string gone = std::to_string(dead), live = std::to_string(::getppid());
+    const std::string gone = endedProcessId(), live = std::to_string(::getppid());
     platform::setTemporaryFolder((m_root / "t").string());
     ASSERT_TRUE(platform::prepareTemporaryFolder());
     struct Row {
@@ -82,6 +87,24 @@ TEST_F(TemporaryFolderTest, RemovesOnlyTheLeftoversOfEndedProcesses) {
     EXPECT_EQ(platform::removeLeftovers((m_root / "out/").string()), 8);
     for (const Row& row : rows)
         EXPECT_NE(fs::exists(m_root / row.folder / row.name), row.removed) << row.name;
+}
+
+// After a killed encoder, its own scratch goes: not another encoder's, nor
+// the window's intermediate or partial names that hold the same number.
+TEST_F(TemporaryFolderTest, RemovesTheScratchOfOneEndedEncoder) {
+    const std::string gone = endedProcessId(), other = endedProcessId();
+    platform::setTemporaryFolder((m_root / "t").string());
+    ASSERT_TRUE(platform::prepareTemporaryFolder());
+    const std::pair<std::string, bool> rows[] = {
+        {"piece-" + gone + "-0.avi", true},     {"piece-" + gone + "-15.avi", true},
+        {"pieces-" + gone + ".ffconcat", true}, {"amrnb-" + gone + ".pcm", true},
+        {"piece-" + other + "-0.avi", false},   {"tmp-" + gone + ".mp4", false},
+        {".x.mp4." + gone + ".part", false},
+    };
+    for (const auto& [name, removed] : rows) std::ofstream(m_root / "t" / name) << "x";
+    EXPECT_EQ(platform::removeScratchOf(std::stol(gone)), 4);
+    for (const auto& [name, removed] : rows)
+        EXPECT_NE(fs::exists(m_root / "t" / name), removed) << name;
 }
 
 TEST(PlatformTest, DefaultFolderNamesFollowTheUser) {

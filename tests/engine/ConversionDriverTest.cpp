@@ -35,7 +35,8 @@ namespace fs = std::filesystem;
 // "<tool>fail", "<tool>nothing" or "<tool>empty" makes that tool exit 3
 // after an error line, write nothing, or write an empty file; "<tool>short"
 // writes its output and reports an incomplete source (exit 4); "<tool>slow"
-// writes its partial output and sleeps, its process id in $FAKE_LOG.pid;
+// writes its partial output and a piece in $FAKE_SCRATCH, then sleeps, its
+// process id in $FAKE_LOG.pid;
 // "<tool>late" takes a second; "<tool>note" converts and says that the
 // picture was left out; "<tool>gone" removes the folder of its output and
 // fails as the encoders then do. Every run's process id is added to
@@ -67,7 +68,8 @@ case "$name" in
   *${tag}gone*) folder=$(dirname "$out"); rm -rf "$folder"
     printf '\n%s: error: no output was written: %s\n' "$tool" "$out"; exit 1;;
   *${tag}slow*) echo $$ > "$FAKE_LOG.pid"
-    echo "$name" > "$(dirname "$out")/.$(basename "$out").$$.part"; exec sleep 30;;
+    echo "$name" > "$(dirname "$out")/.$(basename "$out").$$.part"
+    : > "$FAKE_SCRATCH/piece-$$-0.avi"; exec sleep 30;;
 esac
 echo "$name" > "$out"
 )";
@@ -141,6 +143,7 @@ protected:
         platform::setTemporaryFolder((root / "tmp").string());
         log = (root / "log.txt").string();
         ::setenv("FAKE_LOG", log.c_str(), 1);
+        ::setenv("FAKE_SCRATCH", (root / "tmp").c_str(), 1);
         host.folder = (root / "out/deep/er").string();  // parents missing
     }
     void TearDown() override { fs::remove_all(root); }
