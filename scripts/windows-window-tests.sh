@@ -195,9 +195,13 @@ mkdir -p "$clips"
 ffmpeg -nostdin -v error -y -f lavfi -i testsrc=duration=3:size=320x240:rate=25 \
   -f lavfi -i sine=frequency=440:duration=3 -c:v flv -b:v 400k -c:a libmp3lame -ar 44100 \
   -shortest "$clips/short.flv"
-ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=duration=300:size=640x360:rate=25 \
-  -f lavfi -i sine=frequency=440:duration=300 -c:v flv -b:v 800k -c:a libmp3lame -ar 44100 \
-  -shortest "$clips/long.flv"
+# Long and large enough that its picture is still being encoded, in pieces
+# on every processor, when Stop comes: a minute of 720p ten times over.
+ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=duration=60:size=1280x720:rate=25 \
+  -f lavfi -i sine=frequency=440:duration=60 -c:v flv -b:v 2000k -c:a libmp3lame -ar 44100 \
+  -shortest "$clips/minute.flv"
+for _ in $(seq 10); do echo "file 'minute.flv'"; done >"$clips/minute.ffconcat"
+ffmpeg -nostdin -v error -y -f concat -safe 0 -i "$clips/minute.ffconcat" -c copy "$clips/long.flv"
 output="$user_home/Tessaro"  # the installed copy's default output folder
 temporary="$user_home/Temp/tessaro"
 
@@ -232,8 +236,9 @@ fi
 # A second conversion, stopped halfway: no partial file is left.
 add_file "Z:${clips//\//\\}\\long.flv"
 start_batch long || true
-partial_written() { any "$output/.long-*.part"; }
-wait_for 60 partial_written || true
+# Its partial output, or the pieces of its picture before that.
+encoding() { any "$output/.long-*.part" "$temporary/piece-*"; }
+wait_for 60 encoding || true
 shot converting
 running=0
 began long && running=1
@@ -242,7 +247,7 @@ question=$(timeout 30 xdotool search --sync --onlyvisible --name '^停止转换$
 xdotool windowfocus --sync "$question" 2>/dev/null || true
 xdotool key alt+y
 stopped_clean() {
-  ! any "$output/.long-*" "$output/long-*" "$temporary/tmp-*"
+  ! any "$output/.long-*" "$output/long-*" "$temporary/tmp-*" "$temporary/piece*"
 }
 sleep 3
 stopped_clean_after_running() { [ "$running" -eq 1 ] && wait_for 30 stopped_clean; }
@@ -253,7 +258,7 @@ check "Stop during a conversion leaves no partial file" stopped_clean_after_runn
 settings="$user_home/AppData/Roaming/tessaro/setup.ini"
 ended() { ! kill -0 "$window_pid" 2>/dev/null; }
 start_batch long || true
-wait_for 60 partial_written || true
+wait_for 60 encoding || true
 running=0
 began long && running=1
 rm -f "$settings"
