@@ -39,6 +39,7 @@
 set -euo pipefail
 source "$(dirname "$0")/isolate.sh" "$@"
 cd "$(dirname "$0")/.."
+source bench/timing.sh
 
 usage() { sed -n 's/^# \{0,1\}//; /^Usage:/,/^set /p' "$0" | sed '$d' >&2; exit 2; }
 QUICK=0
@@ -52,11 +53,7 @@ while (($#)); do
   esac
   shift
 done
-APP="$(cd "$BUILD/app" 2>/dev/null && pwd)" || { echo "missing $BUILD/app: build first" >&2; exit 1; }
-CLI="$APP/tessaro-cli"
-for f in "$CLI" "$APP/data/conv" "$APP/data/coder" "$APP/data/coder2"; do
-  [[ -x $f ]] || { echo "missing $f: build first" >&2; exit 1; }
-done
+find_built_app "$BUILD"
 
 if ((QUICK)); then LENGTH=20; else LENGTH=120; fi
 CORES=$(nproc)
@@ -99,7 +96,6 @@ for format in 0 1 2 3 4 5 6 7 8; do
   "$CLI" "${JOBS[@]}" -f "$format" -o "$WORK/warm" "$WORK/warm.flv" >/dev/null 2>&1 || true
 done
 
-source bench/timing.sh  # the working folder is the repository's
 
 # file entries: ffprobe's values of the first video stream, one a line.
 video() {

@@ -31,6 +31,7 @@
 set -euo pipefail
 source "$(dirname "$0")/isolate.sh" "$@"
 cd "$(dirname "$0")/.."
+source bench/timing.sh
 
 usage() { sed -n 's/^# \{0,1\}//; /^Usage:/,/^set /p' "$0" | sed '$d' >&2; exit 2; }
 QUICK=0
@@ -46,11 +47,7 @@ while (($#)); do
   esac
   shift
 done
-APP="$(cd "$BUILD/app" 2>/dev/null && pwd)" || { echo "missing $BUILD/app: build first" >&2; exit 1; }
-CLI="$APP/tessaro-cli"
-for f in "$CLI" "$APP/data/conv" "$APP/data/coder" "$APP/data/coder2"; do
-  [[ -x $f ]] || { echo "missing $f: build first" >&2; exit 1; }
-done
+find_built_app "$BUILD"
 
 if ((QUICK)); then CLIPS=2 LENGTH=5 REPS=1; else CLIPS=8 LENGTH=30 REPS=${REPS:-3}; fi
 [[ $REPS =~ ^[1-9][0-9]*$ ]] || { echo "REPS is a number of repetitions, not '$REPS'" >&2; exit 2; }
@@ -103,7 +100,6 @@ ffmpeg -nostdin -v error -y -t 1 -f lavfi -i "testsrc2=size=640x360:rate=25" \
   -t 1 -f lavfi -i sine -c:v flv -c:a libmp3lame -f flv "$WORK/warm.flv"
 for format in 2 0 7; do "$CLI" -f "$format" -o "$WORK/warm" "${THREADS[@]}" "$WORK/warm.flv" >/dev/null 2>&1 || true; done
 
-source bench/timing.sh  # the working folder is the repository's
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 mb() { awk -v k="$1" 'BEGIN { printf "%.0f MB", k / 1024 }'; }
 

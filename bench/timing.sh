@@ -1,5 +1,17 @@
-# Timing a run of the benchmarks: sourced by parallel.sh and one-file.sh,
-# which set WORK to their scratch folder first.
+# Timing a run of the benchmarks: sourced by parallel.sh and one-file.sh
+# from the repository's folder; they set WORK to their scratch folder before
+# they time a run.
+
+# The built program and its encoders under the build folder $1: sets APP
+# and CLI, or ends the benchmark.
+find_built_app() {
+  APP="$(cd "$1/app" 2>/dev/null && pwd)" || { echo "missing $1/app: build first" >&2; exit 1; }
+  CLI="$APP/tessaro-cli"
+  local f
+  for f in "$CLI" "$APP/data/conv" "$APP/data/coder" "$APP/data/coder2"; do
+    [[ -x $f ]] || { echo "missing $f: build first" >&2; exit 1; }
+  done
+}
 
 now() { date +%s.%N; }
 # CPU seconds (user + system) of the waited-for children, from the `times`
