@@ -40,6 +40,7 @@ set -euo pipefail
 source "$(dirname "$0")/isolate.sh" "$@"
 cd "$(dirname "$0")/.."
 source bench/timing.sh
+source bench/pan-clip.sh
 
 usage() { sed -n 's/^# \{0,1\}//; /^Usage:/,/^set /p' "$0" | sed '$d' >&2; exit 2; }
 QUICK=0
@@ -76,15 +77,7 @@ trap 'rm -rf "$WORK"' EXIT
 # against the decoded clip, so it need not be lossless: CRF 12 keeps the
 # detail at about 5 Mbit/s, which every conversion and comparison decodes in
 # a third of the time the nearly lossless CRF 4 takes.
-ffmpeg -nostdin -v error -y \
-  -f lavfi -i "mandelbrot=size=2560x1440:rate=1:maxiter=256:start_scale=2.2" -frames:v 1 \
-  "$WORK/still.png"
-ffmpeg -nostdin -v error -y -loop 1 -framerate 30 -i "$WORK/still.png" \
-  -f lavfi -i "testsrc2=size=320x180:rate=30" \
-  -f lavfi -i "aevalsrc=0.2*sin(2*PI*220*t)+0.15*sin(2*PI*277*t)|0.2*sin(2*PI*330*t)+0.1*sin(2*PI*415*t):s=44100" \
-  -f lavfi -i "anoisesrc=color=pink:amplitude=0.05:sample_rate=44100" \
-  -filter_complex "[0:v]crop=1280:720:x='(iw-1280)*(0.5+0.5*sin(t/4))':y='(ih-720)*(0.5+0.5*sin(t/6))'[bg];[bg][1:v]overlay=x='(W-w)*(0.5+0.5*sin(t/3))':y='(H-h)*(0.5+0.5*cos(t/5))',noise=alls=1:allf=t,format=yuv420p[v];[2:a][3:a]amerge=inputs=2,pan=stereo|c0=c0+c2|c1=c1+c2[a]" \
-  -map '[v]' -map '[a]' -t "$LENGTH" -c:v libx264 -preset veryfast -crf 12 \
+pan_clip "$WORK" "$LENGTH" 44100 -c:v libx264 -preset veryfast -crf 12 \
   -g 60 -keyint_min 60 -sc_threshold 0 -c:a aac -b:a 192k -f flv "$WORK/clip.flv"
 CLIP=$WORK/clip.flv
 SRC_RATE=30
